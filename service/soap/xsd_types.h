@@ -1,0 +1,48 @@
+#pragma once
+
+#include "soap_flags.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvex::soap {
+
+// Binary value (hexBinary, base64Binary) in a record: byte count, then the bytes.
+struct XsdBinary {
+    std::int32_t size;
+    std::uint8_t* data;
+};
+
+struct XsdTypeName {
+    const char16_t* wide;
+    const char* name;
+    std::int32_t length;
+};
+
+// Name of an XSD type on the wire ("int", "base64Binary"); null for codes outside 0..43.
+[[nodiscard]] const XsdTypeName* xsdTypeName(XsdType type);
+
+// Bytes one value takes in a record, the stride of arrays of XSD values. 0 for User, Error and
+// UserBase: a structure's stride is its map's record size.
+[[nodiscard]] std::size_t xsdMemorySize(XsdType type);
+
+[[nodiscard]] constexpr bool isStringType(XsdType type) {
+    const auto code = static_cast<std::int32_t>(type);
+    return type == XsdType::String || type == XsdType::Duration ||
+           (code >= static_cast<std::int32_t>(XsdType::AnyUri) &&
+            code <= static_cast<std::int32_t>(XsdType::NcName)) ||
+           (code >= static_cast<std::int32_t>(XsdType::DateTime) &&
+            code <= static_cast<std::int32_t>(XsdType::GDay));
+}
+
+[[nodiscard]] constexpr bool isBinaryType(XsdType type) {
+    return type == XsdType::HexBinary || type == XsdType::Base64Binary;
+}
+
+[[nodiscard]] constexpr bool isIntegerType(XsdType type) {
+    const auto code = static_cast<std::int32_t>(type);
+    return code >= static_cast<std::int32_t>(XsdType::Integer) &&
+           code <= static_cast<std::int32_t>(XsdType::PositiveInteger);
+}
+
+} // namespace tarvex::soap

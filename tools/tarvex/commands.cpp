@@ -1,0 +1,79 @@
+#include "command.h"
+
+#include <algorithm>
+
+namespace tarvex::cli {
+namespace {
+
+constexpr std::string_view kToolHelp = R"(tarvex: command-line companion of the Tarvex search client
+
+Usage: tarvex COMMAND [OPTIONS]
+       tarvex help COMMAND
+       tarvex COMMAND --help
+
+Commands:
+)";
+
+constexpr std::string_view kEnvelopeHelp =
+    R"(Usage: tarvex envelope --key KEY --query WORDS [--start N] [--max N] [--filter 0|1] [--safe 0|1]
+
+Prints the exact SOAP request body that doGoogleSearch sends for these arguments, byte for
+byte, with no line break after it. restrict, lr, ie and oe are sent as nil elements.
+
+Options:
+  --key KEY      licence key (text of the process code page)
+  --query WORDS  query words (text of the process code page)
+  --start N      zero-based offset of the first result (default 0)
+  --max N        results wanted (default 10)
+  --filter 0|1   fold similar results (default 1)
+  --safe 0|1     safe search (default 0)
+)";
+
+} // namespace
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> kCommands{
+        {"envelope", "print the request body doGoogleSearch sends", kEnvelopeHelp, runEnvelope},
+    };
+    return kCommands;
+}
+
+int runTool(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    const auto isHelp = [](const std::string& word) { return word == "--help" || word == "-h"; };
+    const auto find = [](std::string_view name) -> const Command* {
+        const auto& all = commands();
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [name](const Command& c) { return c.name == name; });
+        return it == all.end() ? nullptr : &*it;
+    };
+    if (words.empty() || isHelp(words.front()) || (words.front() == "help" && words.size() == 1)) {
+        out << kToolHelp;
+        for (const Command& command : commands()) {
+            out << "  " << command.name
+                << std::string(10 - std::min<std::size_t>(command.name.size(), 9), ' ')
+                << command.summary << '\n';
+        }
+        return words.empty() ? kExitUsage : kExitOk;
+    }
+    if (words.front() == "help") {
+        if (const Command* command = find(words[1])) {
+            out << command->help;
+            return kExitOk;
+        }
+        err << "tarvex: no command '" << words[1] << "' (see tarvex --help)\n";
+        return kExitUsage;
+    }
+    const Command* command = find(words.front());
+    if (command == nullptr) {
+        err << "tarvex: no command '" << words.front() << "' (see tarvex --help)\n";
+        return kExitUsage;
+    }
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    if (std::any_of(rest.begin(), rest.end(), isHelp)) {
+        out << command->help;
+        return kExitOk;
+    }
+    return command->run(rest, out, err);
+}
+
+} // namespace tarvex::cli
