@@ -50,9 +50,13 @@ std::size_t base64ScratchSize(std::size_t bytes) {
 std::size_t base64Encode(const std::uint8_t* data, std::size_t bytes, char* out) {
     std::size_t n = 0;
     std::size_t lineChars = 0;
+    std::size_t charsLeft = (bytes + 2) / 3 * 4;
+    // A full line ends with CR LF, except the last one, unless the bytes fill whole lines.
+    const bool breakLastLine = bytes % 57 == 0;
     const auto put = [&](char c) {
         out[n++] = c;
-        if (++lineChars == kBase64LineLength) {
+        --charsLeft;
+        if (++lineChars == kBase64LineLength && (charsLeft > 0 || breakLastLine)) {
             out[n++] = '\r';
             out[n++] = '\n';
             lineChars = 0;

@@ -192,14 +192,18 @@ std::string formatDouble(double value) {
     if (value == 0.0) {
         return std::signbit(value) ? "-0" : "0";
     }
-    // 17 significant digits, correctly rounded: d.dddddddddddddddde[+-]x
+    // The shortest digits that read back as the same double (never more than 17).
     std::array<char, 40> scientific{};
-    const int n = std::snprintf(scientific.data(), scientific.size(), "%.16e", std::fabs(value));
-    const std::string_view text{scientific.data(), static_cast<std::size_t>(n)};
+    const auto result = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
+                                      std::fabs(value), std::chars_format::scientific);
+    const std::string_view text{scientific.data(),
+                                static_cast<std::size_t>(result.ptr - scientific.data())};
     const std::size_t ePos = text.find('e');
     std::string digits;
     digits.push_back(text[0]);
-    digits.append(text.substr(2, ePos - 2));
+    if (ePos > 2) {
+        digits.append(text.substr(2, ePos - 2));
+    }
     int exponent = 0;
     std::from_chars(text.data() + ePos + (text[ePos + 1] == '+' ? 2 : 1), text.data() + text.size(),
                     exponent);

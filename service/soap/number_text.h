@@ -24,8 +24,9 @@ enum class DoubleRead { Ok, Overflow, Underflow };
 // underflow 0.
 [[nodiscard]] DoubleRead readDouble(std::u16string_view text, double& value);
 
-// At most 17 significant digits; plain notation for magnitudes of 0.1 and more, else the form
-// "5.e-002"; fraction zeros and a last "." dropped; "NaN", "INF", "-INF", "-0" for the specials.
+// The shortest digits that read back as the same value (at most 17 significant digits); plain
+// notation for magnitudes of 0.1 and more, else the form "5.e-002"; fraction zeros and a last "."
+// dropped; "NaN", "INF", "-INF", "-0" for the specials.
 [[nodiscard]] std::string formatDouble(double value);
 
 } // namespace tarvex::soap

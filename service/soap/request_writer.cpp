@@ -64,6 +64,7 @@ std::int64_t readCount(const SoapMapEntry& countEntry, const void* record) {
         count = loadAt<std::int16_t>(member);
         break;
     case XsdType::Byte:
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): a Byte count is signed on purpose
         count = loadAt<std::int8_t>(member);
         break;
     case XsdType::NonNegativeInteger:

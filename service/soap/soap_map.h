@@ -31,8 +31,8 @@ struct SoapMap {
 };
 
 // One parameter, member, header or enumerator. In an enumeration map `type` holds the
-// enumerator's value.
-struct SoapMapEntry {
+// enumerator's value. The field order is the table layout every map shares, padding and all.
+struct SoapMapEntry { // NOLINT(clang-analyzer-optin.performance.Padding)
     std::uint32_t nameHash;
     const char* name;
     const char16_t* wideName;
