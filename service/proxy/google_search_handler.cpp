@@ -1,6 +1,7 @@
 #include "google_search_handler.h"
 
 #include "google_search_maps.h"
+#include "record_walk.h"
 
 namespace tarvex::proxy {
 
@@ -63,6 +64,36 @@ HResult writeDoGoogleSearchRequest(const DoGoogleSearchArgs& args, soap::OutputS
     }
     handler.endCall();
     return status;
+}
+
+} // namespace tarvex::proxy
+
+namespace tarvex::proxy {
+
+HResult parseDoGoogleSearchResponse(soap::SaxReader& reader, soap::ByteStream& body,
+                                    GoogleSearchResult& result) {
+    soap::HeapMemoryManager memory;
+    GoogleSearchHandler handler{memory};
+    DoGoogleSearchParams params{};
+    HResult status = handler.beginCall(kDoGoogleSearchIndex, &params);
+    if (!failed(status)) {
+        handler.cleanup();
+        status = handler.beginParse(reader, body);
+        if (failed(status)) {
+            handler.cleanup();
+        } else {
+            result = params.returnValue;
+        }
+    }
+    handler.endCall();
+    return status;
+}
+
+void releaseGoogleSearchResult(GoogleSearchResult& result) {
+    soap::HeapMemoryManager memory;
+    soap::releaseRecord(kGoogleSearchResultMap, &result, memory,
+                        [](const soap::SoapMapEntry&) { return true; });
+    result = GoogleSearchResult{};
 }
 
 } // namespace tarvex::proxy

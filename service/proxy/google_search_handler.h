@@ -1,6 +1,8 @@
 #pragma once
 
+#include "byte_stream.h"
 #include "google_search_types.h"
+#include "sax_reader.h"
 #include "soap_message_handler.h"
 
 #include <cstdint>
@@ -41,6 +43,15 @@ struct DoGoogleSearchArgs {
     SysString ie = nullptr;
     SysString oe = nullptr;
 };
+
+// Parses a doGoogleSearch response body (as after HTTP 200) into `result`, which then owns
+// its strings and arrays (release them with releaseGoogleSearchResult). On failure `result` is
+// untouched and nothing the parse built is kept.
+[[nodiscard]] HResult parseDoGoogleSearchResponse(soap::SaxReader& reader, soap::ByteStream& body,
+                                                  GoogleSearchResult& result);
+
+// Frees what a parsed result holds and zeroes it.
+void releaseGoogleSearchResult(GoogleSearchResult& result);
 
 // Fills `params` from `args`. The strings are borrowed: `params` must not outlive `args`.
 void fillDoGoogleSearchParams(const DoGoogleSearchArgs& args, DoGoogleSearchParams& params);

@@ -55,7 +55,12 @@ bool validSecond(unsigned lead, unsigned byte) {
 
 std::u16string codePageToUtf16(std::string_view text) {
     std::u16string out;
-    out.reserve(text.size());
+    appendCodePageAsUtf16(text, out);
+    return out;
+}
+
+void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
+    out.reserve(out.size() + text.size());
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -99,7 +104,6 @@ std::u16string codePageToUtf16(std::string_view text) {
         }
         i += taken;
     }
-    return out;
 }
 
 std::string utf16ToCodePage(std::u16string_view text) {

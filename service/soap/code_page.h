@@ -10,6 +10,8 @@ namespace tarvex {
 
 // Each ill-formed UTF-8 sequence becomes one U+FFFD.
 [[nodiscard]] std::u16string codePageToUtf16(std::string_view text);
+// The same, appended to `out` (whose storage is reused across calls).
+void appendCodePageAsUtf16(std::string_view text, std::u16string& out);
 // Each unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string utf16ToCodePage(std::u16string_view text);
 

@@ -1,10 +1,47 @@
 #pragma once
 
 #include "soap_map.h"
+#include "status.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <vector>
 
 namespace tarvex::soap {
+
+// Which entries of a map have been matched: the first 64 bits inline, more in steps of 64.
+class EntrySet {
+public:
+    [[nodiscard]] bool test(std::size_t index) const {
+        if (index < 64) {
+            return (m_inline >> index & 1U) != 0;
+        }
+        const std::size_t word = index / 64 - 1;
+        return word < m_more.size() && (m_more[word] >> (index % 64) & 1U) != 0;
+    }
+
+    [[nodiscard]] HResult set(std::size_t index) {
+        if (index < 64) {
+            m_inline |= std::uint64_t{1} << index;
+            return kOk;
+        }
+        const std::size_t word = index / 64 - 1;
+        try {
+            while (m_more.size() <= word) {
+                m_more.push_back(0);
+            }
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
+        m_more[word] |= std::uint64_t{1} << (index % 64);
+        return kOk;
+    }
+
+private:
+    std::uint64_t m_inline = 0;
+    std::vector<std::uint64_t> m_more;
+};
 
 // One entry of the message handler's state stack.
 struct ParseState {
@@ -16,6 +53,7 @@ struct ParseState {
     std::int32_t seen = 0;
     const SoapMap* map = nullptr;
     const SoapMapEntry* entry = nullptr;
+    EntrySet seenEntries;
     std::int32_t depth = 0;
 };
 

@@ -1,6 +1,7 @@
 // The request side of SoapMessageHandler: one operation call, held as a parameter record, turned
 // into a SOAP 1.1 envelope by walking the operation's maps.
 #include "record_access.h"
+#include "record_walk.h"
 #include "soap_message_handler.h"
 #include "soap_namespaces.h"
 #include "sys_string.h"
@@ -43,51 +44,6 @@ bool isAbsentValue(XsdType type, const void* value) {
         return loadAt<XsdBinary>(value).data == nullptr;
     }
     return false;
-}
-
-// Count members of dynamic arrays may be any integer type; anything else, or a negative
-// count, is 0.
-std::int64_t readCount(const SoapMapEntry& countEntry, const void* record) {
-    const void* member = byteAt(record, countEntry.offset);
-    std::int64_t count = 0;
-    switch (countEntry.type) {
-    case XsdType::Integer:
-    case XsdType::NonPositiveInteger:
-    case XsdType::NegativeInteger:
-    case XsdType::Long:
-        count = loadAt<std::int64_t>(member);
-        break;
-    case XsdType::Int:
-        count = loadAt<std::int32_t>(member);
-        break;
-    case XsdType::Short:
-        count = loadAt<std::int16_t>(member);
-        break;
-    case XsdType::Byte:
-        // NOLINTNEXTLINE(bugprone-signed-char-misuse): a Byte count is signed on purpose
-        count = loadAt<std::int8_t>(member);
-        break;
-    case XsdType::NonNegativeInteger:
-    case XsdType::UnsignedLong:
-    case XsdType::PositiveInteger: {
-        const auto value = loadAt<std::uint64_t>(member);
-        count =
-            value > static_cast<std::uint64_t>(INT64_MAX) ? 0 : static_cast<std::int64_t>(value);
-        break;
-    }
-    case XsdType::UnsignedInt:
-        count = loadAt<std::uint32_t>(member);
-        break;
-    case XsdType::UnsignedShort:
-        count = loadAt<std::uint16_t>(member);
-        break;
-    case XsdType::UnsignedByte:
-        count = loadAt<std::uint8_t>(member);
-        break;
-    default:
-        break;
-    }
-    return count < 0 ? 0 : count;
 }
 
 HResult writeEnumerator(const SoapMap& enumMap, const void* value, bool isArray, OutputSink& sink) {
@@ -277,7 +233,7 @@ HResult SoapMessageHandler::writeArrayAttributes(const SoapMap& map, const SoapM
         dimensionCount = dims == nullptr ? 0 : dims[0];
     } else {
         if (entry.sizeIsIndex >= 0) {
-            dynamicSize = readCount(map.entries[entry.sizeIsIndex], record);
+            dynamicSize = readArrayCount(map, entry, record);
         }
         if (dynamicSize == 0) {
             count = 0;

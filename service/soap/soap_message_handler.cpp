@@ -1,5 +1,7 @@
 #include "soap_message_handler.h"
 
+#include "record_walk.h"
+
 #include <new>
 
 namespace tarvex::soap {
@@ -12,6 +14,10 @@ constexpr std::size_t kStackGrowth = 16;
 SoapMessageHandler::SoapMessageHandler(MemoryManager& memory, bool client)
     : m_memory(memory), m_client(client) {}
 
+SoapMessageHandler::~SoapMessageHandler() {
+    m_memory.release(m_ownedRecord);
+}
+
 HResult SoapMessageHandler::pushState(void* target, const SoapMap* map, const SoapMapEntry* entry,
                                       std::uint32_t flags, std::int32_t capacity,
                                       std::int32_t expected, std::int32_t seen) {
@@ -19,10 +25,115 @@ HResult SoapMessageHandler::pushState(void* target, const SoapMap* map, const So
         if (m_states.size() == m_states.capacity()) {
             m_states.reserve(m_states.size() + kStackGrowth);
         }
-        m_states.push_back(
-            ParseState{target, flags, capacity, expected, seen, map, entry, m_depth});
+        ParseState state;
+        state.target = target;
+        state.flags = flags;
+        state.capacity = capacity;
+        state.expected = expected;
+        state.seen = seen;
+        state.map = map;
+        state.entry = entry;
+        state.depth = m_depth;
+        m_states.push_back(std::move(state));
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
+    }
+    return kOk;
+}
+
+const SoapMap* SoapMessageHandler::operationMap() const {
+    if (m_states.empty()) {
+        return nullptr;
+    }
+    const std::int32_t index = m_states.front().capacity;
+    const SoapMap* const* functions = functionMaps();
+    if (functions == nullptr || index < 0) {
+        return nullptr;
+    }
+    for (std::int32_t i = 0; i <= index; ++i) {
+        if (functions[i] == nullptr) {
+            return nullptr;
+        }
+    }
+    return functions[index];
+}
+
+void SoapMessageHandler::cleanupHeaders() {
+    const SoapMap* const* headers = headerMaps();
+    if (m_states.empty() || headers == nullptr || operationMap() == nullptr) {
+        return;
+    }
+    const SoapMap* headerMap = headers[m_states.front().capacity];
+    void* record = headerRecord();
+    if (headerMap == nullptr || record == nullptr) {
+        return;
+    }
+    const std::uint32_t owned = m_client ? SoapFlag::Out : ~0U;
+    releaseRecord(*headerMap, record, m_memory,
+                  [owned](const SoapMapEntry& e) { return (e.flags & owned) != 0; });
+}
+
+void SoapMessageHandler::cleanup() {
+    cleanupHeaders();
+    const SoapMap* operation = operationMap();
+    if (operation == nullptr || m_parameterRecord == nullptr) {
+        return;
+    }
+    // The client owns what came back (Out); a server owns all it read. Inside nested
+    // structures everything is owned.
+    const std::uint32_t owned = m_client ? SoapFlag::Out : ~0U;
+    releaseRecord(*operation, m_parameterRecord, m_memory,
+                  [owned](const SoapMapEntry& e) { return (e.flags & owned) != 0; });
+    if (m_ownedRecord != nullptr && m_parameterRecord == m_ownedRecord) {
+        m_memory.release(m_ownedRecord);
+        m_ownedRecord = nullptr;
+        m_parameterRecord = nullptr;
+    }
+}
+
+void SoapMessageHandler::resetParse() {
+    m_phase = ParsePhase::Start;
+    m_depth = 0;
+    m_noChildren = false;
+    m_needChildren = false;
+    m_needText = false;
+    m_text.clear();
+    m_references.clear();
+    m_copies.clear();
+}
+
+HResult SoapMessageHandler::beginParse(SaxReader& reader, ByteStream& stream) {
+    resetParse();
+    m_reader = &reader;
+    reader.setContentHandler(this);
+    HResult status = reader.parse(stream);
+    reader.setContentHandler(nullptr);
+    m_reader = nullptr;
+    if (!failed(status) && !m_references.empty()) {
+        status = kFail; // an href whose id never came
+    }
+    if (!failed(status)) {
+        status = copyReferencedValues();
+    }
+    m_references.clear();
+    m_copies.clear();
+    return status;
+}
+
+HResult SoapMessageHandler::copyReferencedValues() {
+    // Later values may fill referrers inside earlier ones, so the copies go last to first.
+    for (auto it = m_copies.rbegin(); it != m_copies.rend(); ++it) {
+        const StoredReference& from = it->source;
+        const StoredReference& to = it->target;
+        auto* source = static_cast<std::byte*>(from.target);
+        auto* target = static_cast<std::byte*>(to.target);
+        const bool wholeArray = (from.flags & SoapFlag::AnyArray) != 0;
+        const HResult status = wholeArray
+                                   ? copyMember(*from.map, *from.entry, source, target, m_memory)
+                                   : copyItem(*from.entry, source, target, m_memory);
+        if (failed(status)) {
+            return status;
+        }
     }
     return kOk;
 }

@@ -1,24 +1,42 @@
 #pragma once
 
+#include "byte_stream.h"
 #include "envelope_style.h"
 #include "memory_manager.h"
 #include "output_sink.h"
 #include "parse_state.h"
+#include "reference_table.h"
+#include "sax_handler.h"
+#include "sax_reader.h"
 #include "soap_map.h"
 #include "status.h"
+#include "text_collector.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tarvex::soap {
 
-// The generic SOAP message object: it writes the request for one operation, guided only by the
-// operation's maps, and (on the response side) parses the answer into the same record. A
-// service proxy derives from it and supplies its maps.
-class SoapMessageHandler {
+enum class ParsePhase : std::int32_t {
+    Start = 0,
+    InEnvelope = 1,
+    InHeader = 2,
+    InBody = 3,
+    InParams = 4,
+    HeaderDone = 7,
+};
+
+// The generic SOAP message object: it writes the request for one operation and parses the
+// response into the same record, guided only by the operation's maps. A service proxy derives
+// from it and supplies its maps. The parser is strict: anything the maps do not expect fails.
+class SoapMessageHandler : public SaxContentHandler {
 public:
+    // Arrays announcing more than this (size times stride) are refused before allocation.
+    static constexpr std::size_t kMaxArrayBytes = std::size_t{64} << 20;
+
     SoapMessageHandler(MemoryManager& memory, bool client);
-    virtual ~SoapMessageHandler() = default;
+    ~SoapMessageHandler() override;
     SoapMessageHandler(const SoapMessageHandler&) = delete;
     SoapMessageHandler& operator=(const SoapMessageHandler&) = delete;
 
@@ -32,13 +50,23 @@ public:
     [[nodiscard]] virtual const char* defaultNamespace() const = 0;
     // The record that the Header maps describe.
     [[nodiscard]] virtual void* headerRecord() = 0;
+    // Called before an unknown header that must be understood fails the parse (a server
+    // answers with a MustUnderstand fault); the client does nothing.
+    virtual void faultHook(std::int32_t /*code*/, std::u16string_view /*uri*/,
+                           std::u16string_view /*local*/) {}
 
-    // Writes the whole envelope of the operation named by the first parse state.
+    // Request side: the whole envelope of the operation named by the first parse state.
     [[nodiscard]] HResult generateRequest(OutputSink& sink);
     [[nodiscard]] HResult writeHeaders(const EnvelopeStyle& style, const SoapMap& headerMap,
                                        OutputSink& sink);
     [[nodiscard]] HResult writeMap(const EnvelopeStyle& style, const SoapMap& map, void* record,
                                    OutputSink& sink, bool withWrapper);
+
+    // Response side: runs `reader` over `stream` with this handler installed.
+    [[nodiscard]] HResult beginParse(SaxReader& reader, ByteStream& stream);
+    // Releases what the receiving side owns in the operation's record and the header record.
+    void cleanup();
+    void cleanupHeaders();
 
     [[nodiscard]] HResult pushState(void* target, const SoapMap* map, const SoapMapEntry* entry,
                                     std::uint32_t flags, std::int32_t capacity,
@@ -51,18 +79,69 @@ public:
     [[nodiscard]] bool isClient() const { return m_client; }
     [[nodiscard]] MemoryManager& memory() const { return m_memory; }
 
+    // SAX events.
+    [[nodiscard]] HResult startElement(std::u16string_view uri, std::u16string_view local,
+                                       std::u16string_view qname,
+                                       const SaxAttributes& attributes) override;
+    [[nodiscard]] HResult endElement(std::u16string_view uri, std::u16string_view local,
+                                     std::u16string_view qname) override;
+    [[nodiscard]] HResult characters(std::u16string_view text) override;
+
 private:
+    // Writing.
     [[nodiscard]] HResult writeArrayAttributes(const SoapMap& map, const SoapMapEntry& entry,
                                                const void* record, OutputSink& sink,
                                                std::int64_t& count, std::size_t& stride) const;
     [[nodiscard]] HResult writeItem(const EnvelopeStyle& style, const SoapMapEntry& entry,
                                     void* item, bool isArray, OutputSink& sink);
 
+    // Parsing.
+    [[nodiscard]] HResult envelopeElement(std::u16string_view uri, std::u16string_view local);
+    [[nodiscard]] HResult dispatchCall(std::u16string_view uri, std::u16string_view local);
+    [[nodiscard]] HResult parameterElement(std::u16string_view uri, std::u16string_view local,
+                                           const SaxAttributes& attributes);
+    [[nodiscard]] HResult unknownHeader(std::u16string_view uri, std::u16string_view local,
+                                        const SaxAttributes& attributes);
+    [[nodiscard]] HResult referencedValue(std::vector<StoredReference> referrers,
+                                          const SaxAttributes& attributes);
+    [[nodiscard]] HResult startValue(std::byte* destination, const SoapMapEntry& entry,
+                                     std::uint32_t flags, const SoapMap* owner);
+    [[nodiscard]] HResult startArray(const SoapMap& owner, const SoapMapEntry& entry,
+                                     std::byte* member, const SaxAttributes& attributes);
+    [[nodiscard]] HResult storeReference(std::u16string_view href, std::byte* destination,
+                                         std::uint32_t flags, const SoapMap* owner,
+                                         const SoapMapEntry& entry);
+    [[nodiscard]] HResult takeArraySlot(ParseState& array, std::byte*& slot);
+    [[nodiscard]] HResult convertLeafText(const ParseState& state);
+    [[nodiscard]] HResult checkComplete(const ParseState& state) const;
+    [[nodiscard]] HResult copyReferencedValues();
+    [[nodiscard]] bool rpcEncoded() const;
+    [[nodiscard]] const SoapMap* operationMap() const;
+    void resetParse();
+
     MemoryManager& m_memory;
     bool m_client;
     void* m_parameterRecord = nullptr;
-    std::int32_t m_depth = 0; // element depth of the parse
+    void* m_ownedRecord = nullptr; // a server's record, allocated at dispatch
     std::vector<ParseState> m_states;
+
+    SaxReader* m_reader = nullptr;
+    ParsePhase m_phase = ParsePhase::Start;
+    std::int32_t m_depth = 0;
+    bool m_noChildren = false;
+    bool m_needChildren = false;
+    bool m_needText = false;
+    std::u16string m_text; // character data of the current leaf
+    ReferenceTable m_references;
+    // Values referred to from more than one place: the first referrer receives the value, the
+    // others a copy of it once the parse is complete.
+    struct ReferenceCopy {
+        StoredReference source;
+        StoredReference target;
+    };
+    std::vector<ReferenceCopy> m_copies;
+    TextCollector m_collector;
+    SkipHandler m_skip;
 };
 
 } // namespace tarvex::soap

@@ -28,5 +28,7 @@ struct Command {
 
 // The subcommands.
 int runEnvelope(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runFault(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 } // namespace tarvex::cli

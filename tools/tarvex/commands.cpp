@@ -29,11 +29,29 @@ Options:
   --safe 0|1     safe search (default 0)
 )";
 
+constexpr std::string_view kParseHelp = R"(Usage: tarvex parse FILE
+
+Parses FILE as the body of a doGoogleSearch response (as after HTTP 200) and prints the
+GoogleSearchResult as JSON: every member under its wire name, null for an absent string, the
+arrays as JSON arrays. When the body does not parse, prints {"error": "0x........"} with the
+status and exits with 1.
+)";
+
+constexpr std::string_view kFaultHelp = R"(Usage: tarvex fault FILE
+
+Reads FILE as a SOAP Fault body (as after HTTP 500) and prints
+{"code": N, "faultcode": ..., "faultstring": ..., "faultactor": ..., "detail": ...}; code is
+100 VersionMismatch, 200 MustUnderstand, 300 Client, 400 Server or 0 for another code. When
+the body does not read as a fault, prints {"error": "0x........"} and exits with 1.
+)";
+
 } // namespace
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> kCommands{
         {"envelope", "print the request body doGoogleSearch sends", kEnvelopeHelp, runEnvelope},
+        {"parse", "parse a doGoogleSearch response body into JSON", kParseHelp, runParse},
+        {"fault", "read a SOAP fault body into JSON", kFaultHelp, runFault},
     };
     return kCommands;
 }

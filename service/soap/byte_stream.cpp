@@ -1,0 +1,20 @@
+#include "byte_stream.h"
+
+#include <algorithm>
+
+namespace tarvex::soap {
+
+HResult MemoryStream::read(char* buffer, std::size_t capacity, std::size_t& count) {
+    if (buffer == nullptr && capacity > 0) {
+        return kPointer;
+    }
+    count = std::min(capacity, m_bytes.size());
+    if (m_chunk > 0) {
+        count = std::min(count, m_chunk);
+    }
+    m_bytes.copy(buffer, count);
+    m_bytes.remove_prefix(count);
+    return kOk;
+}
+
+} // namespace tarvex::soap

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "status.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace tarvex::soap {
+
+// A source of bytes read once from start to end: a response body.
+class ByteStream {
+public:
+    virtual ~ByteStream() = default;
+    // Reads up to `capacity` bytes into `buffer`; `count` 0 means the end. A negative status is
+    // a read failure.
+    [[nodiscard]] virtual HResult read(char* buffer, std::size_t capacity, std::size_t& count) = 0;
+};
+
+// Bytes held in memory, handed out at most `chunk` at a time (0: no limit), so that a parser can
+// be fed whole documents and single bytes alike.
+class MemoryStream final : public ByteStream {
+public:
+    explicit MemoryStream(std::string_view bytes, std::size_t chunk = 0)
+        : m_bytes(bytes), m_chunk(chunk) {}
+
+    [[nodiscard]] HResult read(char* buffer, std::size_t capacity, std::size_t& count) override;
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_chunk;
+};
+
+} // namespace tarvex::soap

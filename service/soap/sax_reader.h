@@ -1,0 +1,31 @@
+#pragma once
+
+#include "byte_stream.h"
+#include "sax_handler.h"
+#include "status.h"
+
+#include <functional>
+#include <memory>
+
+namespace tarvex::soap {
+
+// A SAX2 XML reader. The content handler may be changed from inside an event; every later event
+// goes to the new one. parse() reads the whole stream on the caller's thread and stops at the
+// first failure a handler returns, returning that status. Documents with a DOCTYPE, elements
+// nested deeper than kMaxElementDepth and malformed XML fail.
+class SaxReader {
+public:
+    static constexpr int kMaxElementDepth = 256;
+
+    virtual ~SaxReader() = default;
+    virtual void setContentHandler(SaxContentHandler* handler) = 0;
+    [[nodiscard]] virtual SaxContentHandler* contentHandler() const = 0;
+    [[nodiscard]] virtual HResult parse(ByteStream& stream) = 0;
+};
+
+// The platform's reader; null when it cannot be created.
+[[nodiscard]] std::unique_ptr<SaxReader> createSaxReader();
+
+using SaxReaderFactory = std::function<std::unique_ptr<SaxReader>()>;
+
+} // namespace tarvex::soap

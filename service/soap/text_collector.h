@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sax_handler.h"
+#include "sax_reader.h"
+
+#include <string>
+
+namespace tarvex::soap {
+
+// Installed for the length of one element, gathers its whole content as one text: character
+// data as delivered, nested elements re-created as markup. At the element's end it gives the
+// owner one characters event (also when empty), then the end-element, and hands the reader back.
+class TextCollector final : public SaxContentHandler {
+public:
+    void install(SaxReader& reader, SaxContentHandler& owner);
+
+    [[nodiscard]] HResult startElement(std::u16string_view uri, std::u16string_view local,
+                                       std::u16string_view qname,
+                                       const SaxAttributes& attributes) override;
+    [[nodiscard]] HResult endElement(std::u16string_view uri, std::u16string_view local,
+                                     std::u16string_view qname) override;
+    [[nodiscard]] HResult characters(std::u16string_view text) override;
+    [[nodiscard]] HResult ignorableWhitespace(std::u16string_view text) override;
+
+private:
+    [[nodiscard]] HResult append(std::initializer_list<std::u16string_view> pieces);
+
+    SaxContentHandler* m_owner = nullptr;
+    SaxReader* m_reader = nullptr;
+    int m_depth = 0;
+    std::u16string m_buffer;
+};
+
+// Installed for the length of one element, swallows it and everything in it, then hands the
+// reader back to the owner. The swallowed element's end is not passed on.
+class SkipHandler final : public SaxContentHandler {
+public:
+    void install(SaxReader& reader, SaxContentHandler& owner);
+
+    [[nodiscard]] HResult startElement(std::u16string_view uri, std::u16string_view local,
+                                       std::u16string_view qname,
+                                       const SaxAttributes& attributes) override;
+    [[nodiscard]] HResult endElement(std::u16string_view uri, std::u16string_view local,
+                                     std::u16string_view qname) override;
+    [[nodiscard]] HResult characters(std::u16string_view text) override;
+
+private:
+    SaxContentHandler* m_owner = nullptr;
+    SaxReader* m_reader = nullptr;
+    int m_depth = 0;
+};
+
+} // namespace tarvex::soap

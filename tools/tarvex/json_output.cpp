@@ -1,0 +1,93 @@
+#include "json_output.h"
+
+#include "binary_text.h"
+#include "code_page.h"
+#include "sys_string.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace tarvex::cli {
+namespace {
+
+nlohmann::ordered_json toJson(const proxy::DirectoryCategory& category) {
+    return {{"fullViewableName", stringOrNull(category.fullViewableName)},
+            {"specialEncoding", stringOrNull(category.specialEncoding)}};
+}
+
+nlohmann::ordered_json toJson(const proxy::ResultElement& element) {
+    return {{"summary", stringOrNull(element.summary)},
+            {"URL", stringOrNull(element.URL)},
+            {"snippet", stringOrNull(element.snippet)},
+            {"title", stringOrNull(element.title)},
+            {"cachedSize", stringOrNull(element.cachedSize)},
+            {"relatedInformationPresent", element.relatedInformationPresent != 0},
+            {"hostName", stringOrNull(element.hostName)},
+            {"directoryCategory", toJson(element.directoryCategory)},
+            {"directoryTitle", stringOrNull(element.directoryTitle)}};
+}
+
+template <class T>
+nlohmann::ordered_json arrayOf(const T* items, std::int32_t count) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (std::int32_t i = 0; items != nullptr && i < count; ++i) {
+        list.push_back(toJson(items[i]));
+    }
+    return list;
+}
+
+} // namespace
+
+nlohmann::ordered_json stringOrNull(const char16_t* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    return utf16ToCodePage(sysStringView(text));
+}
+
+std::string base64Text(const soap::XsdBinary& block) {
+    if (block.data == nullptr || block.size <= 0) {
+        return {};
+    }
+    const auto size = static_cast<std::size_t>(block.size);
+    std::vector<char> text(soap::base64ScratchSize(size));
+    const std::size_t length = soap::base64Encode(block.data, size, text.data());
+    std::string plain;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            plain.push_back(text[i]);
+        }
+    }
+    return plain;
+}
+
+std::string statusText(HResult status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+    return text;
+}
+
+nlohmann::ordered_json toJson(const proxy::GoogleSearchResult& result) {
+    return {{"documentFiltering", result.documentFiltering != 0},
+            {"searchComments", stringOrNull(result.searchComments)},
+            {"estimatedTotalResultsCount", result.estimatedTotalResultsCount},
+            {"estimateIsExact", result.estimateIsExact != 0},
+            {"resultElements", arrayOf(result.resultElements, result.resultElementsCount)},
+            {"searchQuery", stringOrNull(result.searchQuery)},
+            {"startIndex", result.startIndex},
+            {"endIndex", result.endIndex},
+            {"searchTips", stringOrNull(result.searchTips)},
+            {"directoryCategories",
+             arrayOf(result.directoryCategories, result.directoryCategoriesCount)},
+            {"searchTime", result.searchTime}};
+}
+
+nlohmann::ordered_json toJson(const soap::SoapFaultInfo& fault) {
+    return {{"code", fault.code},
+            {"faultcode", stringOrNull(fault.faultCode.get())},
+            {"faultstring", stringOrNull(fault.faultString.get())},
+            {"faultactor", stringOrNull(fault.faultActor.get())},
+            {"detail", stringOrNull(fault.detail.get())}};
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "google_search_types.h"
+#include "soap_fault.h"
+#include "status.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace tarvex::cli {
+
+// JSON forms of what the service answers; keys are the wire names, absent strings are null.
+[[nodiscard]] nlohmann::ordered_json toJson(const proxy::GoogleSearchResult& result);
+[[nodiscard]] nlohmann::ordered_json toJson(const soap::SoapFaultInfo& fault);
+[[nodiscard]] nlohmann::ordered_json stringOrNull(const char16_t* text);
+[[nodiscard]] std::string base64Text(const soap::XsdBinary& block);
+// "0x80004005"
+[[nodiscard]] std::string statusText(HResult status);
+
+} // namespace tarvex::cli
