@@ -1,0 +1,350 @@
+// doGoogleSearch responses through the whole response side, each fed to the push parser whole,
+// one byte at a time and in odd-sized pieces.
+#include "byte_stream.h"
+#include "google_search_handler.h"
+#include "json_output.h"
+#include "sax_reader.h"
+#include "sys_string.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tarvex::proxy {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << path;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const std::string kHistoric = std::string{TARVEX_SHARED_DIR} + "/interop/historic/";
+const std::string kFixtures = std::string{TARVEX_TEST_DIR} + "/proxy/fixtures/";
+
+std::string envelope(const std::string& body) {
+    return R"(<SOAP-ENV:Envelope xmlns:SOAP-ENV="http://schemas.xmlsoap.org/soap/envelope/" )"
+           R"(xmlns:SOAP-ENC="http://schemas.xmlsoap.org/soap/encoding/" )"
+           R"(xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"><SOAP-ENV:Body>)" +
+           body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+// A complete GoogleSearchResult with `resultElements` and `directoryCategories` as given.
+std::string resultBody(const std::string& members, const std::string& wrapperExtra = "") {
+    return R"(<ns1:doGoogleSearchResponse xmlns:ns1="urn:GoogleSearch">)" + members + wrapperExtra +
+           "</ns1:doGoogleSearchResponse>";
+}
+
+const std::string kScalars =
+    "<documentFiltering>false</documentFiltering><searchComments></searchComments>"
+    "<estimatedTotalResultsCount>42</estimatedTotalResultsCount>"
+    "<estimateIsExact>true</estimateIsExact><searchQuery>q</searchQuery>"
+    "<startIndex>1</startIndex><endIndex>2</endIndex><searchTips/>"
+    "<searchTime>0.5</searchTime>";
+
+std::string item(const std::string& url, const std::string& category = "") {
+    return "<item><summary/><URL>" + url +
+           "</URL><snippet/><title/><cachedSize>1k</cachedSize>"
+           "<relatedInformationPresent>false</relatedInformationPresent><hostName/>"
+           "<directoryCategory><fullViewableName>" +
+           category +
+           "</fullViewableName><specialEncoding/></directoryCategory><directoryTitle/></item>";
+}
+
+std::string elements(int count, const std::string& items, const std::string& attributes = "") {
+    return R"(<resultElements SOAP-ENC:arrayType="ns1:ResultElement[)" + std::to_string(count) +
+           R"(]")" + attributes + ">" + items + "</resultElements>";
+}
+
+const std::string kNoCategories =
+    R"(<directoryCategories SOAP-ENC:arrayType="ns1:DirectoryCategory[0]"/>)";
+
+std::string response(const std::string& returnContent, const std::string& after = "") {
+    return envelope(resultBody("<return>" + returnContent + "</return>", after));
+}
+
+std::string valid(const std::string& resultElements = elements(1, item("http://a/"))) {
+    return response(kScalars + resultElements + kNoCategories);
+}
+
+class ResponseParserTest : public ::testing::TestWithParam<std::size_t> {
+protected:
+    // Parses `xml`; on success returns the result as JSON text (and releases it).
+    HResult parse(const std::string& xml, std::string* json = nullptr) {
+        const auto reader = soap::createSaxReader();
+        soap::MemoryStream stream{xml, GetParam()};
+        GoogleSearchResult result{};
+        result.resultElementsCount = -1;
+        const HResult status = parseDoGoogleSearchResponse(*reader, stream, result);
+        if (failed(status)) {
+            EXPECT_EQ(result.resultElementsCount, -1)
+                << "a failed parse leaves the result untouched";
+            return status;
+        }
+        if (json != nullptr) {
+            *json = cli::toJson(result).dump();
+        }
+        m_last = cli::toJson(result);
+        releaseGoogleSearchResult(result);
+        return status;
+    }
+
+    nlohmann::ordered_json m_last;
+};
+
+INSTANTIATE_TEST_SUITE_P(Chunks, ResponseParserTest, ::testing::Values(0, 1, 7),
+                         [](const ::testing::TestParamInfo<std::size_t>& chunk) {
+                             return chunk.param == 0 ? std::string{"Whole"}
+                                                     : "By" + std::to_string(chunk.param);
+                         });
+
+TEST_P(ResponseParserTest, DeveloperKitSampleFieldForField) {
+    ASSERT_EQ(parse(readFile(kHistoric + "kit-sample_doGoogleSearch_response.xml")), kOk);
+    const auto& r = m_last;
+    EXPECT_EQ(r["documentFiltering"], false);
+    EXPECT_EQ(r["searchComments"], "");
+    EXPECT_EQ(r["estimatedTotalResultsCount"], 3);
+    EXPECT_EQ(r["estimateIsExact"], true);
+    EXPECT_EQ(r["searchQuery"], "shrdlu winograd maclisp teletype");
+    EXPECT_EQ(r["startIndex"], 1);
+    EXPECT_EQ(r["endIndex"], 3);
+    EXPECT_EQ(r["searchTips"], "");
+    EXPECT_EQ(r["searchTime"], 0.194871);
+    EXPECT_EQ(r["directoryCategories"].size(), 0U);
+    ASSERT_EQ(r["resultElements"].size(), 3U);
+    const auto& first = r["resultElements"][0];
+    EXPECT_EQ(first["URL"], "http://hci.stanford.edu/cs147/examples/shrdlu/");
+    EXPECT_EQ(first["title"], "<b>SHRDLU</b>");
+    EXPECT_EQ(first["cachedSize"], "12k");
+    EXPECT_EQ(first["relatedInformationPresent"], true);
+    EXPECT_EQ(first["hostName"], "");
+    EXPECT_EQ(first["summary"], "");
+    EXPECT_EQ(first["directoryCategory"]["fullViewableName"], "");
+    EXPECT_EQ(first["snippet"].get<std::string>().substr(0, 16), " <b>...</b> on a");
+    EXPECT_EQ(r["resultElements"][2]["title"], "") << "an empty title is an empty string, not null";
+}
+
+TEST_P(ResponseParserTest, CapturedTenResultResponse) {
+    ASSERT_EQ(parse(readFile(kHistoric + "WRAPPED_real_temperature_response.xml")), kOk);
+    const auto& r = m_last;
+    EXPECT_EQ(r["estimatedTotalResultsCount"], 236000000);
+    EXPECT_EQ(r["estimateIsExact"], false);
+    EXPECT_EQ(r["searchTime"], 0.126511);
+    EXPECT_EQ(r["searchQuery"], "temperature");
+    EXPECT_EQ(r["startIndex"], 1);
+    EXPECT_EQ(r["endIndex"], 10);
+    ASSERT_EQ(r["resultElements"].size(), 10U);
+    EXPECT_EQ(r["resultElements"][0]["URL"], "http://www.onlineconversion.com/temperature.htm");
+    EXPECT_EQ(r["resultElements"][1]["URL"], "http://en.wikipedia.org/wiki/Temperature");
+    EXPECT_EQ(r["resultElements"][1]["cachedSize"], "77k");
+    for (const auto& element : r["resultElements"]) {
+        EXPECT_EQ(element["directoryCategory"]["fullViewableName"], "");
+    }
+}
+
+TEST_P(ResponseParserTest, HistoricStyleFixtureWithCategories) {
+    ASSERT_EQ(parse(readFile(kFixtures + "historic_style_10_results.xml")), kOk);
+    const auto& r = m_last;
+    EXPECT_EQ(r["documentFiltering"], true);
+    EXPECT_EQ(r["searchComments"], "");
+    EXPECT_EQ(r["searchQuery"], "temperature & kelvin");
+    ASSERT_EQ(r["directoryCategories"].size(), 2U);
+    EXPECT_EQ(r["directoryCategories"][1]["fullViewableName"], "Top/Reference/Weights & Measures");
+    EXPECT_EQ(r["directoryCategories"][1]["specialEncoding"], "utf-8");
+    ASSERT_EQ(r["resultElements"].size(), 10U);
+    const auto& first = r["resultElements"][0];
+    EXPECT_EQ(first["title"], "<b>Temperature</b> page 1 \u2013 O'Neil's");
+    EXPECT_EQ(first["snippet"],
+              " The <b>kelvin</b> scale, part 1 &amp; more <b>...</b><br> of <b>temperature</b>");
+    EXPECT_EQ(first["URL"], "http://example.org/temperature/1?a=1&b=2");
+    EXPECT_EQ(first["summary"], "Scales & units");
+    EXPECT_EQ(first["directoryTitle"], "Thermodynamics");
+    EXPECT_EQ(r["resultElements"][4]["hostName"], "www.example.org");
+    EXPECT_EQ(r["resultElements"][9]["cachedSize"], "19k");
+}
+
+TEST_P(ResponseParserTest, MultiReferenceValues) {
+    // The whole return value stands after the operation's element, referred to by href.
+    const std::string later =
+        envelope(resultBody(R"(<return href="#id1"/>)") + R"(<multiRef id="id1">)" + kScalars +
+                 elements(0, "") + kNoCategories + "</multiRef>");
+    ASSERT_EQ(parse(later), kOk);
+    EXPECT_EQ(m_last["estimatedTotalResultsCount"], 42);
+
+    EXPECT_EQ(parse(envelope(resultBody(R"(<return href="#id1"/>)"))), kFail)
+        << "an id that never comes";
+    EXPECT_EQ(parse(envelope(resultBody(R"(<return href="#id1"/>)") +
+                             R"(<multiRef id="id1" href="#id2"/>)")),
+              kFail)
+        << "a referred element may not refer on";
+    EXPECT_EQ(
+        parse(response(kScalars + elements(1, item("u")) + kNoCategories + R"(<x href="#a"/>)")),
+        kFail)
+        << "an href does not make an unknown element known";
+}
+
+TEST_P(ResponseParserTest, OneValueReferredToFromSeveralPlaces) {
+    // Four items share one DirectoryCategory, as independent toolkits write it.
+    std::string items;
+    for (int i = 0; i < 4; ++i) {
+        items += "<item><summary/><URL>u" + std::to_string(i) +
+                 "</URL><snippet/><title/><cachedSize/><relatedInformationPresent>0</"
+                 "relatedInformationPresent>"
+                 R"(<hostName/><directoryCategory href="#_4"/><directoryTitle/></item>)";
+    }
+    const std::string xml = envelope(
+        resultBody("<return>" + kScalars + elements(4, items) + kNoCategories + "</return>") +
+        R"(<id id="_4"><fullViewableName>Top/Shared</fullViewableName>)"
+        "<specialEncoding>x</specialEncoding></id>");
+    ASSERT_EQ(parse(xml), kOk);
+    ASSERT_EQ(m_last["resultElements"].size(), 4U);
+    for (const auto& element : m_last["resultElements"]) {
+        EXPECT_EQ(element["directoryCategory"]["fullViewableName"], "Top/Shared");
+        EXPECT_EQ(element["directoryCategory"]["specialEncoding"], "x");
+    }
+}
+
+TEST_P(ResponseParserTest, ArraysMustHoldTheAnnouncedItems) {
+    ASSERT_EQ(parse(valid(elements(0, ""))), kOk);
+    EXPECT_EQ(m_last["resultElements"].size(), 0U);
+    std::string nine;
+    for (int i = 0; i < 9; ++i) {
+        nine += item("u");
+    }
+    EXPECT_EQ(parse(valid(elements(10, nine))), kFail) << "nine of ten";
+    EXPECT_EQ(parse(valid(elements(8, nine))), kFail) << "nine of eight";
+    ASSERT_EQ(parse(valid(elements(9, nine))), kOk);
+    EXPECT_EQ(m_last["resultElements"].size(), 9U);
+    EXPECT_EQ(parse(valid("<resultElements>" + item("u") + "</resultElements>")), kFail)
+        << "no arrayType";
+    EXPECT_EQ(parse(valid(R"(<resultElements SOAP-ENC:arrayType="ns1:ResultElement[]">)" +
+                          item("u") + "</resultElements>")),
+              kFail)
+        << "[] gives no size";
+    EXPECT_EQ(parse(valid(R"(<resultElements SOAP-ENC:arrayType="ns1:ResultElement">)" + item("u") +
+                          "</resultElements>")),
+              kFail)
+        << "arrayType without [";
+    EXPECT_EQ(parse(valid(elements(1, ""))), kFail) << "an announced item is missing";
+}
+
+TEST_P(ResponseParserTest, HugeAnnouncedArraysFailWithoutAllocating) {
+    EXPECT_EQ(parse(valid(elements(2000000000, item("u")))), kFail);
+    EXPECT_EQ(
+        parse(valid(R"(<resultElements SOAP-ENC:arrayType="ns1:ResultElement[99999,99999]">)" +
+                    item("u") + "</resultElements>")),
+        kFail);
+}
+
+TEST_P(ResponseParserTest, NilOnNullableAndRequiredMembers) {
+    ASSERT_EQ(parse(response(R"(<searchComments xsi:nil="true"/>)" +
+                             kScalars.substr(kScalars.find("<estimated")) + elements(0, "") +
+                             kNoCategories + "<documentFiltering>0</documentFiltering>")),
+              kOk);
+    EXPECT_TRUE(m_last["searchComments"].is_null());
+    EXPECT_EQ(parse(response(R"(<estimatedTotalResultsCount xsi:nil="1"/>)" + kScalars +
+                             elements(0, "") + kNoCategories)),
+              kFail);
+    // A nil array is absent.
+    ASSERT_EQ(parse(response(kScalars + R"(<resultElements xsi:nil="true"/>)" + kNoCategories)),
+              kOk);
+    EXPECT_EQ(m_last["resultElements"].size(), 0U);
+}
+
+TEST_P(ResponseParserTest, MissingMembers) {
+    const std::string withoutTips =
+        kScalars.substr(0, kScalars.find("<searchTips/>")) + "<searchTime>1</searchTime>";
+    ASSERT_EQ(parse(response(withoutTips + elements(0, "") + kNoCategories)), kOk)
+        << "searchTips is nullable";
+    EXPECT_TRUE(m_last["searchTips"].is_null());
+    const std::string withoutStart =
+        kScalars.substr(0, kScalars.find("<startIndex>")) +
+        "<endIndex>2</endIndex><searchTips/><searchTime>1</searchTime>";
+    EXPECT_EQ(parse(response(withoutStart + elements(0, "") + kNoCategories)), kFail)
+        << "startIndex is required";
+    EXPECT_EQ(parse(envelope(resultBody(""))), kFail) << "no return at all";
+}
+
+TEST_P(ResponseParserTest, LeavesAndStructuresHoldWhatTheyMay) {
+    const std::string base = kScalars.substr(0, kScalars.find("<startIndex>"));
+    const std::string rest = "<endIndex>2</endIndex><searchTips/><searchTime>1</searchTime>" +
+                             elements(0, "") + kNoCategories;
+    EXPECT_EQ(parse(response(base + "<startIndex></startIndex>" + rest)), kFail)
+        << "a number needs text";
+    EXPECT_EQ(parse(response(base + "<startIndex>1<b/></startIndex>" + rest)), kFail)
+        << "a child in a leaf";
+    EXPECT_EQ(parse(response(base + "<startIndex>1</startIndex>stray text" + rest)), kFail)
+        << "text in a structure";
+    EXPECT_EQ(parse(response(base + "<startIndex>1</startIndex><startIndex>1</startIndex>" + rest)),
+              kFail)
+        << "a member sent twice";
+    EXPECT_EQ(parse(response(base + "<startIndex>1</startIndex><key>k</key>" + rest)), kFail)
+        << "an unknown member";
+    EXPECT_EQ(parse(response(base + "<startIndex>yes</startIndex>" + rest)), kOk)
+        << "numbers read leniently";
+    EXPECT_EQ(parse(response(base + "<startIndex>1</startIndex>" +
+                             rest.substr(0, rest.find("<searchTime>")) +
+                             "<searchTime>1e999</searchTime>" + elements(0, "") + kNoCategories)),
+              kFail)
+        << "a double out of range";
+    EXPECT_EQ(parse(envelope(resultBody("<key>k</key>"))), kFail)
+        << "an in-parameter in a response";
+}
+
+TEST_P(ResponseParserTest, StringsKeepNestedMarkupAsText) {
+    const std::string query =
+        R"(<searchQuery>a &amp; <i class="x" id='y'>b<br/></i> c</searchQuery>)";
+    const std::string scalars = kScalars.substr(0, kScalars.find("<searchQuery>")) + query +
+                                kScalars.substr(kScalars.find("<startIndex>"));
+    ASSERT_EQ(parse(response(scalars + elements(0, "") + kNoCategories)), kOk);
+    EXPECT_EQ(m_last["searchQuery"], R"(a & <i class="x" id="y">b<br></br></i> c)");
+}
+
+TEST_P(ResponseParserTest, EnvelopeStructure) {
+    ASSERT_EQ(parse(valid()), kOk);
+    std::string wrongNs = valid();
+    wrongNs.replace(wrongNs.find("http://schemas.xmlsoap.org/soap/envelope/"), 41,
+                    "http://www.w3.org/2003/05/soap-envelope/");
+    EXPECT_EQ(parse(wrongNs), kFail) << "a SOAP 1.2 envelope";
+    EXPECT_EQ(parse("<!DOCTYPE x [<!ENTITY e 'boom'>]>" + valid()), kFail) << "a DOCTYPE";
+    EXPECT_EQ(parse(valid().substr(0, valid().size() - 5)), kFail) << "truncated";
+    EXPECT_EQ(parse(""), kFail);
+    // Any name is accepted for the operation's element.
+    std::string renamed = valid();
+    renamed.replace(renamed.find("doGoogleSearchResponse"), 22, "anythingAtAll");
+    renamed.replace(renamed.rfind("doGoogleSearchResponse"), 22, "anythingAtAll");
+    EXPECT_EQ(parse(renamed), kOk);
+}
+
+TEST_P(ResponseParserTest, UnknownHeadersAreSkippedUnlessTheyMustBeUnderstood) {
+    const std::string body = "<SOAP-ENV:Body>";
+    std::string withHeader = valid();
+    withHeader.insert(withHeader.find(body),
+                      R"(<SOAP-ENV:Header><t:trace xmlns:t="urn:t"><deep>x</deep></t:trace>)"
+                      R"(<t:n xmlns:t="urn:t" SOAP-ENV:mustUnderstand="0"/></SOAP-ENV:Header>)");
+    EXPECT_EQ(parse(withHeader), kOk);
+    std::string mustUnderstand = valid();
+    mustUnderstand.insert(
+        mustUnderstand.find(body),
+        R"(<SOAP-ENV:Header><t:n xmlns:t="urn:t" SOAP-ENV:mustUnderstand="1"/></SOAP-ENV:Header>)");
+    EXPECT_EQ(parse(mustUnderstand), kFail);
+}
+
+TEST_P(ResponseParserTest, DeepNestingFails) {
+    std::string deep;
+    for (int i = 0; i < 300; ++i) {
+        deep += "<d>";
+    }
+    for (int i = 0; i < 300; ++i) {
+        deep += "</d>";
+    }
+    const std::string query = "<searchQuery>" + deep + "</searchQuery>";
+    const std::string scalars = kScalars.substr(0, kScalars.find("<searchQuery>")) + query +
+                                kScalars.substr(kScalars.find("<startIndex>"));
+    EXPECT_EQ(parse(response(scalars + elements(0, "") + kNoCategories)), kFail);
+}
+
+} // namespace
+} // namespace tarvex::proxy

@@ -1,0 +1,124 @@
+#include "byte_stream.h"
+#include "code_page.h"
+#include "soap_fault.h"
+#include "sys_string.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tarvex::soap {
+namespace {
+
+std::string text(const UniqueSysString& value) {
+    return value == nullptr ? "<null>" : utf16ToCodePage(sysStringView(value.get()));
+}
+
+std::string fault(const std::string& prefix, const std::string& inner,
+                  const std::string& header = "") {
+    return "<" + prefix + ":Envelope xmlns:" + prefix +
+           R"(="http://schemas.xmlsoap.org/soap/envelope/">)" + header + "<" + prefix + ":Body><" +
+           prefix + ":Fault>" + inner + "</" + prefix + ":Fault></" + prefix + ":Body></" + prefix +
+           ":Envelope>";
+}
+
+class FaultReaderTest : public ::testing::TestWithParam<std::size_t> {
+protected:
+    HResult read(const std::string& xml) {
+        MemoryStream stream{xml, GetParam()};
+        return parseFault(&stream, nullptr, m_info);
+    }
+
+    SoapFaultInfo m_info;
+};
+
+INSTANTIATE_TEST_SUITE_P(Chunks, FaultReaderTest, ::testing::Values(0, 1));
+
+TEST_P(FaultReaderTest, CodesUnderWhateverPrefixIsBoundToTheEnvelope) {
+    ASSERT_EQ(
+        read(fault("soap", "<faultcode>soap:Client</faultcode><faultstring>bad</faultstring>")),
+        kOk);
+    EXPECT_EQ(m_info.code, kFaultClient);
+    EXPECT_EQ(text(m_info.faultCode), "soap:Client");
+    EXPECT_EQ(text(m_info.faultString), "bad");
+    EXPECT_EQ(text(m_info.faultActor), "<null>");
+    ASSERT_EQ(read(fault("e", "<faultcode>e:Server</faultcode>")), kOk);
+    EXPECT_EQ(m_info.code, kFaultServer);
+    ASSERT_EQ(read(fault("x", "<faultcode>x:VersionMismatch</faultcode>")), kOk);
+    EXPECT_EQ(m_info.code, kFaultVersionMismatch);
+    ASSERT_EQ(read(fault("x", "<faultcode>x:MustUnderstand</faultcode>")), kOk);
+    EXPECT_EQ(m_info.code, kFaultMustUnderstand);
+}
+
+TEST_P(FaultReaderTest, CodeTextRules) {
+    EXPECT_EQ(read(fault("soap", "<faultcode>env:Client</faultcode>")), kFail)
+        << "prefix not bound to the envelope";
+    EXPECT_EQ(read(fault("soap", "<faultcode>Client</faultcode>")), kFail) << "no prefix";
+    ASSERT_EQ(read(fault("soap", "<faultcode>soap:Sender</faultcode>")), kOk)
+        << "unknown code still reads";
+    EXPECT_EQ(m_info.code, 0);
+    EXPECT_EQ(
+        read(fault("soap", "<faultcode>soap:Client</faultcode><faultcode>soap:Server</faultcode>")),
+        kFail);
+}
+
+TEST_P(FaultReaderTest, ElementOrderAndUnknownElements) {
+    EXPECT_EQ(read(fault("s", "<faultstring>a</faultstring><faultstring>b</faultstring>")), kFail);
+    EXPECT_EQ(read(fault("s", "<faultcode>s:Client</faultcode>", R"(<s:Header/>)")), kFail)
+        << "Header then Body";
+    const std::string unknownFirst =
+        R"(<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>)"
+        "<other/><s:Fault/></s:Body></s:Envelope>";
+    EXPECT_EQ(read(unknownFirst), kFail);
+    ASSERT_EQ(
+        read(fault("s", "<faultcode>s:Client</faultcode><extra><faultstring>x</faultstring></extra>"
+                        "<faultstring>y</faultstring>")),
+        kOk)
+        << "unknown elements after the code are skipped whole";
+    EXPECT_EQ(text(m_info.faultString), "y");
+    EXPECT_EQ(read("<a/>"), kFail);
+    EXPECT_EQ(read(fault("s", "<faultcode>s:Client</faultcode>").substr(0, 60)), kFail);
+}
+
+TEST_P(FaultReaderTest, DetailKeepsItsMarkup) {
+    ASSERT_EQ(
+        read(fault(
+            "s",
+            R"(<faultcode>s:Server</faultcode><detail><e:why xmlns:e="urn:e" n="1">x &amp; y</e:why></detail>)")),
+        kOk);
+    EXPECT_EQ(text(m_info.detail), R"(<e:why n="1">x & y</e:why>)");
+}
+
+TEST_P(FaultReaderTest, CapturedFaultWithAMalformedCode) {
+    std::ifstream in(std::string{TARVEX_SHARED_DIR} +
+                         "/interop/historic/EXTRACTED_nordugrid-arc_fault_NullPointerException.xml",
+                     std::ios::binary);
+    ASSERT_TRUE(in.good());
+    ASSERT_EQ(read({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}), kOk);
+    EXPECT_EQ(m_info.code, 0) << "Server.Exception: is no code of the table";
+    EXPECT_EQ(text(m_info.faultCode), "SOAP-ENV:Server.Exception:");
+    EXPECT_EQ(text(m_info.faultString), "java.lang.NullPointerException");
+    EXPECT_EQ(text(m_info.faultActor), "/search/beta2");
+    EXPECT_EQ(text(m_info.detail), "<null>");
+}
+
+TEST_P(FaultReaderTest, InvalidKeyFault) {
+    std::ifstream in(std::string{TARVEX_TEST_DIR} + "/proxy/fixtures/invalid_key_fault.xml",
+                     std::ios::binary);
+    ASSERT_TRUE(in.good());
+    ASSERT_EQ(read({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}), kOk);
+    EXPECT_EQ(m_info.code, kFaultServer);
+    EXPECT_EQ(text(m_info.faultString),
+              "Exception from service object: Invalid authorization key: 0123456789abcdef");
+    EXPECT_NE(text(m_info.detail).find("<stackTrace>"), std::string::npos);
+}
+
+TEST(FaultReaderArgumentsTest, NullStreamIsAnInvalidArgument) {
+    SoapFaultInfo info;
+    EXPECT_EQ(parseFault(nullptr, nullptr, info), kInvalidArg);
+}
+
+} // namespace
+} // namespace tarvex::soap
