@@ -3,6 +3,7 @@
 #include "status.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarvex::soap {

@@ -63,12 +63,22 @@ void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
     out.reserve(out.size() + text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
+        // Runs of ASCII, the common case, go across in one step.
+        std::size_t run = i;
+        while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) {
+            ++run;
+        }
+        if (run > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (run - i));
+            char16_t* target = out.data() + at;
+            for (std::size_t k = i; k < run; ++k) {
+                *target++ = static_cast<unsigned char>(text[k]);
+            }
+            i = run;
             continue;
         }
+        const auto lead = static_cast<unsigned char>(text[i]);
         std::size_t needed = 0;
         char32_t codePoint = 0;
         if (lead >= 0xC2 && lead <= 0xDF) {

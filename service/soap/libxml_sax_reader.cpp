@@ -26,70 +26,115 @@ std::string_view utf8View(Utf8 begin, Utf8 end) {
     return {reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin)};
 }
 
-// Offsets into one reused text arena; views are made once the arena is complete.
-struct Span {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
-
-Span appendSpan(std::u16string& arena, std::string_view utf8) {
-    const std::size_t offset = arena.size();
-    appendCodePageAsUtf16(utf8, arena);
-    return Span{offset, arena.size() - offset};
+// True when the UTF-16 `expected` spells the UTF-8 `actual`; ASCII is compared in place.
+bool sameText(std::u16string_view expected, std::string_view actual, std::u16string& scratch) {
+    if (expected.size() > actual.size()) {
+        return false; // UTF-8 never takes fewer units than UTF-16
+    }
+    bool ascii = true;
+    for (const char c : actual) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        if (expected.size() != actual.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < actual.size(); ++i) {
+            if (expected[i] != static_cast<unsigned char>(actual[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+    scratch.clear();
+    appendCodePageAsUtf16(actual, scratch);
+    return scratch == expected;
 }
 
-class Attributes final : public SaxAttributes {
+// Names from libxml2 come from its dictionary: one pointer per distinct name for the whole
+// parse. Their UTF-16 forms are kept by pointer, so a name is converted once per parse.
+class NameCache {
 public:
-    struct Entry {
-        Span uri;
-        Span local;
-        Span qname;
-        Span value;
-    };
-
     void clear() {
-        m_arena.clear();
-        m_entries.clear();
-    }
-
-    // libxml2 gives five pointers per attribute: local name, prefix, URI, value, value end.
-    void fill(int count, const xmlChar** attributes) {
-        for (int i = 0; i < count; ++i) {
-            const xmlChar** a = attributes + static_cast<std::ptrdiff_t>(i) * 5;
-            Entry entry;
-            entry.uri = appendSpan(m_arena, utf8View(a[2]));
-            entry.local = appendSpan(m_arena, utf8View(a[0]));
-            entry.qname.offset = m_arena.size();
-            if (a[1] != nullptr) {
-                appendCodePageAsUtf16(utf8View(a[1]), m_arena);
-                m_arena.push_back(u':');
-            }
-            appendCodePageAsUtf16(utf8View(a[0]), m_arena);
-            entry.qname.length = m_arena.size() - entry.qname.offset;
-            entry.value = appendSpan(m_arena, utf8View(a[3], a[4]));
-            m_entries.push_back(entry);
+        for (Slot& slot : m_slots) {
+            slot.used = false;
         }
     }
 
-    [[nodiscard]] int count() const override { return static_cast<int>(m_entries.size()); }
+    // The UTF-16 form of prefix ":" name (prefix may be null); views stay valid until the next
+    // call that lands on the same slot.
+    std::u16string_view get(Utf8 prefix, Utf8 name) {
+        if (name == nullptr) {
+            return {};
+        }
+        const auto key = (reinterpret_cast<std::uintptr_t>(name) >> 3) ^ (reinterpret_cast<std::uintptr_t>(prefix) >> 2);
+        Slot& slot = m_slots[key % m_slots.size()];
+        if (!slot.used || slot.prefix != prefix || slot.name != name) {
+            slot.text.clear();
+            if (prefix != nullptr) {
+                appendCodePageAsUtf16(utf8View(prefix), slot.text);
+                slot.text.push_back(u':');
+            }
+            appendCodePageAsUtf16(utf8View(name), slot.text);
+            slot.prefix = prefix;
+            slot.name = name;
+            slot.used = true;
+        }
+        return slot.text;
+    }
+
+private:
+    struct Slot {
+        Utf8 prefix = nullptr;
+        Utf8 name = nullptr;
+        bool used = false;
+        std::u16string text;
+    };
+    std::array<Slot, 64> m_slots;
+};
+
+// The attributes of the current element, as libxml2 gives them (five pointers each: local name,
+// prefix, URI, value, value end), converted only when asked for.
+class Attributes final : public SaxAttributes {
+public:
+    void reset(int count, const xmlChar** attributes) {
+        m_count = count;
+        m_raw = attributes;
+        if (m_converted.size() < static_cast<std::size_t>(count)) {
+            m_converted.resize(static_cast<std::size_t>(count));
+        }
+        for (int i = 0; i < count; ++i) {
+            m_converted[static_cast<std::size_t>(i)].ready = false;
+        }
+    }
+
+    [[nodiscard]] int count() const override { return m_count; }
 
     [[nodiscard]] HResult valueByName(std::u16string_view uri, std::u16string_view local,
                                       std::u16string_view& value) const override {
-        for (const Entry& entry : m_entries) {
-            if (view(entry.local) == local && view(entry.uri) == uri) {
-                value = view(entry.value);
-                return kOk;
+        for (int i = 0; i < m_count; ++i) {
+            const xmlChar** a = raw(i);
+            if (sameText(local, utf8View(a[0]), m_scratch) && sameText(uri, utf8View(a[2]), m_scratch)) {
+                return this->value(i, value);
             }
         }
         return kInvalidArg;
     }
 
-    [[nodiscard]] HResult valueByQName(std::u16string_view qname,
-                                       std::u16string_view& value) const override {
-        for (const Entry& entry : m_entries) {
-            if (view(entry.qname) == qname) {
-                value = view(entry.value);
-                return kOk;
+    [[nodiscard]] HResult valueByQName(std::u16string_view qname, std::u16string_view& value) const override {
+        for (int i = 0; i < m_count; ++i) {
+            const xmlChar** a = raw(i);
+            const std::string_view prefix = utf8View(a[1]);
+            const std::string_view local = utf8View(a[0]);
+            bool match = false;
+            if (a[1] == nullptr) {
+                match = sameText(qname, local, m_scratch);
+            } else if (qname.size() > prefix.size() && qname[prefix.size()] == u':') {
+                match = sameText(qname.substr(0, prefix.size()), prefix, m_scratch) &&
+                        sameText(qname.substr(prefix.size() + 1), local, m_scratch);
+            }
+            if (match) {
+                return this->value(i, value);
             }
         }
         return kInvalidArg;
@@ -97,31 +142,60 @@ public:
 
     [[nodiscard]] HResult name(int index, std::u16string_view& uri, std::u16string_view& local,
                                std::u16string_view& qname) const override {
-        if (index < 0 || index >= count()) {
+        if (index < 0 || index >= m_count) {
             return kInvalidArg;
         }
-        const Entry& entry = m_entries[static_cast<std::size_t>(index)];
-        uri = view(entry.uri);
-        local = view(entry.local);
-        qname = view(entry.qname);
+        const Converted& c = convert(index);
+        uri = c.uri;
+        local = std::u16string_view{c.qname}.substr(c.localOffset);
+        qname = c.qname;
         return kOk;
     }
 
     [[nodiscard]] HResult value(int index, std::u16string_view& value) const override {
-        if (index < 0 || index >= count()) {
+        if (index < 0 || index >= m_count) {
             return kInvalidArg;
         }
-        value = view(m_entries[static_cast<std::size_t>(index)].value);
+        value = convert(index).value;
         return kOk;
     }
 
 private:
-    [[nodiscard]] std::u16string_view view(Span span) const {
-        return std::u16string_view{m_arena}.substr(span.offset, span.length);
+    struct Converted {
+        bool ready = false;
+        std::u16string uri;
+        std::u16string qname;
+        std::size_t localOffset = 0;
+        std::u16string value;
+    };
+
+    [[nodiscard]] const xmlChar** raw(int index) const { return m_raw + static_cast<std::ptrdiff_t>(index) * 5; }
+
+    // Each attribute has its own buffers, so views of several attributes stay valid together.
+    const Converted& convert(int index) const {
+        Converted& c = m_converted[static_cast<std::size_t>(index)];
+        if (!c.ready) {
+            const xmlChar** a = raw(index);
+            c.uri.clear();
+            c.qname.clear();
+            c.value.clear();
+            appendCodePageAsUtf16(utf8View(a[2]), c.uri);
+            if (a[1] != nullptr) {
+                appendCodePageAsUtf16(utf8View(a[1]), c.qname);
+                c.qname.push_back(u':');
+            }
+            c.localOffset = c.qname.size();
+            appendCodePageAsUtf16(utf8View(a[0]), c.qname);
+            appendCodePageAsUtf16(utf8View(a[3], a[4]), c.value);
+            c.ready = true;
+        }
+        return c;
     }
 
-    std::u16string m_arena;
-    std::vector<Entry> m_entries;
+    int m_count = 0;
+    const xmlChar** m_raw = nullptr;
+    mutable std::vector<Converted> m_converted;
+    mutable std::u16string m_scratch;
 };
 
 class LibxmlSaxReader final : public SaxReader {
@@ -154,16 +228,9 @@ private:
     static void onInternalSubset(void* context, Utf8 name, Utf8 externalId, Utf8 systemId);
 
     void convertNames(Utf8 local, Utf8 prefix, Utf8 uri) {
-        m_uri.clear();
-        m_local.clear();
-        m_qname.clear();
-        appendCodePageAsUtf16(utf8View(uri), m_uri);
-        appendCodePageAsUtf16(utf8View(local), m_local);
-        if (prefix != nullptr) {
-            appendCodePageAsUtf16(utf8View(prefix), m_qname);
-            m_qname.push_back(u':');
-        }
-        m_qname += m_local;
+        m_uri = m_uris.get(nullptr, uri);
+        m_local = m_locals.get(nullptr, local);
+        m_qname = m_qnames.get(prefix, local);
     }
 
     SaxContentHandler* m_handler = nullptr;
@@ -171,9 +238,12 @@ private:
     HResult m_status = kOk;
     int m_depth = 0;
     // Reused across events: no allocation per event once they have grown.
-    std::u16string m_uri;
-    std::u16string m_local;
-    std::u16string m_qname;
+    NameCache m_uris;
+    NameCache m_locals;
+    NameCache m_qnames;
+    std::u16string_view m_uri;
+    std::u16string_view m_local;
+    std::u16string_view m_qname;
     std::u16string m_text;
     std::u16string m_prefix;
     Attributes m_attributes;
@@ -193,7 +263,7 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
     }
     try {
         // Namespace declarations come as prefix/URI pairs, before the element itself.
-        for (int i = 0; i < namespaceCount && reader.running(); ++i) {
+        for (std::ptrdiff_t i = 0; i < namespaceCount && reader.running(); ++i) {
             reader.m_prefix.clear();
             reader.m_text.clear();
             appendCodePageAsUtf16(utf8View(namespaces[2 * i]), reader.m_prefix);
@@ -210,8 +280,7 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
             return;
         }
         reader.convertNames(local, prefix, uri);
-        reader.m_attributes.clear();
-        reader.m_attributes.fill(attributeCount, attributes);
+        reader.m_attributes.reset(attributeCount, attributes);
     } catch (const std::bad_alloc&) {
         reader.fail(kOutOfMemory);
         return;
@@ -310,12 +379,21 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
 
     m_status = kOk;
     m_depth = 0;
+    // A new parser has a new dictionary: names converted before may not be looked up by address.
+    m_uris.clear();
+    m_locals.clear();
+    m_qnames.clear();
     m_context = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
     if (m_context == nullptr) {
         return kOutOfMemory;
     }
     m_context->_private = this;
     xmlCtxtUseOptions(m_context, XML_PARSE_NONET | XML_PARSE_NOENT);
+    // Some layers (encoding conversion) report through the thread's generic error function;
+    // silence it for the parse and put back what was there.
+    const xmlGenericErrorFunc savedErrorFunction = xmlGenericError;
+    void* const savedErrorContext = xmlGenericErrorContext;
+    xmlSetGenericErrorFunc(nullptr, ignoreMessage);
 
     std::array<char, 16384> buffer{};
     bool ended = false;
@@ -341,6 +419,7 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     }
     xmlFreeParserCtxt(m_context);
     m_context = nullptr;
+    xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunction);
     return m_status;
 }
 

@@ -77,6 +77,11 @@ HResult readArraySize(std::u16string_view text, std::int64_t& size) {
     return kOk;
 }
 
+// Strings and base64 values are gathered by the text collector, markup and all.
+bool isCollected(const SoapMapEntry& entry) {
+    return entry.type == XsdType::String || entry.type == XsdType::Base64Binary;
+}
+
 bool fitsArrayLimit(std::int64_t count, std::size_t stride) {
     return count >= 0 && stride > 0 &&
            static_cast<std::uint64_t>(count) <= SoapMessageHandler::kMaxArrayBytes / stride;
@@ -387,7 +392,7 @@ HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntr
                          nested->elementCount, 0);
     }
     m_noChildren = true;
-    if (entry.type == XsdType::String || entry.type == XsdType::Base64Binary) {
+    if (isCollected(entry)) {
         // The whole content, nested markup included, arrives as one text.
         m_collector.install(*m_reader, *this);
     } else {
@@ -518,6 +523,14 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     if ((state.flags & SoapFlag::IgnoreText) != 0) {
         return kOk;
     }
+    if (isCollected(*state.entry)) {
+        // The text collector delivers the whole content in this one event.
+        if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            return kOutOfMemory;
+        }
+        return parseXsdValue(state.entry->type, text.data(), static_cast<std::int32_t>(text.size()), state.target,
+                             m_memory);
+    }
     try {
         m_text.append(text);
     } catch (const std::bad_alloc&) {
@@ -528,7 +541,7 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
 
 HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
     const SoapMapEntry& entry = *state.entry;
-    if ((state.flags & SoapFlag::IgnoreText) != 0) {
+    if ((state.flags & SoapFlag::IgnoreText) != 0 || isCollected(entry)) {
         return kOk;
     }
     if (entry.type == XsdType::User) {

@@ -34,14 +34,14 @@ private:
 class CountingMemory final : public soap::MemoryManager {
 public:
     [[nodiscard]] void* allocate(std::size_t bytes) override {
-        if (refuse) {
+        if (refuse || allocations++ == failAt) {
             return nullptr;
         }
         ++outstanding;
         return m_heap.allocate(bytes);
     }
     [[nodiscard]] void* reallocate(void* block, std::size_t bytes) override {
-        if (refuse) {
+        if (refuse || allocations++ == failAt) {
             return nullptr;
         }
         if (block == nullptr) {
@@ -57,6 +57,8 @@ public:
     }
 
     bool refuse = false;
+    int failAt = -1; // the allocation (0-based) that fails
+    int allocations = 0;
     int outstanding = 0;
 
 private:
