@@ -17,4 +17,14 @@ HResult MemoryStream::read(char* buffer, std::size_t capacity, std::size_t& coun
     return kOk;
 }
 
+HResult MemoryStream::next(std::string_view& chunk, char* /*scratch*/, std::size_t capacity) {
+    std::size_t count = std::min(capacity, m_bytes.size());
+    if (m_chunk > 0) {
+        count = std::min(count, m_chunk);
+    }
+    chunk = m_bytes.substr(0, count);
+    m_bytes.remove_prefix(count);
+    return kOk;
+}
+
 } // namespace tarvex::soap

@@ -15,6 +15,17 @@ public:
     // Reads up to `capacity` bytes into `buffer`; `count` 0 means the end. A negative status is
     // a read failure.
     [[nodiscard]] virtual HResult read(char* buffer, std::size_t capacity, std::size_t& count) = 0;
+    // The next bytes (at most `capacity`), in place where the stream holds them in memory, else
+    // read into `scratch`; an empty chunk means the end.
+    [[nodiscard]] virtual HResult next(std::string_view& chunk, char* scratch,
+                                       std::size_t capacity) {
+        std::size_t count = 0;
+        const HResult status = read(scratch, capacity, count);
+        chunk = std::string_view{scratch, failed(status) ? 0 : count};
+        return status;
+    }
+    // True when the stream knows that nothing follows what it has handed out.
+    [[nodiscard]] virtual bool atEnd() const { return false; }
 };
 
 // Bytes held in memory, handed out at most `chunk` at a time (0: no limit), so that a parser can
@@ -25,6 +36,9 @@ public:
         : m_bytes(bytes), m_chunk(chunk) {}
 
     [[nodiscard]] HResult read(char* buffer, std::size_t capacity, std::size_t& count) override;
+    [[nodiscard]] HResult next(std::string_view& chunk, char* scratch,
+                               std::size_t capacity) override;
+    [[nodiscard]] bool atEnd() const override { return m_bytes.empty(); }
 
 private:
     std::string_view m_bytes;

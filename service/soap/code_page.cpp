@@ -1,21 +1,16 @@
 #include "code_page.h"
 
+#include "utf16_buffer.h"
+
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <new>
 
 namespace tarvex {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf16(std::u16string& out, char32_t codePoint) {
-    if (codePoint < 0x10000) {
-        out.push_back(static_cast<char16_t>(codePoint));
-    } else {
-        codePoint -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-    }
-}
 
 void appendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
@@ -51,34 +46,52 @@ bool validSecond(unsigned lead, unsigned byte) {
     }
 }
 
-} // namespace
-
-std::u16string codePageToUtf16(std::string_view text) {
-    std::u16string out;
-    appendCodePageAsUtf16(text, out);
-    return out;
+// Widens the first 16 bytes at `in` into `out` when all are ASCII and returns 16; otherwise
+// writes nothing and returns 0.
+std::size_t widenAscii16(const unsigned char* in, char16_t* out) {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    using Units = char16_t __attribute__((vector_size(16)));
+    Bytes block;
+    std::memcpy(&block, in, 16);
+    Bytes high = block & 0x80;
+    std::uint64_t halves[2];
+    std::memcpy(halves, &high, 16);
+    if ((halves[0] | halves[1]) != 0) {
+        return 0;
+    }
+    const Units low = __builtin_convertvector(
+        __builtin_shufflevector(block, block, 0, 1, 2, 3, 4, 5, 6, 7), Units);
+    const Units upper = __builtin_convertvector(
+        __builtin_shufflevector(block, block, 8, 9, 10, 11, 12, 13, 14, 15), Units);
+    std::memcpy(out, &low, 16);
+    std::memcpy(out + 8, &upper, 16);
+    return 16;
 }
 
-void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
-    out.reserve(out.size() + text.size());
+// Decodes UTF-8 into `out`, which has room for text.size() code units (UTF-16 never takes
+// more units than UTF-8 takes bytes); returns the units written.
+std::size_t decodeUtf8(std::string_view text, char16_t* out) {
+    char16_t* const begin = out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
     std::size_t i = 0;
-    while (i < text.size()) {
-        // Runs of ASCII, the common case, go across in one step.
-        std::size_t run = i;
-        while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) {
-            ++run;
-        }
-        if (run > i) {
-            const std::size_t at = out.size();
-            out.resize(at + (run - i));
-            char16_t* target = out.data() + at;
-            for (std::size_t k = i; k < run; ++k) {
-                *target++ = static_cast<unsigned char>(text[k]);
+    while (i < size) {
+        // Runs of ASCII, the common case, go across sixteen bytes at a time.
+        while (i + 16 <= size) {
+            const std::size_t ascii = widenAscii16(bytes + i, out);
+            out += ascii;
+            i += ascii;
+            if (ascii < 16) {
+                break;
             }
-            i = run;
-            continue;
         }
-        const auto lead = static_cast<unsigned char>(text[i]);
+        while (i < size && bytes[i] < 0x80) {
+            *out++ = bytes[i++];
+        }
+        if (i >= size) {
+            break;
+        }
+        const unsigned lead = bytes[i];
         std::size_t needed = 0;
         char32_t codePoint = 0;
         if (lead >= 0xC2 && lead <= 0xDF) {
@@ -91,15 +104,15 @@ void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
             needed = 3;
             codePoint = lead & 0x07U;
         } else {
-            out.push_back(kReplacement);
+            *out++ = static_cast<char16_t>(kReplacement);
             ++i;
             continue;
         }
         // Take continuation bytes while they fit; a broken sequence is replaced as a whole
         // (its maximal valid prefix) and reading resumes at the offending byte.
         std::size_t taken = 1;
-        while (taken <= needed && i + taken < text.size()) {
-            const auto byte = static_cast<unsigned char>(text[i + taken]);
+        while (taken <= needed && i + taken < size) {
+            const unsigned byte = bytes[i + taken];
             const bool ok = taken == 1 ? validSecond(lead, byte) : (byte >= 0x80 && byte <= 0xBF);
             if (!ok) {
                 break;
@@ -108,12 +121,60 @@ void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
             ++taken;
         }
         if (taken == needed + 1) {
-            appendUtf16(out, codePoint);
+            if (codePoint < 0x10000) {
+                *out++ = static_cast<char16_t>(codePoint);
+            } else {
+                codePoint -= 0x10000;
+                *out++ = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+                *out++ = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+            }
         } else {
-            out.push_back(kReplacement);
+            *out++ = static_cast<char16_t>(kReplacement);
         }
         i += taken;
     }
+    return static_cast<std::size_t>(out - begin);
+}
+
+} // namespace
+
+std::u16string codePageToUtf16(std::string_view text) {
+    std::u16string out;
+    appendCodePageAsUtf16(text, out);
+    return out;
+}
+
+void appendCodePageAsUtf16(std::string_view text, std::u16string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    out.resize(at + decodeUtf8(text, out.data() + at));
+}
+
+void Utf16Buffer::append(std::u16string_view text) {
+    if (!text.empty()) {
+        std::memcpy(reserveMore(text.size()), text.data(), text.size() * sizeof(char16_t));
+        m_size += text.size();
+    }
+}
+
+void Utf16Buffer::appendUtf8(std::string_view text) {
+    if (!text.empty()) {
+        m_size += decodeUtf8(text, reserveMore(text.size()));
+    }
+}
+
+char16_t* Utf16Buffer::grow(std::size_t extra) {
+    if (extra > (std::size_t{1} << 60) - m_size) {
+        throw std::bad_alloc{};
+    }
+    const std::size_t capacity = std::max({m_size + extra, 2 * m_capacity, std::size_t{64}});
+    std::unique_ptr<char16_t[]> data{new char16_t[capacity]};
+    if (m_size > 0) {
+        std::memcpy(data.get(), m_data.get(), m_size * sizeof(char16_t));
+    }
+    m_data = std::move(data);
+    m_capacity = capacity;
+    return m_data.get() + m_size;
 }
 
 std::string utf16ToCodePage(std::u16string_view text) {

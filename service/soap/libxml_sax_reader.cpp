@@ -1,12 +1,14 @@
 // The SAX reader on libxml2's SAX2 push parser. Only the callbacks the reader needs are set, so
 // nothing is fetched or expanded; a DOCTYPE stops the parse.
-#include "code_page.h"
 #include "sax_reader.h"
+#include "utf16_buffer.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
@@ -26,71 +28,102 @@ std::string_view utf8View(Utf8 begin, Utf8 end) {
     return {reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin)};
 }
 
-// True when the UTF-16 `expected` spells the UTF-8 `actual`; ASCII is compared in place.
-bool sameText(std::u16string_view expected, std::string_view actual, std::u16string& scratch) {
+// True when the UTF-16 `expected` spells the UTF-8 `actual`. ASCII is compared in place and a
+// mismatch ends the comparison at once; other text is converted first.
+bool sameText(std::u16string_view expected, std::string_view actual, Utf16Buffer& scratch) {
     if (expected.size() > actual.size()) {
         return false; // UTF-8 never takes fewer units than UTF-16
     }
-    bool ascii = true;
-    for (const char c : actual) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    if (ascii) {
-        if (expected.size() != actual.size()) {
+    std::size_t i = 0;
+    for (; i < actual.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(actual[i]);
+        if (byte >= 0x80) {
+            break;
+        }
+        if (i >= expected.size() || expected[i] != byte) {
             return false;
         }
-        for (std::size_t i = 0; i < actual.size(); ++i) {
-            if (expected[i] != static_cast<unsigned char>(actual[i])) {
-                return false;
-            }
-        }
-        return true;
+    }
+    if (i == actual.size()) {
+        return i == expected.size();
     }
     scratch.clear();
-    appendCodePageAsUtf16(actual, scratch);
-    return scratch == expected;
+    scratch.appendUtf8(actual);
+    return scratch.view() == expected;
+}
+
+// The same for a NUL-terminated name, without measuring it first.
+bool sameName(std::u16string_view expected, Utf8 actual, Utf16Buffer& scratch) {
+    if (actual == nullptr) {
+        return expected.empty();
+    }
+    for (std::size_t i = 0;; ++i) {
+        const unsigned byte = actual[i];
+        if (byte >= 0x80) {
+            return sameText(expected, utf8View(actual), scratch);
+        }
+        if (byte == 0 || i >= expected.size()) {
+            return byte == 0 && i == expected.size();
+        }
+        if (expected[i] != byte) {
+            return false;
+        }
+    }
 }
 
 // Names from libxml2 come from its dictionary: one pointer per distinct name for the whole
-// parse. Their UTF-16 forms are kept by pointer, so a name is converted once per parse.
+// parse. The UTF-16 forms of an element's URI, local name and qualified name are kept by those
+// pointers, so each name is converted once per parse.
 class NameCache {
 public:
+    struct Names {
+        std::u16string_view uri;
+        std::u16string_view local;
+        std::u16string_view qname;
+    };
+
     void clear() {
         for (Slot& slot : m_slots) {
             slot.used = false;
         }
     }
 
-    // The UTF-16 form of prefix ":" name (prefix may be null); views stay valid until the next
-    // call that lands on the same slot.
-    std::u16string_view get(Utf8 prefix, Utf8 name) {
-        if (name == nullptr) {
-            return {};
-        }
-        const auto key = (reinterpret_cast<std::uintptr_t>(name) >> 3) ^ (reinterpret_cast<std::uintptr_t>(prefix) >> 2);
+    // Views stay valid until the next call that lands on the same slot.
+    Names get(Utf8 local, Utf8 prefix, Utf8 uri) {
+        const auto key = (reinterpret_cast<std::uintptr_t>(local) >> 3) ^
+                         (reinterpret_cast<std::uintptr_t>(prefix) >> 2) ^
+                         (reinterpret_cast<std::uintptr_t>(uri) >> 4);
         Slot& slot = m_slots[key % m_slots.size()];
-        if (!slot.used || slot.prefix != prefix || slot.name != name) {
-            slot.text.clear();
+        if (!slot.used || slot.local != local || slot.prefix != prefix || slot.uri_ != uri) {
+            slot.uri.clear();
+            slot.qname.clear();
+            slot.uri.appendUtf8(utf8View(uri));
             if (prefix != nullptr) {
-                appendCodePageAsUtf16(utf8View(prefix), slot.text);
-                slot.text.push_back(u':');
+                slot.qname.appendUtf8(utf8View(prefix));
+                slot.qname.append(u':');
             }
-            appendCodePageAsUtf16(utf8View(name), slot.text);
+            slot.localOffset = slot.qname.size();
+            slot.qname.appendUtf8(utf8View(local));
+            slot.local = local;
             slot.prefix = prefix;
-            slot.name = name;
+            slot.uri_ = uri;
             slot.used = true;
         }
-        return slot.text;
+        return Names{slot.uri.view(), slot.qname.view().substr(slot.localOffset),
+                     slot.qname.view()};
     }
 
 private:
     struct Slot {
+        Utf8 local = nullptr;
         Utf8 prefix = nullptr;
-        Utf8 name = nullptr;
+        Utf8 uri_ = nullptr;
         bool used = false;
-        std::u16string text;
+        std::size_t localOffset = 0;
+        Utf16Buffer uri;
+        Utf16Buffer qname;
     };
-    std::array<Slot, 64> m_slots;
+    std::array<Slot, 128> m_slots;
 };
 
 // The attributes of the current element, as libxml2 gives them (five pointers each: local name,
@@ -114,24 +147,25 @@ public:
                                       std::u16string_view& value) const override {
         for (int i = 0; i < m_count; ++i) {
             const xmlChar** a = raw(i);
-            if (sameText(local, utf8View(a[0]), m_scratch) && sameText(uri, utf8View(a[2]), m_scratch)) {
+            if (sameName(local, a[0], m_scratch) && sameName(uri, a[2], m_scratch)) {
                 return this->value(i, value);
             }
         }
         return kInvalidArg;
     }
 
-    [[nodiscard]] HResult valueByQName(std::u16string_view qname, std::u16string_view& value) const override {
+    [[nodiscard]] HResult valueByQName(std::u16string_view qname,
+                                       std::u16string_view& value) const override {
         for (int i = 0; i < m_count; ++i) {
             const xmlChar** a = raw(i);
-            const std::string_view prefix = utf8View(a[1]);
-            const std::string_view local = utf8View(a[0]);
             bool match = false;
             if (a[1] == nullptr) {
-                match = sameText(qname, local, m_scratch);
-            } else if (qname.size() > prefix.size() && qname[prefix.size()] == u':') {
-                match = sameText(qname.substr(0, prefix.size()), prefix, m_scratch) &&
-                        sameText(qname.substr(prefix.size() + 1), local, m_scratch);
+                match = sameName(qname, a[0], m_scratch);
+            } else {
+                const std::size_t colon = qname.find(u':');
+                match = colon != std::u16string_view::npos &&
+                        sameName(qname.substr(0, colon), a[1], m_scratch) &&
+                        sameName(qname.substr(colon + 1), a[0], m_scratch);
             }
             if (match) {
                 return this->value(i, value);
@@ -146,9 +180,9 @@ public:
             return kInvalidArg;
         }
         const Converted& c = convert(index);
-        uri = c.uri;
-        local = std::u16string_view{c.qname}.substr(c.localOffset);
-        qname = c.qname;
+        uri = c.uri.view();
+        local = c.qname.view().substr(c.localOffset);
+        qname = c.qname.view();
         return kOk;
     }
 
@@ -156,20 +190,22 @@ public:
         if (index < 0 || index >= m_count) {
             return kInvalidArg;
         }
-        value = convert(index).value;
+        value = convert(index).value.view();
         return kOk;
     }
 
 private:
     struct Converted {
         bool ready = false;
-        std::u16string uri;
-        std::u16string qname;
+        Utf16Buffer uri;
+        Utf16Buffer qname;
         std::size_t localOffset = 0;
-        std::u16string value;
+        Utf16Buffer value;
     };
 
-    [[nodiscard]] const xmlChar** raw(int index) const { return m_raw + static_cast<std::ptrdiff_t>(index) * 5; }
+    [[nodiscard]] const xmlChar** raw(int index) const {
+        return m_raw + static_cast<std::ptrdiff_t>(index) * 5;
+    }
 
     // Each attribute has its own buffers, so views of several attributes stay valid together.
     const Converted& convert(int index) const {
@@ -179,14 +215,14 @@ private:
             c.uri.clear();
             c.qname.clear();
             c.value.clear();
-            appendCodePageAsUtf16(utf8View(a[2]), c.uri);
+            c.uri.appendUtf8(utf8View(a[2]));
             if (a[1] != nullptr) {
-                appendCodePageAsUtf16(utf8View(a[1]), c.qname);
-                c.qname.push_back(u':');
+                c.qname.appendUtf8(utf8View(a[1]));
+                c.qname.append(u':');
             }
             c.localOffset = c.qname.size();
-            appendCodePageAsUtf16(utf8View(a[0]), c.qname);
-            appendCodePageAsUtf16(utf8View(a[3], a[4]), c.value);
+            c.qname.appendUtf8(utf8View(a[0]));
+            c.value.appendUtf8(utf8View(a[3], a[4]));
             c.ready = true;
         }
         return c;
@@ -195,7 +231,42 @@ private:
     int m_count = 0;
     const xmlChar** m_raw = nullptr;
     mutable std::vector<Converted> m_converted;
-    mutable std::u16string m_scratch;
+    mutable Utf16Buffer m_scratch;
+};
+
+// Bytes of character data waiting to be handed on; appending never throws.
+class PendingText {
+public:
+    [[nodiscard]] bool append(Utf8 text, std::size_t length) noexcept {
+        if (length > m_capacity - m_size && !grow(length)) {
+            return false;
+        }
+        std::memcpy(m_data.get() + m_size, text, length);
+        m_size += length;
+        return true;
+    }
+    [[nodiscard]] bool empty() const { return m_size == 0; }
+    [[nodiscard]] std::string_view view() const { return {m_data.get(), m_size}; }
+    void clear() { m_size = 0; }
+
+private:
+    bool grow(std::size_t length) noexcept {
+        const std::size_t capacity = std::max({m_size + length, 2 * m_capacity, std::size_t{256}});
+        std::unique_ptr<char[]> data{new (std::nothrow) char[capacity]};
+        if (data == nullptr) {
+            return false;
+        }
+        if (m_size > 0) {
+            std::memcpy(data.get(), m_data.get(), m_size);
+        }
+        m_data = std::move(data);
+        m_capacity = capacity;
+        return true;
+    }
+
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
 };
 
 class LibxmlSaxReader final : public SaxReader {
@@ -227,10 +298,33 @@ private:
     static void onIgnorableWhitespace(void* context, Utf8 text, int length);
     static void onInternalSubset(void* context, Utf8 name, Utf8 externalId, Utf8 systemId);
 
+    // libxml2 splits text at every reference and buffer end; the pieces are gathered here and
+    // handed on as one event before the next element event.
+    // The pieces are kept as UTF-8 and converted once.
+    void flushText() {
+        if (m_pendingUtf8.empty() || !running()) {
+            return;
+        }
+        try {
+            m_text.clear();
+            m_text.appendUtf8(m_pendingUtf8.view());
+        } catch (const std::bad_alloc&) {
+            fail(kOutOfMemory);
+            return;
+        }
+        m_pendingUtf8.clear();
+        if (m_handler != nullptr) {
+            if (const HResult status = m_handler->characters(m_text.view()); failed(status)) {
+                fail(status);
+            }
+        }
+    }
+
     void convertNames(Utf8 local, Utf8 prefix, Utf8 uri) {
-        m_uri = m_uris.get(nullptr, uri);
-        m_local = m_locals.get(nullptr, local);
-        m_qname = m_qnames.get(prefix, local);
+        const NameCache::Names names = m_names.get(local, prefix, uri);
+        m_uri = names.uri;
+        m_local = names.local;
+        m_qname = names.qname;
     }
 
     SaxContentHandler* m_handler = nullptr;
@@ -238,14 +332,14 @@ private:
     HResult m_status = kOk;
     int m_depth = 0;
     // Reused across events: no allocation per event once they have grown.
-    NameCache m_uris;
-    NameCache m_locals;
-    NameCache m_qnames;
+    NameCache m_names;
     std::u16string_view m_uri;
     std::u16string_view m_local;
     std::u16string_view m_qname;
-    std::u16string m_text;
-    std::u16string m_prefix;
+    PendingText m_pendingUtf8; // character data not yet handed on
+    Utf16Buffer m_text;
+    Utf16Buffer m_prefix;
+    Utf16Buffer m_prefixUri;
     Attributes m_attributes;
 };
 
@@ -254,6 +348,7 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
                                      int attributeCount, int /*defaulted*/,
                                      const xmlChar** attributes) {
     LibxmlSaxReader& reader = self(context);
+    reader.flushText();
     if (!reader.running()) {
         return;
     }
@@ -265,12 +360,12 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
         // Namespace declarations come as prefix/URI pairs, before the element itself.
         for (std::ptrdiff_t i = 0; i < namespaceCount && reader.running(); ++i) {
             reader.m_prefix.clear();
-            reader.m_text.clear();
-            appendCodePageAsUtf16(utf8View(namespaces[2 * i]), reader.m_prefix);
-            appendCodePageAsUtf16(utf8View(namespaces[2 * i + 1]), reader.m_text);
+            reader.m_prefixUri.clear();
+            reader.m_prefix.appendUtf8(utf8View(namespaces[2 * i]));
+            reader.m_prefixUri.appendUtf8(utf8View(namespaces[2 * i + 1]));
             if (reader.m_handler != nullptr) {
-                if (const HResult status =
-                        reader.m_handler->startPrefixMapping(reader.m_prefix, reader.m_text);
+                if (const HResult status = reader.m_handler->startPrefixMapping(
+                        reader.m_prefix.view(), reader.m_prefixUri.view());
                     failed(status)) {
                     reader.fail(status);
                 }
@@ -296,6 +391,7 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
 
 void LibxmlSaxReader::onEndElement(void* context, Utf8 local, Utf8 prefix, Utf8 uri) {
     LibxmlSaxReader& reader = self(context);
+    reader.flushText();
     if (!reader.running()) {
         return;
     }
@@ -320,31 +416,25 @@ void LibxmlSaxReader::onCharacters(void* context, Utf8 text, int length) {
     if (!reader.running() || reader.m_handler == nullptr) {
         return;
     }
-    try {
-        reader.m_text.clear();
-        appendCodePageAsUtf16(utf8View(text, text + length), reader.m_text);
-    } catch (const std::bad_alloc&) {
+    if (!reader.m_pendingUtf8.append(text, static_cast<std::size_t>(length))) {
         reader.fail(kOutOfMemory);
-        return;
-    }
-    if (const HResult status = reader.m_handler->characters(reader.m_text); failed(status)) {
-        reader.fail(status);
     }
 }
 
 void LibxmlSaxReader::onIgnorableWhitespace(void* context, Utf8 text, int length) {
     LibxmlSaxReader& reader = self(context);
+    reader.flushText();
     if (!reader.running() || reader.m_handler == nullptr) {
         return;
     }
     try {
-        reader.m_text.clear();
-        appendCodePageAsUtf16(utf8View(text, text + length), reader.m_text);
+        reader.m_prefixUri.clear();
+        reader.m_prefixUri.appendUtf8(utf8View(text, text + length));
     } catch (const std::bad_alloc&) {
         reader.fail(kOutOfMemory);
         return;
     }
-    if (const HResult status = reader.m_handler->ignorableWhitespace(reader.m_text);
+    if (const HResult status = reader.m_handler->ignorableWhitespace(reader.m_prefixUri.view());
         failed(status)) {
         reader.fail(status);
     }
@@ -379,10 +469,9 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
 
     m_status = kOk;
     m_depth = 0;
+    m_pendingUtf8.clear();
     // A new parser has a new dictionary: names converted before may not be looked up by address.
-    m_uris.clear();
-    m_locals.clear();
-    m_qnames.clear();
+    m_names.clear();
     m_context = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
     if (m_context == nullptr) {
         return kOutOfMemory;
@@ -395,18 +484,19 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     void* const savedErrorContext = xmlGenericErrorContext;
     xmlSetGenericErrorFunc(nullptr, ignoreMessage);
 
-    std::array<char, 16384> buffer{};
+    std::array<char, 16384> buffer; // scratch for streams that are not in memory; not zeroed
     bool ended = false;
     while (running() && !ended) {
-        std::size_t count = 0;
-        if (const HResult status = stream.read(buffer.data(), buffer.size(), count);
+        std::string_view chunk;
+        if (const HResult status = stream.next(chunk, buffer.data(), buffer.size());
             failed(status)) {
             fail(status);
             break;
         }
-        ended = count == 0;
+        // The last bytes go in with the end mark: libxml2 then reads text in longer runs.
+        ended = chunk.empty() || stream.atEnd();
         const int error =
-            xmlParseChunk(m_context, buffer.data(), static_cast<int>(count), ended ? 1 : 0);
+            xmlParseChunk(m_context, chunk.data(), static_cast<int>(chunk.size()), ended ? 1 : 0);
         if (error != 0 && running()) {
             fail(kFail);
         }

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace tarvex::soap {
 
@@ -18,7 +18,7 @@ public:
             return (m_inline >> index & 1U) != 0;
         }
         const std::size_t word = index / 64 - 1;
-        return word < m_more.size() && (m_more[word] >> (index % 64) & 1U) != 0;
+        return word < m_moreWords && (m_more[word] >> (index % 64) & 1U) != 0;
     }
 
     [[nodiscard]] HResult set(std::size_t index) {
@@ -27,12 +27,16 @@ public:
             return kOk;
         }
         const std::size_t word = index / 64 - 1;
-        try {
-            while (m_more.size() <= word) {
-                m_more.push_back(0);
+        if (word >= m_moreWords) {
+            std::unique_ptr<std::uint64_t[]> more{new (std::nothrow) std::uint64_t[word + 1]};
+            if (more == nullptr) {
+                return kOutOfMemory;
             }
-        } catch (const std::bad_alloc&) {
-            return kOutOfMemory;
+            for (std::size_t i = 0; i <= word; ++i) {
+                more[i] = i < m_moreWords ? m_more[i] : 0;
+            }
+            m_more = std::move(more);
+            m_moreWords = word + 1;
         }
         m_more[word] |= std::uint64_t{1} << (index % 64);
         return kOk;
@@ -40,7 +44,8 @@ public:
 
 private:
     std::uint64_t m_inline = 0;
-    std::vector<std::uint64_t> m_more;
+    std::unique_ptr<std::uint64_t[]> m_more;
+    std::size_t m_moreWords = 0;
 };
 
 // One entry of the message handler's state stack.

@@ -128,11 +128,11 @@ std::int64_t fixedItemCount(const SoapMapEntry& entry) {
 }
 
 void releaseItem(const SoapMapEntry& entry, std::byte* item, MemoryManager& memory) {
-    if (isStructEntry(entry)) {
-        releaseRecord(*entry.nestedMap, item, memory, [](const SoapMapEntry&) { return true; });
-    } else if (isStringType(entry.type)) {
+    if (isStringType(entry.type)) {
         sysFreeString(loadAt<SysString>(item));
         storeAt<SysString>(item, nullptr);
+    } else if (isStructEntry(entry)) {
+        releaseRecord(*entry.nestedMap, item, memory, [](const SoapMapEntry&) { return true; });
     } else if (isBinaryType(entry.type)) {
         memory.release(loadAt<XsdBinary>(item).data);
         storeAt(item, XsdBinary{0, nullptr});
@@ -141,6 +141,10 @@ void releaseItem(const SoapMapEntry& entry, std::byte* item, MemoryManager& memo
 
 void releaseMember(const SoapMap& owner, const SoapMapEntry& entry, std::byte* member,
                    MemoryManager& memory) {
+    if ((entry.flags & SoapFlag::AnyArray) == 0) {
+        releaseItem(entry, member, memory);
+        return;
+    }
     const std::size_t stride = itemStride(entry);
     if ((entry.flags & SoapFlag::DynamicArray) != 0) {
         auto* block = static_cast<std::byte*>(loadAt<void*>(member));
@@ -155,13 +159,11 @@ void releaseMember(const SoapMap& owner, const SoapMapEntry& entry, std::byte* m
         memory.release(block);
         storeAt<void*>(member, nullptr);
         writeArrayCount(owner, entry, record, 0);
-    } else if ((entry.flags & SoapFlag::FixedArray) != 0) {
+    } else {
         const std::int64_t count = fixedItemCount(entry);
         for (std::int64_t i = 0; i < count; ++i) {
             releaseItem(entry, member + static_cast<std::size_t>(i) * stride, memory);
         }
-    } else {
-        releaseItem(entry, member, memory);
     }
 }
 

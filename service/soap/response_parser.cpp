@@ -22,6 +22,32 @@ bool isXmlSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
+// Text between elements is white space in every sound message; four units are checked at once.
+bool isAllXmlSpace(std::u16string_view text) {
+    constexpr std::uint64_t kSpaces =
+        (1ULL << ' ') | (1ULL << '\t') | (1ULL << '\r') | (1ULL << '\n');
+    std::size_t i = 0;
+    for (; i + 4 <= text.size(); i += 4) {
+        std::uint64_t units = 0;
+        std::memcpy(&units, text.data() + i, 8);
+        // Any unit above 0x20 has a bit set outside the low six bits of its 16.
+        if ((units & 0xFFC0FFC0FFC0FFC0ULL) != 0) {
+            return false;
+        }
+        for (int k = 0; k < 4; ++k) {
+            if (((kSpaces >> ((units >> (16 * k)) & 0x3F)) & 1U) == 0) {
+                return false;
+            }
+        }
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] > u' ' || ((kSpaces >> text[i]) & 1U) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // xsi:nil="true" or "1"; anything that does not read as a boolean is not nil.
 bool isNil(const SaxAttributes& attributes) {
     std::u16string_view value;
@@ -95,10 +121,14 @@ bool directionFits(const SoapMapEntry& entry, bool client) {
 
 const SoapMapEntry* matchEntry(const SoapMap& map, std::u16string_view local, bool client,
                                std::size_t& index) {
-    const std::uint32_t hash = soapHash(local.data(), local.size());
+    if (local.empty()) {
+        return nullptr;
+    }
+    // Equal text implies an equal hash, so the length and the text decide; the hash of the
+    // element name need not be computed.
     index = 0;
     for (const SoapMapEntry* e = map.entries; e != nullptr && !isTerminator(*e); ++e, ++index) {
-        if (e->nameHash == hash && static_cast<std::size_t>(e->nameLength) == local.size() &&
+        if (static_cast<std::size_t>(e->nameLength) == local.size() && e->wideName[0] == local[0] &&
             std::u16string_view{e->wideName, local.size()} == local && directionFits(*e, client)) {
             return e;
         }
@@ -114,8 +144,20 @@ bool SoapMessageHandler::rpcEncoded() const {
 }
 
 HResult SoapMessageHandler::startElement(std::u16string_view uri, std::u16string_view local,
-                                         std::u16string_view /*qname*/,
+                                         std::u16string_view qname,
                                          const SaxAttributes& attributes) {
+    if (!m_states.empty() && (m_states.back().flags & SoapFlag::ArrayItem) != 0 &&
+        isCollected(*m_states.back().entry)) {
+        // Markup inside a string value: the collector gathers the rest of the element as text,
+        // starting with what has arrived so far.
+        try {
+            m_collector.install(*m_reader, *this, m_text);
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
+        m_text.clear();
+        return m_collector.startElement(uri, local, qname, attributes);
+    }
     if (m_noChildren || m_needText) {
         return kFail;
     }
@@ -391,11 +433,10 @@ HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntr
         return pushState(destination, nested, &entry, flags & ~SoapFlag::AnyArray, 0,
                          nested->elementCount, 0);
     }
-    m_noChildren = true;
-    if (isCollected(entry)) {
-        // The whole content, nested markup included, arrives as one text.
-        m_collector.install(*m_reader, *this);
-    } else {
+    // Strings and base64 values may hold markup, which then becomes part of their text (the
+    // text collector takes over at the first child element); other leaves take no children.
+    if (!isCollected(entry)) {
+        m_noChildren = true;
         m_needText = true;
     }
     return pushState(destination, owner, &entry, flags | SoapFlag::ArrayItem, 0, 0, 0);
@@ -511,10 +552,8 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
         // Only white space may stand between the elements of a structure or an array.
         if (!m_states.empty() &&
             (m_phase == ParsePhase::InParams || m_phase == ParsePhase::InHeader)) {
-            for (const char16_t c : text) {
-                if (!isXmlSpace(c)) {
-                    return kFail;
-                }
+            if (!isAllXmlSpace(text)) {
+                return kFail;
             }
         }
         return kOk;
@@ -522,14 +561,6 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     const ParseState& state = m_states.back();
     if ((state.flags & SoapFlag::IgnoreText) != 0) {
         return kOk;
-    }
-    if (isCollected(*state.entry)) {
-        // The text collector delivers the whole content in this one event.
-        if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-            return kOutOfMemory;
-        }
-        return parseXsdValue(state.entry->type, text.data(), static_cast<std::int32_t>(text.size()), state.target,
-                             m_memory);
     }
     try {
         m_text.append(text);
@@ -541,7 +572,7 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
 
 HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
     const SoapMapEntry& entry = *state.entry;
-    if ((state.flags & SoapFlag::IgnoreText) != 0 || isCollected(entry)) {
+    if ((state.flags & SoapFlag::IgnoreText) != 0) {
         return kOk;
     }
     if (entry.type == XsdType::User) {

@@ -25,7 +25,7 @@ HResult SoapMessageHandler::pushState(void* target, const SoapMap* map, const So
         if (m_states.size() == m_states.capacity()) {
             m_states.reserve(m_states.size() + kStackGrowth);
         }
-        ParseState state;
+        ParseState& state = m_states.emplace_back();
         state.target = target;
         state.flags = flags;
         state.capacity = capacity;
@@ -34,7 +34,6 @@ HResult SoapMessageHandler::pushState(void* target, const SoapMap* map, const So
         state.map = map;
         state.entry = entry;
         state.depth = m_depth;
-        m_states.push_back(std::move(state));
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }

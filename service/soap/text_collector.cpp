@@ -4,11 +4,13 @@
 
 namespace tarvex::soap {
 
-void TextCollector::install(SaxReader& reader, SaxContentHandler& owner) {
+void TextCollector::install(SaxReader& reader, SaxContentHandler& owner,
+                            std::u16string_view initialText) {
     m_owner = &owner;
     m_reader = &reader;
     m_depth = 0;
     m_buffer.clear();
+    m_buffer.append(initialText);
     reader.setContentHandler(this);
 }
 
@@ -56,7 +58,7 @@ HResult TextCollector::endElement(std::u16string_view uri, std::u16string_view l
     }
     // The installed element has ended: the owner gets its content, then its end, and the reader.
     SaxContentHandler& owner = *m_owner;
-    HResult status = owner.characters(m_buffer);
+    HResult status = owner.characters(m_buffer.view());
     if (!failed(status)) {
         status = owner.endElement(uri, local, qname);
     }

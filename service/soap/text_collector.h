@@ -2,6 +2,7 @@
 
 #include "sax_handler.h"
 #include "sax_reader.h"
+#include "utf16_buffer.h"
 
 #include <string>
 
@@ -12,7 +13,9 @@ namespace tarvex::soap {
 // owner one characters event (also when empty), then the end-element, and hands the reader back.
 class TextCollector final : public SaxContentHandler {
 public:
-    void install(SaxReader& reader, SaxContentHandler& owner);
+    // `initialText` is content that arrived before the collector took over (throws
+    // std::bad_alloc when it cannot be kept).
+    void install(SaxReader& reader, SaxContentHandler& owner, std::u16string_view initialText = {});
 
     [[nodiscard]] HResult startElement(std::u16string_view uri, std::u16string_view local,
                                        std::u16string_view qname,
@@ -28,7 +31,7 @@ private:
     SaxContentHandler* m_owner = nullptr;
     SaxReader* m_reader = nullptr;
     int m_depth = 0;
-    std::u16string m_buffer;
+    Utf16Buffer m_buffer;
 };
 
 // Installed for the length of one element, swallows it and everything in it, then hands the

@@ -27,12 +27,11 @@ struct XsdTypeName {
 [[nodiscard]] std::size_t xsdMemorySize(XsdType type);
 
 [[nodiscard]] constexpr bool isStringType(XsdType type) {
-    const auto code = static_cast<std::int32_t>(type);
-    return type == XsdType::String || type == XsdType::Duration ||
-           (code >= static_cast<std::int32_t>(XsdType::AnyUri) &&
-            code <= static_cast<std::int32_t>(XsdType::NcName)) ||
-           (code >= static_cast<std::int32_t>(XsdType::DateTime) &&
-            code <= static_cast<std::int32_t>(XsdType::GDay));
+    // string, duration, anyURI .. NCName, dateTime .. gDay
+    constexpr std::uint64_t kStringCodes =
+        (1ULL << 0) | (1ULL << 5) | (((1ULL << 15) - 1) << 8) | (((1ULL << 8) - 1) << 36);
+    const auto code = static_cast<std::uint32_t>(type);
+    return code < 64 && ((kStringCodes >> code) & 1U) != 0;
 }
 
 [[nodiscard]] constexpr bool isBinaryType(XsdType type) {

@@ -5,8 +5,8 @@
 #include "sax_reader.h"
 #include "soap_message_handler.h"
 #include "sys_string.h"
-#include "xsd_types.h"
 #include "test_sinks.h"
+#include "xsd_types.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,8 @@ constexpr SoapMapEntry kPointEntries[] = {
     soapEntry("y", u"y", XsdType::Int, SoapFlag::Member | SoapFlag::Nullable, offsetof(Point, y)),
     endOfEntries(),
 };
-constexpr SoapMap kPointMap = soapMap("Point", u"Point", SoapMapKind::Struct, kPointEntries, sizeof(Point), 2);
+constexpr SoapMap kPointMap =
+    soapMap("Point", u"Point", SoapMapKind::Struct, kPointEntries, sizeof(Point), 2);
 
 constexpr std::int32_t kGridDimensions[] = {2, 2, 3};
 
@@ -53,35 +54,41 @@ struct MeasureParams {
 
 constexpr SoapMapEntry kMeasureEntries[] = {
     soapEntry("unit", u"unit", XsdType::String, SoapFlag::In, offsetof(MeasureParams, unit)),
-    soapEntry("grid", u"grid", XsdType::Int, SoapFlag::Out | SoapFlag::FixedArray, offsetof(MeasureParams, grid),
-              {nullptr, -1, kGridDimensions}),
-    soapEntry("labels", u"labels", XsdType::String, kOutArray, offsetof(MeasureParams, labels), {nullptr, 3}),
+    soapEntry("grid", u"grid", XsdType::Int, SoapFlag::Out | SoapFlag::FixedArray,
+              offsetof(MeasureParams, grid), {nullptr, -1, kGridDimensions}),
+    soapEntry("labels", u"labels", XsdType::String, kOutArray, offsetof(MeasureParams, labels),
+              {nullptr, 3}),
     soapEntry("labels", u"labels", XsdType::Int, SoapFlag::Out | SoapFlag::SizeOnly,
               offsetof(MeasureParams, labelCount)),
-    soapEntry("colors", u"colors", XsdType::User, kOutArray, offsetof(MeasureParams, colors), {&kColorMap, 5}),
+    soapEntry("colors", u"colors", XsdType::User, kOutArray, offsetof(MeasureParams, colors),
+              {&kColorMap, 5}),
     soapEntry("colors", u"colors", XsdType::Int, SoapFlag::Out | SoapFlag::SizeOnly,
               offsetof(MeasureParams, colorCount)),
-    soapEntry("color", u"color", XsdType::User, SoapFlag::Out, offsetof(MeasureParams, color), {&kColorMap}),
+    soapEntry("color", u"color", XsdType::User, SoapFlag::Out, offsetof(MeasureParams, color),
+              {&kColorMap}),
     soapEntry("blob", u"blob", XsdType::Base64Binary, SoapFlag::Out | SoapFlag::Nullable,
               offsetof(MeasureParams, blob)),
-    soapEntry("point", u"point", XsdType::User, SoapFlag::Out | SoapFlag::Nullable, offsetof(MeasureParams, point),
-              {&kPointMap}),
+    soapEntry("point", u"point", XsdType::User, SoapFlag::Out | SoapFlag::Nullable,
+              offsetof(MeasureParams, point), {&kPointMap}),
     endOfEntries(),
 };
-constexpr SoapMap kMeasureMap = soapMap("measure", u"measure", SoapMapKind::Function, kMeasureEntries,
-                                        sizeof(MeasureParams), 6, MapOptions{kRpc, "urn:m", u"urn:m"});
+constexpr SoapMap kMeasureMap =
+    soapMap("measure", u"measure", SoapMapKind::Function, kMeasureEntries, sizeof(MeasureParams), 6,
+            MapOptions{kRpc, "urn:m", u"urn:m"});
 
 struct SessionHeaders {
     SysString session;
     std::int32_t trace;
 };
 constexpr SoapMapEntry kHeaderEntries[] = {
-    soapEntry("session", u"session", XsdType::String, SoapFlag::Out, offsetof(SessionHeaders, session)),
+    soapEntry("session", u"session", XsdType::String, SoapFlag::Out,
+              offsetof(SessionHeaders, session)),
     soapEntry("trace", u"trace", XsdType::Int, SoapFlag::In, offsetof(SessionHeaders, trace)),
     endOfEntries(),
 };
-constexpr SoapMap kMeasureHeaderMap = soapMap("measure", u"measure", SoapMapKind::Header, kHeaderEntries,
-                                              sizeof(SessionHeaders), 1, MapOptions{kRpc, "urn:m", u"urn:m"});
+constexpr SoapMap kMeasureHeaderMap =
+    soapMap("measure", u"measure", SoapMapKind::Header, kHeaderEntries, sizeof(SessionHeaders), 1,
+            MapOptions{kRpc, "urn:m", u"urn:m"});
 
 // Document style: arrays may come without a size.
 struct ListParams {
@@ -89,39 +96,48 @@ struct ListParams {
     std::int32_t valueCount;
 };
 constexpr SoapMapEntry kListEntries[] = {
-    soapEntry("values", u"values", XsdType::Int, kOutArray, offsetof(ListParams, values), {nullptr, 1}),
-    soapEntry("values", u"values", XsdType::Int, SoapFlag::Out | SoapFlag::SizeOnly, offsetof(ListParams, valueCount)),
+    soapEntry("values", u"values", XsdType::Int, kOutArray, offsetof(ListParams, values),
+              {nullptr, 1}),
+    soapEntry("values", u"values", XsdType::Int, SoapFlag::Out | SoapFlag::SizeOnly,
+              offsetof(ListParams, valueCount)),
     endOfEntries(),
 };
-constexpr SoapMap kListMap = soapMap("list", u"list", SoapMapKind::Function, kListEntries, sizeof(ListParams), 1,
-                                     MapOptions{SoapFlag::ParamsAsDocument, "urn:l", u"urn:l"});
+constexpr SoapMap kListMap =
+    soapMap("list", u"list", SoapMapKind::Function, kListEntries, sizeof(ListParams), 1,
+            MapOptions{SoapFlag::ParamsAsDocument, "urn:l", u"urn:l"});
 
 // Chain: the response's elements are the members of the returned structure.
 struct WhereParams {
     Point where;
 };
 constexpr SoapMapEntry kWhereEntries[] = {
-    soapEntry("where", u"where", XsdType::User, SoapFlag::Out, offsetof(WhereParams, where), {&kPointMap}),
+    soapEntry("where", u"where", XsdType::User, SoapFlag::Out, offsetof(WhereParams, where),
+              {&kPointMap}),
     endOfEntries(),
 };
-constexpr SoapMap kWhereMap = soapMap("where", u"where", SoapMapKind::Function, kWhereEntries, sizeof(WhereParams), 1,
-                                      MapOptions{kRpc | SoapFlag::Chain, "urn:w", u"urn:w"});
+constexpr SoapMap kWhereMap =
+    soapMap("where", u"where", SoapMapKind::Function, kWhereEntries, sizeof(WhereParams), 1,
+            MapOptions{kRpc | SoapFlag::Chain, "urn:w", u"urn:w"});
 
 constexpr SoapMapEntry kNoEntries[] = {endOfEntries()};
-constexpr SoapMap kNoHeaders =
-    soapMap("any", u"any", SoapMapKind::Header, kNoEntries, 0, 0, MapOptions{kRpc, "urn:m", u"urn:m"});
+constexpr SoapMap kNoHeaders = soapMap("any", u"any", SoapMapKind::Header, kNoEntries, 0, 0,
+                                       MapOptions{kRpc, "urn:m", u"urn:m"});
 
 class TestHandler final : public SoapMessageHandler {
 public:
-    TestHandler(MemoryManager& memory, bool client, const SoapMap& operation, const SoapMap& headerMap)
-        : SoapMessageHandler(memory, client), m_functions{&operation, nullptr}, m_headers{&headerMap, nullptr} {}
+    TestHandler(MemoryManager& memory, bool client, const SoapMap& operation,
+                const SoapMap& headerMap)
+        : SoapMessageHandler(memory, client), m_functions{&operation, nullptr}, m_headers{
+                                                                                    &headerMap,
+                                                                                    nullptr} {}
 
     const SoapMap* const* functionMaps() const override { return m_functions; }
     const SoapMap* const* headerMaps() const override { return m_headers; }
     const char16_t* serviceNamespace() const override { return u"urn:m"; }
     const char* defaultNamespace() const override { return "urn:m"; }
     void* headerRecord() override { return &headers; }
-    void faultHook(std::int32_t code, std::u16string_view /*uri*/, std::u16string_view /*local*/) override {
+    void faultHook(std::int32_t code, std::u16string_view /*uri*/,
+                   std::u16string_view /*local*/) override {
         faultCode = code;
     }
 
@@ -140,18 +156,21 @@ std::string envelope(const std::string& body, const std::string& header = "") {
            header + "<e:Body>" + body + "</e:Body></e:Envelope>";
 }
 
-const std::string kGrid = R"(<grid enc:arrayType="xsd:int[2,3]"><i>1</i><i>2</i><i>3</i><i>4</i><i>5</i><i>-6</i></grid>)";
+const std::string kGrid =
+    R"(<grid enc:arrayType="xsd:int[2,3]"><i>1</i><i>2</i><i>3</i><i>4</i><i>5</i><i>-6</i></grid>)";
 
 class GenericParserTest : public ::testing::TestWithParam<std::size_t> {
 protected:
     // Parses a response to `operation` into `record` the way the proxy does, releasing on failure.
     template <class Record>
-    HResult parse(const SoapMap& operation, const std::string& xml, Record& record, TestHandler* use = nullptr,
-                  const SoapMap& headerMap = kNoHeaders) {
+    HResult parse(const SoapMap& operation, const std::string& xml, Record& record,
+                  TestHandler* use = nullptr, const SoapMap& headerMap = kNoHeaders) {
         TestHandler own{m_memory, true, operation, headerMap};
         TestHandler& handler = use != nullptr ? *use : own;
         handler.setParameterRecord(&record);
-        EXPECT_EQ(handler.pushState(&handler.headers, &headerMap, nullptr, 0, 0, headerMap.elementCount, 0), kOk);
+        EXPECT_EQ(handler.pushState(&handler.headers, &headerMap, nullptr, 0, 0,
+                                    headerMap.elementCount, 0),
+                  kOk);
         MemoryStream stream{xml, GetParam()};
         const HResult status = handler.beginParse(*m_reader, stream);
         if (failed(status)) {
@@ -203,20 +222,29 @@ TEST_P(GenericParserTest, FixedArraysAndEnumerationsAreChecked) {
     const std::string open = R"(<m:r xmlns:m="urn:m">)";
     MeasureParams params{};
     const std::string sixItems = "<i>1</i><i>2</i><i>3</i><i>4</i><i>5</i><i>6</i>";
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + R"(<grid enc:arrayType="xsd:int[3,2]">)" + sixItems + "</grid>" + rest),
+    EXPECT_EQ(parse(kMeasureMap,
+                    envelope(open + R"(<grid enc:arrayType="xsd:int[3,2]">)" + sixItems +
+                             "</grid>" + rest),
                     params),
               kOk)
         << "3 x 2 is six items too";
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + "<grid>" + sixItems + "</grid>" + rest), params), kOk)
+    EXPECT_EQ(parse(kMeasureMap, envelope(open + "<grid>" + sixItems + "</grid>" + rest), params),
+              kOk)
         << "a fixed array needs no arrayType";
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + R"(<grid enc:arrayType="xsd:int[6]">)" + sixItems + "<i>7</i></grid>" + rest),
+    EXPECT_EQ(parse(kMeasureMap,
+                    envelope(open + R"(<grid enc:arrayType="xsd:int[6]">)" + sixItems +
+                             "<i>7</i></grid>" + rest),
                     params),
               kFail)
         << "one item too many";
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + R"(<grid enc:arrayType="xsd:int[5]"/>)" + rest), params), kFail);
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<color>green</color></m:r>"), params), kFail)
+    EXPECT_EQ(
+        parse(kMeasureMap, envelope(open + R"(<grid enc:arrayType="xsd:int[5]"/>)" + rest), params),
+        kFail);
+    EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<color>green</color></m:r>"), params),
+              kFail)
         << "no such enumerator";
-    EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<color> red</color></m:r>"), params), kFail);
+    EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<color> red</color></m:r>"), params),
+              kFail);
     EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<color></color></m:r>"), params), kFail);
     EXPECT_EQ(parse(kMeasureMap, envelope(open + kGrid + "<unit>u</unit>" + rest), params), kFail)
         << "an in-parameter does not come back";
@@ -226,7 +254,8 @@ TEST_P(GenericParserTest, HeadersKnownUnknownAndRequired) {
     TestHandler handler{m_memory, true, kMeasureMap, kMeasureHeaderMap};
     MeasureParams params{};
     const std::string body = R"(<m:r xmlns:m="urn:m">)" + kGrid + "<color>red</color></m:r>";
-    ASSERT_EQ(parse(kMeasureMap, envelope(body, "<e:Header><session>s1</session><other><x/></other></e:Header>"),
+    ASSERT_EQ(parse(kMeasureMap,
+                    envelope(body, "<e:Header><session>s1</session><other><x/></other></e:Header>"),
                     params, &handler, kMeasureHeaderMap),
               kOk);
     EXPECT_EQ(sysStringView(handler.headers.session), u"s1");
@@ -234,18 +263,24 @@ TEST_P(GenericParserTest, HeadersKnownUnknownAndRequired) {
     sysFreeString(handler.headers.session);
     handler.headers.session = nullptr;
 
-    EXPECT_EQ(parse(kMeasureMap, envelope(body, "<e:Header></e:Header>"), params, &handler, kMeasureHeaderMap), kFail)
+    EXPECT_EQ(parse(kMeasureMap, envelope(body, "<e:Header></e:Header>"), params, &handler,
+                    kMeasureHeaderMap),
+              kFail)
         << "the session header is required";
-    EXPECT_EQ(parse(kMeasureMap,
-                    envelope(body, R"(<e:Header><session>s</session><o e:mustUnderstand="true"/></e:Header>)"),
-                    params, &handler, kMeasureHeaderMap),
-              kFail);
+    EXPECT_EQ(
+        parse(kMeasureMap,
+              envelope(body,
+                       R"(<e:Header><session>s</session><o e:mustUnderstand="true"/></e:Header>)"),
+              params, &handler, kMeasureHeaderMap),
+        kFail);
     EXPECT_EQ(handler.faultCode, 200);
     EXPECT_EQ(handler.headers.session, nullptr) << "released after the failure";
-    EXPECT_EQ(parse(kMeasureMap,
-                    envelope(body, R"(<e:Header><session>s</session><o e:mustUnderstand="maybe"/></e:Header>)"),
-                    params, &handler, kMeasureHeaderMap),
-              kFail);
+    EXPECT_EQ(
+        parse(kMeasureMap,
+              envelope(body,
+                       R"(<e:Header><session>s</session><o e:mustUnderstand="maybe"/></e:Header>)"),
+              params, &handler, kMeasureHeaderMap),
+        kFail);
 }
 
 TEST_P(GenericParserTest, ArraysOfUnknownSizeGrow) {
@@ -254,7 +289,10 @@ TEST_P(GenericParserTest, ArraysOfUnknownSizeGrow) {
         items += "<v>" + std::to_string(i * i) + "</v>";
     }
     ListParams params{};
-    ASSERT_EQ(parse(kListMap, envelope("<listResponse><values>" + items + "</values></listResponse>"), params), kOk);
+    ASSERT_EQ(parse(kListMap,
+                    envelope("<listResponse><values>" + items + "</values></listResponse>"),
+                    params),
+              kOk);
     ASSERT_EQ(params.valueCount, 25);
     EXPECT_EQ(params.values[24], 576);
     releaseRecord(kListMap, &params, m_memory, [](const SoapMapEntry&) { return true; });
@@ -262,17 +300,20 @@ TEST_P(GenericParserTest, ArraysOfUnknownSizeGrow) {
 
 TEST_P(GenericParserTest, ChainReadsTheStructureMembersDirectly) {
     WhereParams params{};
-    ASSERT_EQ(parse(kWhereMap, envelope("<whereResponse><x>3</x><y>4</y></whereResponse>"), params), kOk);
+    ASSERT_EQ(parse(kWhereMap, envelope("<whereResponse><x>3</x><y>4</y></whereResponse>"), params),
+              kOk);
     EXPECT_EQ(params.where.x, 3);
     EXPECT_EQ(params.where.y, 4);
-    EXPECT_EQ(parse(kWhereMap, envelope("<whereResponse><y>4</y></whereResponse>"), params), kFail) << "x is required";
+    EXPECT_EQ(parse(kWhereMap, envelope("<whereResponse><y>4</y></whereResponse>"), params), kFail)
+        << "x is required";
 }
 
 TEST_P(GenericParserTest, EveryRefusedAllocationFailsCleanly) {
-    const std::string xml = envelope(R"(<m:r xmlns:m="urn:m">)" + kGrid +
-                                     R"(<labels enc:arrayType="xsd:string[2]"><s>a</s><s>b</s></labels>)"
-                                     R"(<colors enc:arrayType="m:Color[1]"><c>red</c></colors><color>red</color>)"
-                                     "<blob>QUJD</blob></m:r>");
+    const std::string xml =
+        envelope(R"(<m:r xmlns:m="urn:m">)" + kGrid +
+                 R"(<labels enc:arrayType="xsd:string[2]"><s>a</s><s>b</s></labels>)"
+                 R"(<colors enc:arrayType="m:Color[1]"><c>red</c></colors><color>red</color>)"
+                 "<blob>QUJD</blob></m:r>");
     for (int failAt = 0; failAt < 8; ++failAt) {
         m_memory.failAt = failAt;
         m_memory.allocations = 0;
@@ -291,10 +332,12 @@ TEST_P(GenericParserTest, ServerFindsTheOperationByNameAndAnswers) {
         soapEntry("echoed", u"echoed", XsdType::String, SoapFlag::Out, sizeof(SysString)),
         endOfEntries(),
     };
-    static constexpr SoapMap kEchoMap = soapMap("echo", u"echo", SoapMapKind::Function, kEchoEntries,
-                                                2 * sizeof(SysString), 1, MapOptions{kRpc, "urn:e", u"urn:e"});
+    static constexpr SoapMap kEchoMap =
+        soapMap("echo", u"echo", SoapMapKind::Function, kEchoEntries, 2 * sizeof(SysString), 1,
+                MapOptions{kRpc, "urn:e", u"urn:e"});
     TestHandler server{m_memory, false, kEchoMap, kNoHeaders};
-    const std::string requestText = envelope(R"(<q:echo xmlns:q="urn:e"><text>hi &lt;3</text></q:echo>)");
+    const std::string requestText =
+        envelope(R"(<q:echo xmlns:q="urn:e"><text>hi &lt;3</text></q:echo>)");
     MemoryStream request{requestText, GetParam()};
     ASSERT_EQ(server.beginParse(*m_reader, request), kOk);
     auto* record = static_cast<SysString*>(server.parameterRecord());
@@ -303,7 +346,8 @@ TEST_P(GenericParserTest, ServerFindsTheOperationByNameAndAnswers) {
     record[1] = sysAllocString(u"back");
     StringSink sink;
     ASSERT_EQ(server.generateRequest(sink), kOk);
-    EXPECT_NE(sink.text().find(R"(<snp:echo xmlns:snp="urn:e"><echoed>back</echoed></snp:echo>)"), std::string::npos);
+    EXPECT_NE(sink.text().find(R"(<snp:echo xmlns:snp="urn:e"><echoed>back</echoed></snp:echo>)"),
+              std::string::npos);
     server.cleanup();
 
     const std::string unknownText = envelope(R"(<q:other xmlns:q="urn:e"/>)");

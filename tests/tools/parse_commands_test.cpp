@@ -60,7 +60,8 @@ TEST(ParseCommandTest, FailureIsAnErrorObject) {
 }
 
 TEST(FaultCommandTest, PrintsTheFault) {
-    const ToolRun result = run({"fault", kHistoric + "EXTRACTED_nordugrid-arc_fault_NullPointerException.xml"});
+    const ToolRun result =
+        run({"fault", kHistoric + "EXTRACTED_nordugrid-arc_fault_NullPointerException.xml"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     const auto json = nlohmann::json::parse(result.out);
     EXPECT_EQ(json["code"], 0);
