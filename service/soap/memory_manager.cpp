@@ -17,4 +17,9 @@ void HeapMemoryManager::release(void* block) {
     std::free(block);
 }
 
+MemoryManager& processHeap() {
+    static HeapMemoryManager heap;
+    return heap;
+}
+
 } // namespace tarvex::soap

@@ -22,4 +22,7 @@ public:
     void release(void* block) override;
 };
 
+// One heap manager for the whole process; it keeps no state.
+[[nodiscard]] MemoryManager& processHeap();
+
 } // namespace tarvex::soap

@@ -1,0 +1,181 @@
+#include "http_client.h"
+
+#include <new>
+
+namespace tarvex::http {
+namespace {
+
+// No authentication scheme is registered: 401 and 407 answers fail.
+bool authenticate(const std::vector<std::string>& /*challenges*/) {
+    return false;
+}
+
+} // namespace
+
+HttpClient::HttpClient(SocketFactory sockets) : m_sockets(std::move(sockets)) {}
+
+HttpClient::~HttpClient() {
+    closeConnection();
+}
+
+void HttpClient::closeConnection() {
+    if (m_socket) {
+        m_socket->close();
+    }
+    m_connectedHost.clear();
+    m_connectedPort = 0;
+}
+
+std::string HttpClient::requestText(const Url& url, const RequestSettings& settings) {
+    std::string text = settings.method + " " + url.path + url.extra + " HTTP/1.1\r\n";
+    if (!settings.body.empty()) {
+        text += "Content-Length: " + std::to_string(settings.body.size()) + "\r\n";
+    }
+    if (!settings.contentType.empty()) {
+        text += "Content-Type: " + settings.contentType + "\r\n";
+    }
+    text += settings.extraHeaders;
+    text += "Host: " + url.host + "\r\n";
+    text += "User-Agent: Tarvex-Native/7.00\r\n";
+    text += "\r\n";
+    return text;
+}
+
+bool HttpClient::ensureConnected(const Url& url) {
+    if (m_socket && m_socket->connected() && m_connectedHost == url.host &&
+        m_connectedPort == url.port) {
+        return true;
+    }
+    closeConnection();
+    if (!m_socket) {
+        m_socket = m_sockets();
+        if (!m_socket) {
+            return false;
+        }
+    }
+    m_socket->setDeadline(m_deadline);
+    if (failed(m_socket->connect(url.host, url.port))) {
+        m_lastSocketError = m_socket->lastError();
+        return false;
+    }
+    m_connectedHost = url.host;
+    m_connectedPort = url.port;
+    return true;
+}
+
+bool HttpClient::sendRequest(const Url& url, const RequestSettings& settings) {
+    std::string text;
+    try {
+        text = requestText(url, settings);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::size_t sent = 0;
+    bool ok = true;
+    if ((settings.flags & RequestSettings::kSendThroughCallback) != 0 && settings.sendCallback) {
+        sent = settings.sendCallback(*m_socket, text, settings.body);
+    } else if (!settings.body.empty() && (settings.flags & RequestSettings::kSendInBlocks) != 0) {
+        ok = !failed(m_socket->send({text}, sent));
+        const std::size_t block =
+            settings.sendBlockSize == 0 ? settings.body.size() : settings.sendBlockSize;
+        for (std::size_t at = 0; ok && at < settings.body.size(); at += block) {
+            std::size_t part = 0;
+            ok = !failed(m_socket->send({settings.body.substr(at, block)}, part));
+            sent += part;
+        }
+    } else {
+        ok = !failed(m_socket->send({text, settings.body}, sent));
+    }
+    if (!ok || sent != text.size() + settings.body.size()) {
+        m_lastSocketError = m_socket->lastError();
+        closeConnection();
+        return false;
+    }
+    return true;
+}
+
+bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
+    if (!ensureConnected(url)) {
+        return false;
+    }
+    m_socket->setDeadline(m_deadline);
+    m_socket->setTimeout(settings.timeoutMs);
+    if (!sendRequest(url, settings)) {
+        return false;
+    }
+    if (readResponse(*m_socket, m_response, settings.readBlockSize) != ReadResult::Done) {
+        m_lastSocketError = m_socket->lastError();
+        closeConnection();
+        return false;
+    }
+    const auto connection = m_response.headers.get("Connection");
+    if (connection && equalsIgnoringCase(*connection, "close")) {
+        closeConnection();
+    }
+    return true;
+}
+
+HttpClient::Judgement HttpClient::judge(const RequestSettings& settings) const {
+    const std::int32_t status = m_response.status;
+    if ((status >= 200 && status <= 206) || status == 304 || status == 305) {
+        return Judgement::Accept;
+    }
+    if (status == 301 || status == 302 || status == 303) {
+        if ((settings.flags & RequestSettings::kFollowRedirects) == 0) {
+            return Judgement::Reject;
+        }
+        // A redirect without a Location stays the final answer.
+        return m_response.headers.get("Location") ? Judgement::Redirect : Judgement::Accept;
+    }
+    if (status == 401 || status == 407) {
+        return authenticate(m_response.challenges) ? Judgement::Accept : Judgement::Reject;
+    }
+    return Judgement::Reject;
+}
+
+bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
+    m_response.reset();
+    m_target = url;
+    if (m_target.scheme != "http" || m_target.host.empty()) {
+        return false;
+    }
+    if (m_target.path.empty()) {
+        m_target.path = "/";
+    }
+    if (m_target.port == 0) {
+        m_target.port = settings.port;
+    }
+    m_deadline = std::chrono::steady_clock::now() + kMaxExchangeTime;
+    for (int redirects = 0;; ++redirects) {
+        if (!exchange(m_target, settings)) {
+            return false;
+        }
+        if ((settings.flags & RequestSettings::kJudgeStatus) == 0) {
+            return true;
+        }
+        switch (judge(settings)) {
+        case Judgement::Accept:
+            return true;
+        case Judgement::Reject:
+            closeConnection();
+            return false;
+        case Judgement::Redirect:
+            break;
+        }
+        if (redirects == kMaxRedirects) {
+            closeConnection();
+            return false;
+        }
+        const auto next = resolveLocation(m_target, *m_response.headers.get("Location"));
+        if (!next || next->scheme != "http") {
+            closeConnection();
+            return false;
+        }
+        m_target = *next;
+        if (m_target.port == 0) {
+            m_target.port = settings.port;
+        }
+    }
+}
+
+} // namespace tarvex::http

@@ -1,0 +1,146 @@
+// Response reading over a scripted byte source, fed whole, one byte at a time and in pieces.
+#include "http_response.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace tarvex::http {
+namespace {
+
+class ScriptSource final : public ByteSource {
+public:
+    ScriptSource(std::string bytes, std::size_t piece)
+        : m_bytes(std::move(bytes)), m_piece(piece) {}
+    HResult receive(char* buffer, std::size_t capacity, std::size_t& count) override {
+        if (m_failAtEnd && m_at == m_bytes.size()) {
+            return kFail;
+        }
+        count = std::min({capacity, m_bytes.size() - m_at, m_piece == 0 ? capacity : m_piece});
+        std::memcpy(buffer, m_bytes.data() + m_at, count);
+        m_at += count;
+        return kOk;
+    }
+    void failAtEnd() { m_failAtEnd = true; }
+
+private:
+    std::string m_bytes;
+    std::size_t m_piece;
+    std::size_t m_at = 0;
+    bool m_failAtEnd = false;
+};
+
+class ResponseReaderTest : public ::testing::TestWithParam<std::size_t> {
+protected:
+    ReadResult read(const std::string& bytes) {
+        ScriptSource source{bytes, GetParam()};
+        return readResponse(source, m_response, 4096);
+    }
+
+    HttpResponse m_response;
+};
+
+INSTANTIATE_TEST_SUITE_P(Pieces, ResponseReaderTest, ::testing::Values(0, 1, 7));
+
+TEST_P(ResponseReaderTest, BodyOfKnownLength) {
+    ASSERT_EQ(
+        read("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Type: text/xml\r\n\r\nhelloEXTRA"),
+        ReadResult::Done);
+    EXPECT_EQ(m_response.status, 200);
+    EXPECT_EQ(m_response.body, "hello");
+    EXPECT_EQ(m_response.headers.get("content-type"), "text/xml") << "names compare without case";
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nshort"),
+              ReadResult::BodyReadFailed);
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nContent-Length: ten\r\n\r\nshort"),
+              ReadResult::BodyReadFailed);
+}
+
+TEST_P(ResponseReaderTest, BodyUpToTheEndOfTheConnection) {
+    ASSERT_EQ(read("HTTP/1.0 200 OK\r\nServer: x\r\n\r\nall of it"), ReadResult::Done);
+    EXPECT_EQ(m_response.status, 200) << "the version is not examined";
+    EXPECT_EQ(m_response.body, "all of it");
+}
+
+TEST_P(ResponseReaderTest, ChunkedBodies) {
+    ASSERT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"
+                   "5\r\nhello\r\nA\r\n, world..!\r\n0\r\n\r\n"),
+              ReadResult::Done);
+    EXPECT_EQ(m_response.body, "hello, world..!") << "chunked wins over Content-Length";
+
+    const std::string big(5000, 'x');
+    ASSERT_EQ(
+        read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: Expires\r\n\r\n1388\r\n" +
+             big + "\r\n0\r\nExpires: never\r\n\r\n"),
+        ReadResult::Done);
+    EXPECT_EQ(m_response.body, big) << "a chunk larger than the work buffer";
+    EXPECT_EQ(m_response.headers.get("Expires"), "never") << "an announced trailer";
+
+    EXPECT_EQ(
+        read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;ext=1\r\nhello\r\n0\r\n\r\n"),
+        ReadResult::ChunkedBodyFailed)
+        << "no chunk extensions";
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n80000000\r\n"),
+              ReadResult::ChunkedBodyFailed)
+        << "2^31";
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFF\r\n"),
+              ReadResult::ChunkedBodyFailed);
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX0\r\n\r\n"),
+              ReadResult::ChunkedBodyFailed);
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel"),
+              ReadResult::ChunkedBodyFailed);
+}
+
+TEST_P(ResponseReaderTest, ChunkedIsRecognisedOnlyInLowerCase) {
+    ASSERT_EQ(read("HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"),
+              ReadResult::Done);
+    EXPECT_EQ(m_response.body, "5\r\nhello\r\n0\r\n\r\n")
+        << "read to the end of the connection instead";
+}
+
+TEST_P(ResponseReaderTest, InterimContinueIsSkipped) {
+    ASSERT_EQ(read("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"),
+              ReadResult::Done);
+    EXPECT_EQ(m_response.status, 200);
+    EXPECT_EQ(m_response.body, "ok");
+}
+
+TEST_P(ResponseReaderTest, HeaderLines) {
+    const std::string longValue(1024, 'v');
+    ASSERT_EQ(
+        read("HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nset-cookie: b=2\r\nNo colon here\r\nLong: " +
+             longValue + "\r\nShort: " + longValue.substr(1) +
+             "\r\nSpaced:   v  \r\nWWW-Authenticate: Basic realm=x\r\n"
+             "Proxy-Authenticate: Digest y\r\nContent-Length: 0\r\n\r\n"),
+        ReadResult::Done);
+    EXPECT_EQ(m_response.headers.get("Set-Cookie"), "a=1,b=2")
+        << "repeated names joined with a comma";
+    EXPECT_FALSE(m_response.headers.get("Long")) << "a 1024-character value is ignored";
+    EXPECT_EQ(m_response.headers.get("Short")->size(), 1023U);
+    EXPECT_EQ(m_response.headers.get("Spaced"), "v  ") << "leading blanks dropped, trailing kept";
+    EXPECT_FALSE(m_response.headers.get("No colon here"));
+    ASSERT_EQ(m_response.challenges.size(), 2U);
+    EXPECT_EQ(m_response.challenges[0], "Basic realm=x");
+    EXPECT_EQ(m_response.challenges[1], "Digest y");
+}
+
+TEST_P(ResponseReaderTest, BrokenStatusAndHeaders) {
+    EXPECT_EQ(read("HTTP/1.1 abc\r\n\r\n"), ReadResult::InvalidStatusLine);
+    EXPECT_EQ(read("garbage\r\n\r\n"), ReadResult::InvalidStatusLine);
+    EXPECT_EQ(read("HTTP/1.1 99999 Big\r\n\r\n"), ReadResult::InvalidStatusLine);
+    EXPECT_EQ(read("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n"), ReadResult::HeaderReadFailed)
+        << "cut in the headers";
+    EXPECT_EQ(read(""), ReadResult::HeaderReadFailed);
+}
+
+TEST(ResponseReaderFailureTest, AFailedReceiveEndsABodyWithoutLength) {
+    ScriptSource source{"HTTP/1.1 200 OK\r\n\r\npartial", 0};
+    source.failAtEnd();
+    HttpResponse response;
+    ASSERT_EQ(readResponse(source, response, 4096), ReadResult::Done);
+    EXPECT_EQ(response.body, "partial");
+}
+
+} // namespace
+} // namespace tarvex::http

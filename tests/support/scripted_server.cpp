@@ -1,0 +1,143 @@
+#include "scripted_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace tarvex::test {
+namespace {
+
+int listenOnLoopback(std::uint16_t& port) {
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(descriptor, 8) != 0) {
+        throw std::runtime_error("cannot listen on loopback");
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return descriptor;
+}
+
+bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
+    while (!stop) {
+        pollfd entry{descriptor, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, 50);
+        if (ready > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+ScriptedServer::ScriptedServer(std::vector<Answer> answers) : m_answers(std::move(answers)) {
+    m_listener = listenOnLoopback(m_port);
+    m_thread = std::thread([this] { run(); });
+}
+
+ScriptedServer::~ScriptedServer() {
+    m_stop = true;
+    m_thread.join();
+    ::close(m_listener);
+}
+
+std::string ScriptedServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<std::string> ScriptedServer::requests() const {
+    const std::lock_guard lock{m_lock};
+    return m_requests;
+}
+
+std::string ScriptedServer::response(int status, const std::string& body,
+                                     const std::string& headers) {
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Status\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers + "\r\n" +
+           body;
+}
+
+void ScriptedServer::run() {
+    std::size_t next = 0;
+    while (!m_stop && waitReadable(m_listener, m_stop)) {
+        const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) {
+            continue;
+        }
+        while (serve(connection, next)) {
+        }
+        ::close(connection);
+    }
+}
+
+// Reads one request and sends the next answer; false when the connection is done.
+bool ScriptedServer::serve(int connection, std::size_t& next) {
+    std::string request;
+    char buffer[4096];
+    std::size_t headerEnd = std::string::npos;
+    std::size_t wanted = 0;
+    while (true) {
+        if (headerEnd == std::string::npos) {
+            headerEnd = request.find("\r\n\r\n");
+            if (headerEnd != std::string::npos) {
+                const std::size_t at = request.find("Content-Length: ");
+                const std::size_t length =
+                    at != std::string::npos && at < headerEnd
+                        ? std::strtoul(request.c_str() + at + 16, nullptr, 10)
+                        : 0;
+                wanted = headerEnd + 4 + length;
+            }
+        }
+        if (headerEnd != std::string::npos && request.size() >= wanted) {
+            break;
+        }
+        if (!waitReadable(connection, m_stop)) {
+            return false;
+        }
+        const ssize_t count = ::recv(connection, buffer, sizeof buffer, 0);
+        if (count <= 0) {
+            return false;
+        }
+        request.append(buffer, static_cast<std::size_t>(count));
+    }
+    {
+        const std::lock_guard lock{m_lock};
+        m_requests.push_back(request);
+    }
+    if (next >= m_answers.size()) {
+        return false;
+    }
+    const Answer& answer = m_answers[next++];
+    for (const Piece& piece : answer.pieces) {
+        for (auto waited = std::chrono::milliseconds{0}; waited < piece.pauseBefore && !m_stop;
+             waited += std::chrono::milliseconds{10}) {
+            std::this_thread::sleep_for(std::chrono::milliseconds{10});
+        }
+        if (m_stop ||
+            ::send(connection, piece.bytes.data(), piece.bytes.size(), MSG_NOSIGNAL) < 0) {
+            return false;
+        }
+    }
+    return !answer.closeAfter;
+}
+
+std::uint16_t closedPort() {
+    std::uint16_t port = 0;
+    const int descriptor = listenOnLoopback(port);
+    ::close(descriptor);
+    return port;
+}
+
+} // namespace tarvex::test

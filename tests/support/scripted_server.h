@@ -1,0 +1,59 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvex::test {
+
+// A TCP server on 127.0.0.1 that answers each request it reads with the next prepared answer,
+// piece by piece with optional pauses, and records the raw requests.
+class ScriptedServer {
+public:
+    struct Piece {
+        std::string bytes;
+        std::chrono::milliseconds pauseBefore{0};
+    };
+    struct Answer {
+        std::vector<Piece> pieces;
+        bool closeAfter = true; // close the connection once the answer is sent
+    };
+
+    explicit ScriptedServer(std::vector<Answer> answers);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    [[nodiscard]] std::uint16_t port() const { return m_port; }
+    [[nodiscard]] std::string url(const std::string& path = "/search/beta2") const;
+    [[nodiscard]] std::vector<std::string> requests() const;
+
+    // An answer of one piece.
+    static Answer answer(std::string bytes, bool closeAfter = true) {
+        return Answer{{Piece{std::move(bytes)}}, closeAfter};
+    }
+    // "HTTP/1.1 <status>" with Content-Length and the body.
+    static std::string response(int status, const std::string& body,
+                                const std::string& headers = "");
+
+private:
+    void run();
+    bool serve(int connection, std::size_t& next);
+
+    std::vector<Answer> m_answers;
+    int m_listener = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+[[nodiscard]] std::uint16_t closedPort();
+
+} // namespace tarvex::test
