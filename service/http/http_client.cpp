@@ -27,23 +27,29 @@ void HttpClient::closeConnection() {
 }
 
 std::string HttpClient::requestText(const Url& url, const RequestSettings& settings) {
-    std::string text = settings.method + " " + url.path + url.extra + " HTTP/1.1\r\n";
+    std::string text;
+    text.append(settings.method)
+        .append(" ")
+        .append(url.path)
+        .append(url.extra)
+        .append(" HTTP/1.1\r\n");
     if (!settings.body.empty()) {
-        text += "Content-Length: " + std::to_string(settings.body.size()) + "\r\n";
+        text.append("Content-Length: ").append(std::to_string(settings.body.size())).append("\r\n");
     }
     if (!settings.contentType.empty()) {
-        text += "Content-Type: " + settings.contentType + "\r\n";
+        text.append("Content-Type: ").append(settings.contentType).append("\r\n");
     }
-    text += settings.extraHeaders;
-    text += "Host: " + url.host + "\r\n";
-    text += "User-Agent: Tarvex-Native/7.00\r\n";
-    text += "\r\n";
+    text.append(settings.extraHeaders);
+    text.append("Host: ").append(url.host).append("\r\n");
+    text.append("User-Agent: Tarvex-Native/7.00\r\n");
+    text.append("\r\n");
     return text;
 }
 
-bool HttpClient::ensureConnected(const Url& url) {
-    if (m_socket && m_socket->connected() && m_connectedHost == url.host &&
-        m_connectedPort == url.port) {
+bool HttpClient::ensureConnected(const Url& url, bool& reused) {
+    reused = m_socket && m_socket->reusable() && m_connectedHost == url.host &&
+             m_connectedPort == url.port;
+    if (reused) {
         return true;
     }
     closeConnection();
@@ -95,16 +101,29 @@ bool HttpClient::sendRequest(const Url& url, const RequestSettings& settings) {
 }
 
 bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
-    if (!ensureConnected(url)) {
+    m_response.reset();
+    bool reused = false;
+    if (!ensureConnected(url, reused)) {
         return false;
     }
     m_socket->setDeadline(m_deadline);
     m_socket->setTimeout(settings.timeoutMs);
-    if (!sendRequest(url, settings)) {
-        return false;
+    bool ok = sendRequest(url, settings) &&
+              readResponse(*m_socket, m_response, settings.readBlockSize) == ReadResult::Done;
+    if (!ok && reused && m_response.status == -1) {
+        // RFC 9112 9.3.1: a kept connection the server closed before answering; the request
+        // was not taken, so it goes once more on a new connection.
+        closeConnection();
+        if (!ensureConnected(url, reused)) {
+            return false;
+        }
+        m_socket->setDeadline(m_deadline);
+        m_socket->setTimeout(settings.timeoutMs);
+        ok = sendRequest(url, settings) &&
+             readResponse(*m_socket, m_response, settings.readBlockSize) == ReadResult::Done;
     }
-    if (readResponse(*m_socket, m_response, settings.readBlockSize) != ReadResult::Done) {
-        m_lastSocketError = m_socket->lastError();
+    if (!ok) {
+        m_lastSocketError = m_socket ? m_socket->lastError() : 0;
         closeConnection();
         return false;
     }
@@ -140,7 +159,7 @@ bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
         return false;
     }
     if (m_target.path.empty()) {
-        m_target.path = "/";
+        m_target.path.push_back('/'); // empty before
     }
     if (m_target.port == 0) {
         m_target.port = settings.port;

@@ -62,7 +62,8 @@ private:
     enum class Judgement { Accept, Reject, Redirect };
 
     [[nodiscard]] bool exchange(const Url& url, const RequestSettings& settings);
-    [[nodiscard]] bool ensureConnected(const Url& url);
+    // `reused` tells whether a kept connection serves.
+    [[nodiscard]] bool ensureConnected(const Url& url, bool& reused);
     [[nodiscard]] bool sendRequest(const Url& url, const RequestSettings& settings);
     [[nodiscard]] Judgement judge(const RequestSettings& settings) const;
     void closeConnection();

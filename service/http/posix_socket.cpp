@@ -42,6 +42,13 @@ public:
         m_connected = false;
     }
     [[nodiscard]] bool connected() const override { return m_connected; }
+    [[nodiscard]] bool reusable() override {
+        if (!m_connected) {
+            return false;
+        }
+        pollfd descriptor{m_descriptor, POLLIN, 0};
+        return ::poll(&descriptor, 1, 0) == 0;
+    }
     void setTimeout(std::uint32_t milliseconds) override { m_timeoutMs = milliseconds; }
     void setDeadline(Deadline deadline) override { m_deadline = deadline; }
     [[nodiscard]] int lastError() const override { return m_lastError; }

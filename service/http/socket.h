@@ -28,6 +28,9 @@ public:
                                        std::size_t& sent) = 0;
     virtual void close() = 0;
     [[nodiscard]] virtual bool connected() const = 0;
+    // Connected, and the peer has neither closed nor sent anything unasked: a kept connection
+    // that may carry the next request.
+    [[nodiscard]] virtual bool reusable() = 0;
     // The limit of each send and receive wait.
     virtual void setTimeout(std::uint32_t milliseconds) = 0;
     // No wait goes past this moment, whatever the timeout.

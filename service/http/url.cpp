@@ -94,31 +94,35 @@ std::optional<Url> parseUrl(std::string_view text) {
 }
 
 std::string toText(const Url& url) {
-    std::string text = url.scheme + "://";
+    std::string text;
+    text.append(url.scheme).append("://");
     if (!url.user.empty()) {
-        text += url.user;
+        text.append(url.user);
         if (!url.password.empty()) {
-            text += ":" + url.password;
+            text.append(":").append(url.password);
         }
-        text += "@";
+        text.append("@");
     }
-    text += url.host;
+    text.append(url.host);
     if (url.port != 0 && url.port != kHttpPort) {
-        text += ":" + std::to_string(url.port);
+        text.append(":").append(std::to_string(url.port));
     }
-    return text + url.path + url.extra;
+    text.append(url.path).append(url.extra);
+    return text;
 }
 
 std::optional<Url> resolveLocation(const Url& current, std::string_view location) {
     if (location.find("://") != std::string_view::npos) {
         auto url = parseUrl(location);
         if (url && url->path.empty()) {
-            url->path = "/";
+            url->path.push_back('/'); // empty before
         }
         return url;
     }
     if (location.substr(0, 2) == "//") {
-        return resolveLocation(current, current.scheme + ":" + std::string{location});
+        std::string absolute = current.scheme;
+        absolute.append(":").append(location);
+        return resolveLocation(current, absolute);
     }
     std::string target;
     if (!location.empty() && location.front() == '/') {
@@ -132,11 +136,13 @@ std::optional<Url> resolveLocation(const Url& current, std::string_view location
     Url base = current;
     base.path.clear();
     base.extra.clear();
-    auto url = parseUrl(toText(base) + target);
+    std::string absolute = toText(base);
+    absolute.append(target);
+    auto url = parseUrl(absolute);
     if (url) {
         url->port = current.port;
         if (url->path.empty()) {
-            url->path = "/";
+            url->path.push_back('/'); // empty before
         }
     }
     return url;

@@ -153,3 +153,21 @@ TEST(HttpClientTest, AnswerSentInSlowPieces) {
 
 } // namespace
 } // namespace tarvex::http
+
+namespace tarvex::http {
+namespace {
+
+TEST(HttpClientTest, AConnectionTheServerClosedIsNotReused) {
+    ScriptedServer server{{ScriptedServer::answer(ScriptedServer::response(200, "one")),
+                           ScriptedServer::answer(ScriptedServer::response(200, "two"))}};
+    HttpClient client;
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), soapPost("x")));
+    EXPECT_EQ(client.response().body, "one");
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), soapPost("y")))
+        << client.response().status << " " << static_cast<int>(client.response().lastResult) << " "
+        << client.lastSocketError();
+    EXPECT_EQ(client.response().body, "two");
+}
+
+} // namespace
+} // namespace tarvex::http

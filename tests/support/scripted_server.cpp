@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -42,7 +43,8 @@ bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
 
 } // namespace
 
-ScriptedServer::ScriptedServer(std::vector<Answer> answers) : m_answers(std::move(answers)) {
+ScriptedServer::ScriptedServer(std::vector<Answer> answers, bool repeatLast)
+    : m_answers(std::move(answers)), m_repeatLast(repeatLast) {
     m_listener = listenOnLoopback(m_port);
     m_thread = std::thread([this] { run(); });
 }
@@ -112,14 +114,14 @@ bool ScriptedServer::serve(int connection, std::size_t& next) {
         }
         request.append(buffer, static_cast<std::size_t>(count));
     }
-    {
+    if (!m_repeatLast) {
         const std::lock_guard lock{m_lock};
         m_requests.push_back(request);
     }
-    if (next >= m_answers.size()) {
+    if (next >= m_answers.size() && !(m_repeatLast && !m_answers.empty())) {
         return false;
     }
-    const Answer& answer = m_answers[next++];
+    const Answer& answer = m_answers[std::min(next++, m_answers.size() - 1)];
     for (const Piece& piece : answer.pieces) {
         for (auto waited = std::chrono::milliseconds{0}; waited < piece.pauseBefore && !m_stop;
              waited += std::chrono::milliseconds{10}) {

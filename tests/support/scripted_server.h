@@ -23,7 +23,8 @@ public:
         bool closeAfter = true; // close the connection once the answer is sent
     };
 
-    explicit ScriptedServer(std::vector<Answer> answers);
+    // With `repeatLast`, the last answer serves every request after it (for benchmarks).
+    explicit ScriptedServer(std::vector<Answer> answers, bool repeatLast = false);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -45,6 +46,7 @@ private:
     bool serve(int connection, std::size_t& next);
 
     std::vector<Answer> m_answers;
+    bool m_repeatLast = false;
     int m_listener = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -30,5 +30,6 @@ struct Command {
 int runEnvelope(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runFault(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 } // namespace tarvex::cli

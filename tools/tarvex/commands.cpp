@@ -45,6 +45,28 @@ Reads FILE as a SOAP Fault body (as after HTTP 500) and prints
 the body does not read as a fault, prints {"error": "0x........"} and exits with 1.
 )";
 
+constexpr std::string_view kCallHelp =
+    R"(Usage: tarvex call OPERATION --endpoint URL --key KEY [options]
+
+Calls one operation of the search service at URL and prints the answer as JSON.
+
+Operations and their options:
+  doGoogleSearch        --query WORDS [--start N] [--max N] [--filter 0|1] [--safe 0|1]
+                        prints the GoogleSearchResult (as tarvex parse does)
+  doSpellingSuggestion  --phrase WORDS    prints {"return": suggestion or null}
+  doGetCachedPage       --url URL         prints {"return": the page as base64, or null}
+
+Options:
+  --endpoint URL   the service, for example http://127.0.0.1:8080/search/beta2
+  --key KEY        licence key
+  --timeout MS     wait limit of each send and receive (default 10000)
+
+On failure prints {"error": "0x........", "clientError": N} (with "fault" for a SOAP fault,
+clientError 7) and exits with 1. clientError: 1 reader, 2 memory, 3 request, 5 send or
+connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answer,
+10 unreadable answer.
+)";
+
 } // namespace
 
 const std::vector<Command>& commands() {
@@ -52,6 +74,7 @@ const std::vector<Command>& commands() {
         {"envelope", "print the request body doGoogleSearch sends", kEnvelopeHelp, runEnvelope},
         {"parse", "parse a doGoogleSearch response body into JSON", kParseHelp, runParse},
         {"fault", "read a SOAP fault body into JSON", kFaultHelp, runFault},
+        {"call", "call an operation of a search service", kCallHelp, runCall},
     };
     return kCommands;
 }

@@ -1,0 +1,107 @@
+#include "arg_list.h"
+#include "code_page.h"
+#include "command.h"
+#include "google_search.h"
+#include "json_output.h"
+#include "sys_string.h"
+
+#include <string>
+
+namespace tarvex::cli {
+namespace {
+
+UniqueSysString wide(const std::optional<std::string>& text) {
+    return UniqueSysString{text ? sysAllocString(codePageToUtf16(*text)) : nullptr};
+}
+
+int printFailure(std::ostream& out, HResult status, const proxy::CGoogleSearch& proxy) {
+    nlohmann::ordered_json failure{{"error", statusText(status)},
+                                   {"clientError", static_cast<int>(proxy.clientError())}};
+    if (proxy.clientError() == proxy::ClientError::SoapFault) {
+        failure["fault"] = toJson(proxy.fault());
+    }
+    out << failure.dump() << '\n';
+    return kExitFailed;
+}
+
+} // namespace
+
+int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    const ArgList args{
+        words,
+        {"endpoint", "key", "query", "start", "max", "filter", "safe", "phrase", "url", "timeout"},
+        {}};
+    if (!args.error().empty() || args.positional().size() != 1) {
+        err << "tarvex call: " << (args.error().empty() ? "name one OPERATION" : args.error())
+            << "\n(see tarvex call --help)\n";
+        return kExitUsage;
+    }
+    const std::string& operation = args.positional().front();
+    const auto endpoint = args.value("endpoint");
+    if (!endpoint) {
+        err << "tarvex call: --endpoint is required\n";
+        return kExitUsage;
+    }
+    std::string error;
+    const auto timeout = args.integer("timeout", 0, 0, 600000, error);
+    if (!timeout) {
+        err << "tarvex call: " << error << '\n';
+        return kExitUsage;
+    }
+    proxy::CGoogleSearch proxy{*endpoint};
+    proxy.setTimeout(static_cast<std::uint32_t>(*timeout));
+    const UniqueSysString key = wide(args.value("key"));
+
+    if (operation == "doGoogleSearch") {
+        const auto start = args.integer("start", 0, INT32_MIN, INT32_MAX, error);
+        const auto max = args.integer("max", 10, INT32_MIN, INT32_MAX, error);
+        const auto filter = args.integer("filter", 1, 0, 1, error);
+        const auto safe = args.integer("safe", 0, 0, 1, error);
+        if (!start || !max || !filter || !safe) {
+            err << "tarvex call: " << error << '\n';
+            return kExitUsage;
+        }
+        const UniqueSysString query = wide(args.value("query"));
+        proxy::GoogleSearchResult result{};
+        const HResult status =
+            proxy.doGoogleSearch(key.get(), query.get(), static_cast<std::int32_t>(*start),
+                                 static_cast<std::int32_t>(*max), *filter == 1, nullptr, *safe == 1,
+                                 nullptr, nullptr, nullptr, result);
+        if (failed(status)) {
+            return printFailure(out, status, proxy);
+        }
+        out << toJson(result).dump(2) << '\n';
+        proxy::releaseGoogleSearchResult(result);
+        return kExitOk;
+    }
+    if (operation == "doSpellingSuggestion") {
+        const UniqueSysString phrase = wide(args.value("phrase"));
+        SysString suggestion = nullptr;
+        const HResult status = proxy.doSpellingSuggestion(key.get(), phrase.get(), suggestion);
+        if (failed(status)) {
+            return printFailure(out, status, proxy);
+        }
+        out << nlohmann::ordered_json{{"return", stringOrNull(suggestion)}}.dump(2) << '\n';
+        sysFreeString(suggestion);
+        return kExitOk;
+    }
+    if (operation == "doGetCachedPage") {
+        const UniqueSysString url = wide(args.value("url"));
+        soap::XsdBinary page{0, nullptr};
+        const HResult status = proxy.doGetCachedPage(key.get(), url.get(), page);
+        if (failed(status)) {
+            return printFailure(out, status, proxy);
+        }
+        const nlohmann::ordered_json text = page.data == nullptr
+                                                ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(base64Text(page));
+        out << nlohmann::ordered_json{{"return", text}}.dump(2) << '\n';
+        soap::processHeap().release(page.data);
+        return kExitOk;
+    }
+    err << "tarvex call: no operation '" << operation
+        << "' (doGoogleSearch, doSpellingSuggestion, doGetCachedPage)\n";
+    return kExitUsage;
+}
+
+} // namespace tarvex::cli
