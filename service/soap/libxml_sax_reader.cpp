@@ -82,11 +82,8 @@ public:
         std::u16string_view qname;
     };
 
-    void clear() {
-        for (Slot& slot : m_slots) {
-            slot.used = false;
-        }
-    }
+    // A new parse: every slot counts as empty, without touching them.
+    void clear() { ++m_generation; }
 
     // Views stay valid until the next call that lands on the same slot.
     Names get(Utf8 local, Utf8 prefix, Utf8 uri) {
@@ -94,7 +91,7 @@ public:
                          (reinterpret_cast<std::uintptr_t>(prefix) >> 2) ^
                          (reinterpret_cast<std::uintptr_t>(uri) >> 4);
         Slot& slot = m_slots[key % m_slots.size()];
-        if (!slot.used || slot.local != local || slot.prefix != prefix || slot.uri_ != uri) {
+        if (slot.generation != m_generation || slot.local != local || slot.prefix != prefix || slot.uri_ != uri) {
             slot.uri.clear();
             slot.qname.clear();
             slot.uri.appendUtf8(utf8View(uri));
@@ -107,7 +104,7 @@ public:
             slot.local = local;
             slot.prefix = prefix;
             slot.uri_ = uri;
-            slot.used = true;
+            slot.generation = m_generation;
         }
         return Names{slot.uri.view(), slot.qname.view().substr(slot.localOffset),
                      slot.qname.view()};
@@ -118,12 +115,13 @@ private:
         Utf8 local = nullptr;
         Utf8 prefix = nullptr;
         Utf8 uri_ = nullptr;
-        bool used = false;
+        std::uint64_t generation = 0;
         std::size_t localOffset = 0;
         Utf16Buffer uri;
         Utf16Buffer qname;
     };
-    std::array<Slot, 128> m_slots;
+    std::array<Slot, 64> m_slots;
+    std::uint64_t m_generation = 1;
 };
 
 // The attributes of the current element, as libxml2 gives them (five pointers each: local name,
