@@ -91,7 +91,8 @@ public:
                          (reinterpret_cast<std::uintptr_t>(prefix) >> 2) ^
                          (reinterpret_cast<std::uintptr_t>(uri) >> 4);
         Slot& slot = m_slots[key % m_slots.size()];
-        if (slot.generation != m_generation || slot.local != local || slot.prefix != prefix || slot.uri_ != uri) {
+        if (slot.generation != m_generation || slot.local != local || slot.prefix != prefix ||
+            slot.uri_ != uri) {
             slot.uri.clear();
             slot.qname.clear();
             slot.uri.appendUtf8(utf8View(uri));

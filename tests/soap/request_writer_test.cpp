@@ -1,5 +1,6 @@
 // The writer on small maps of its own: headers, enumerations, fixed and dynamic arrays, nil
 // values, the three envelope styles and the server direction.
+#include "single_operation_handler.h"
 #include "soap_message_handler.h"
 #include "sys_string.h"
 #include "test_sinks.h"
@@ -139,42 +140,7 @@ const std::string kRpcBody =
 const std::string kEnvelopeEnd = "</soap:Body></soap:Envelope>";
 
 // A handler with one operation and its header map.
-class TestHandler final : public SoapMessageHandler {
-public:
-    TestHandler(MemoryManager& memory, bool client, const SoapMap& operation,
-                const SoapMap& headerMap)
-        : SoapMessageHandler(memory, client), m_functions{&operation, nullptr}, m_headers{
-                                                                                    &headerMap,
-                                                                                    nullptr} {}
-
-    const SoapMap* const* functionMaps() const override { return m_functions; }
-    const SoapMap* const* headerMaps() const override { return m_headers; }
-    const char16_t* serviceNamespace() const override { return u"urn:default"; }
-    const char* defaultNamespace() const override { return "urn:default"; }
-    void* headerRecord() override { return &headers; }
-
-    // Client: the first state holds the header map and the operation index.
-    HResult writeRequest(void* record, OutputSink& sink) {
-        setParameterRecord(record);
-        clearStates();
-        const HResult pushed =
-            pushState(&headers, m_headers[0], nullptr, 0, 0, m_headers[0]->elementCount, 0);
-        return failed(pushed) ? pushed : generateRequest(sink);
-    }
-
-    // Server: the first state is the operation state.
-    HResult writeResponse(void* record, OutputSink& sink) {
-        clearStates();
-        const HResult pushed = pushState(record, m_functions[0], nullptr, 0, 0, 1, 0);
-        return failed(pushed) ? pushed : generateRequest(sink);
-    }
-
-    SessionHeaders headers{};
-
-private:
-    const SoapMap* m_functions[2];
-    const SoapMap* m_headers[2];
-};
+using TestHandler = test::SingleOperationHandler<SessionHeaders>;
 
 class RequestWriterTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include "byte_stream.h"
 #include "record_walk.h"
 #include "sax_reader.h"
+#include "single_operation_handler.h"
 #include "soap_message_handler.h"
 #include "sys_string.h"
 #include "test_sinks.h"
@@ -123,31 +124,7 @@ constexpr SoapMapEntry kNoEntries[] = {endOfEntries()};
 constexpr SoapMap kNoHeaders = soapMap("any", u"any", SoapMapKind::Header, kNoEntries, 0, 0,
                                        MapOptions{kRpc, "urn:m", u"urn:m"});
 
-class TestHandler final : public SoapMessageHandler {
-public:
-    TestHandler(MemoryManager& memory, bool client, const SoapMap& operation,
-                const SoapMap& headerMap)
-        : SoapMessageHandler(memory, client), m_functions{&operation, nullptr}, m_headers{
-                                                                                    &headerMap,
-                                                                                    nullptr} {}
-
-    const SoapMap* const* functionMaps() const override { return m_functions; }
-    const SoapMap* const* headerMaps() const override { return m_headers; }
-    const char16_t* serviceNamespace() const override { return u"urn:m"; }
-    const char* defaultNamespace() const override { return "urn:m"; }
-    void* headerRecord() override { return &headers; }
-    void faultHook(std::int32_t code, std::u16string_view /*uri*/,
-                   std::u16string_view /*local*/) override {
-        faultCode = code;
-    }
-
-    SessionHeaders headers{};
-    std::int32_t faultCode = 0;
-
-private:
-    const SoapMap* m_functions[2];
-    const SoapMap* m_headers[2];
-};
+using TestHandler = test::SingleOperationHandler<SessionHeaders>;
 
 std::string envelope(const std::string& body, const std::string& header = "") {
     return R"(<e:Envelope xmlns:e="http://schemas.xmlsoap.org/soap/envelope/" )"

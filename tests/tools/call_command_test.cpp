@@ -1,5 +1,6 @@
 #include "command.h"
 #include "scripted_server.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,21 +19,19 @@ std::string fixture(const std::string& name) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-int run(const std::vector<std::string>& words, std::string& out) {
-    std::ostringstream output;
-    std::ostringstream errors;
-    const int status = runTool(words, output, errors);
-    out = output.str();
-    return status;
+int runInto(const std::vector<std::string>& words, std::string& out) {
+    const ToolRun result = run(words);
+    out = result.out;
+    return result.status;
 }
 
 TEST(CallCommandTest, SearchPrintsTheResult) {
     ScriptedServer server{{ScriptedServer::answer(
         ScriptedServer::response(200, fixture("historic_style_10_results.xml")))}};
     std::string out;
-    ASSERT_EQ(run({"call", "doGoogleSearch", "--endpoint", server.url(), "--key", "k", "--query",
-                   "temperature"},
-                  out),
+    ASSERT_EQ(runInto({"call", "doGoogleSearch", "--endpoint", server.url(), "--key", "k",
+                       "--query", "temperature"},
+                      out),
               kExitOk);
     const auto json = nlohmann::json::parse(out);
     EXPECT_EQ(json["resultElements"].size(), 10U);
@@ -43,10 +42,10 @@ TEST(CallCommandTest, FaultIsReportedWithItsClientError) {
     ScriptedServer server{
         {ScriptedServer::answer(ScriptedServer::response(500, fixture("invalid_key_fault.xml")))}};
     std::string out;
-    ASSERT_EQ(
-        run({"call", "doGoogleSearch", "--endpoint", server.url(), "--key", "bad", "--query", "q"},
-            out),
-        kExitFailed);
+    ASSERT_EQ(runInto({"call", "doGoogleSearch", "--endpoint", server.url(), "--key", "bad",
+                       "--query", "q"},
+                      out),
+              kExitFailed);
     const auto json = nlohmann::json::parse(out);
     EXPECT_EQ(json["error"], "0x80004005");
     EXPECT_EQ(json["clientError"], 7);
@@ -57,15 +56,15 @@ TEST(CallCommandTest, FaultIsReportedWithItsClientError) {
 TEST(CallCommandTest, OtherFailuresHaveNoFault) {
     ScriptedServer server{{ScriptedServer::answer(ScriptedServer::response(404, "no"))}};
     std::string out;
-    ASSERT_EQ(run({"call", "doSpellingSuggestion", "--endpoint", server.url(), "--key", "k",
-                   "--phrase", "x"},
-                  out),
+    ASSERT_EQ(runInto({"call", "doSpellingSuggestion", "--endpoint", server.url(), "--key", "k",
+                       "--phrase", "x"},
+                      out),
               kExitFailed);
     const auto json = nlohmann::json::parse(out);
     EXPECT_EQ(json["clientError"], 5);
     EXPECT_FALSE(json.contains("fault"));
-    EXPECT_EQ(run({"call", "doSomething", "--endpoint", server.url()}, out), kExitUsage);
-    EXPECT_EQ(run({"call", "doGoogleSearch"}, out), kExitUsage);
+    EXPECT_EQ(runInto({"call", "doSomething", "--endpoint", server.url()}, out), kExitUsage);
+    EXPECT_EQ(runInto({"call", "doGoogleSearch"}, out), kExitUsage);
 }
 
 } // namespace

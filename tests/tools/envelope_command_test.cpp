@@ -1,4 +1,5 @@
 #include "command.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -8,19 +9,6 @@
 
 namespace tarvex::cli {
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun run(const std::vector<std::string>& words) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runTool(words, out, err);
-    return {status, out.str(), err.str()};
-}
 
 TEST(EnvelopeCommandTest, PrintsTheRequestWithoutATrailingNewline) {
     const ToolRun result = run({"envelope", "--key", "abc", "--query", "x"});

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -10,19 +11,6 @@
 
 namespace tarvex::cli {
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun run(const std::vector<std::string>& words) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runTool(words, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class TempFile {
 public:
