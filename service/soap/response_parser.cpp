@@ -4,6 +4,7 @@
 #include "record_access.h"
 #include "record_walk.h"
 #include "soap_message_handler.h"
+#include "sys_string.h"
 #include "xsd_codec.h"
 #include "xsd_types.h"
 
@@ -151,9 +152,18 @@ HResult SoapMessageHandler::startElement(std::u16string_view uri, std::u16string
         // Markup inside a string value: the collector gathers the rest of the element as text,
         // starting with what has arrived so far.
         try {
+            if (m_textStored) {
+                m_text.assign(sysStringView(loadAt<SysString>(m_states.back().target)));
+            }
             m_collector.install(*m_reader, *this, m_text);
         } catch (const std::bad_alloc&) {
             return kOutOfMemory;
+        }
+        if (m_textStored) {
+            // The collector hands over the whole text at the end; the record takes it then.
+            sysFreeString(loadAt<SysString>(m_states.back().target));
+            storeAt<SysString>(m_states.back().target, nullptr);
+            m_textStored = false;
         }
         m_text.clear();
         return m_collector.startElement(uri, local, qname, attributes);
@@ -417,6 +427,7 @@ HResult SoapMessageHandler::referencedValue(std::vector<StoredReference> referre
 HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntry& entry,
                                        std::uint32_t flags, const SoapMap* owner) {
     m_text.clear();
+    m_textStored = false;
     if (entry.type == XsdType::User) {
         const SoapMap* nested = entry.nestedMap;
         if (nested == nullptr) {
@@ -562,7 +573,18 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     if ((state.flags & SoapFlag::IgnoreText) != 0) {
         return kOk;
     }
+    if (state.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
+        // The usual case: a string's whole text in one event goes straight into the record.
+        m_textStored = true;
+        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()), state.target,
+                             m_memory);
+    }
     try {
+        if (m_textStored) {
+            // More text after all: gather it with what is stored.
+            m_text.assign(sysStringView(loadAt<SysString>(state.target)));
+            m_textStored = false;
+        }
         m_text.append(text);
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
@@ -572,7 +594,7 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
 
 HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
     const SoapMapEntry& entry = *state.entry;
-    if ((state.flags & SoapFlag::IgnoreText) != 0) {
+    if ((state.flags & SoapFlag::IgnoreText) != 0 || m_textStored) {
         return kOk;
     }
     if (entry.type == XsdType::User) {

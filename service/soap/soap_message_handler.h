@@ -132,6 +132,7 @@ private:
     bool m_needChildren = false;
     bool m_needText = false;
     std::u16string m_text; // character data of the current leaf
+    bool m_textStored = false; // the leaf's text went straight into the record
     ReferenceTable m_references;
     // Values referred to from more than one place: the first referrer receives the value, the
     // others a copy of it once the parse is complete.
