@@ -147,13 +147,12 @@ bool SoapMessageHandler::rpcEncoded() const {
 HResult SoapMessageHandler::startElement(std::u16string_view uri, std::u16string_view local,
                                          std::u16string_view qname,
                                          const SaxAttributes& attributes) {
-    if (!m_states.empty() && (m_states.back().flags & SoapFlag::ArrayItem) != 0 &&
-        isCollected(*m_states.back().entry)) {
+    if (m_leaf.active && isCollected(*m_leaf.entry)) {
         // Markup inside a string value: the collector gathers the rest of the element as text,
         // starting with what has arrived so far.
         try {
             if (m_textStored) {
-                m_text.assign(sysStringView(loadAt<SysString>(m_states.back().target)));
+                m_text.assign(sysStringView(loadAt<SysString>(m_leaf.target)));
             }
             m_collector.install(*m_reader, *this, m_text);
         } catch (const std::bad_alloc&) {
@@ -161,8 +160,8 @@ HResult SoapMessageHandler::startElement(std::u16string_view uri, std::u16string
         }
         if (m_textStored) {
             // The collector hands over the whole text at the end; the record takes it then.
-            sysFreeString(loadAt<SysString>(m_states.back().target));
-            storeAt<SysString>(m_states.back().target, nullptr);
+            sysFreeString(loadAt<SysString>(m_leaf.target));
+            storeAt<SysString>(m_leaf.target, nullptr);
             m_textStored = false;
         }
         m_text.clear();
@@ -371,7 +370,7 @@ HResult SoapMessageHandler::parameterElement(std::u16string_view uri, std::u16st
         const std::uint32_t flags = isItem ? (entry->flags & ~SoapFlag::AnyArray) : entry->flags;
         return storeReference(href, destination, flags, owner, *entry);
     }
-    return startValue(destination, *entry, entry->flags, owner);
+    return startValue(destination, *entry, entry->flags);
 }
 
 HResult SoapMessageHandler::storeReference(std::u16string_view href, std::byte* destination,
@@ -421,11 +420,11 @@ HResult SoapMessageHandler::referencedValue(std::vector<StoredReference> referre
     if ((first.flags & SoapFlag::AnyArray) != 0) {
         return startArray(*first.map, *first.entry, destination, attributes);
     }
-    return startValue(destination, *first.entry, first.flags, first.map);
+    return startValue(destination, *first.entry, first.flags);
 }
 
 HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntry& entry,
-                                       std::uint32_t flags, const SoapMap* owner) {
+                                       std::uint32_t flags) {
     m_text.clear();
     m_textStored = false;
     if (entry.type == XsdType::User) {
@@ -436,7 +435,8 @@ HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntr
         if (nested->kind == SoapMapKind::Enum) {
             m_noChildren = true;
             m_needText = true;
-            return pushState(destination, owner, &entry, flags | SoapFlag::ArrayItem, 0, 0, 0);
+            m_leaf = Leaf{true, destination, &entry, flags | SoapFlag::ArrayItem};
+            return kOk;
         }
         if (nested->elementCount > 0) {
             m_needChildren = true;
@@ -450,7 +450,9 @@ HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntr
         m_noChildren = true;
         m_needText = true;
     }
-    return pushState(destination, owner, &entry, flags | SoapFlag::ArrayItem, 0, 0, 0);
+    // A leaf takes no state of its own: nothing can nest in it.
+    m_leaf = Leaf{true, destination, &entry, flags | SoapFlag::ArrayItem};
+    return kOk;
 }
 
 HResult SoapMessageHandler::startArray(const SoapMap& owner, const SoapMapEntry& entry,
@@ -559,7 +561,7 @@ HResult SoapMessageHandler::takeArraySlot(ParseState& array, std::byte*& slot) {
 
 HResult SoapMessageHandler::characters(std::u16string_view text) {
     m_needText = false;
-    if (m_states.empty() || (m_states.back().flags & SoapFlag::ArrayItem) == 0) {
+    if (!m_leaf.active) {
         // Only white space may stand between the elements of a structure or an array.
         if (!m_states.empty() &&
             (m_phase == ParsePhase::InParams || m_phase == ParsePhase::InHeader)) {
@@ -569,20 +571,19 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
         }
         return kOk;
     }
-    const ParseState& state = m_states.back();
-    if ((state.flags & SoapFlag::IgnoreText) != 0) {
+    if ((m_leaf.flags & SoapFlag::IgnoreText) != 0) {
         return kOk;
     }
-    if (state.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
+    if (m_leaf.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
         // The usual case: a string's whole text in one event goes straight into the record.
         m_textStored = true;
-        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()), state.target,
+        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()), m_leaf.target,
                              m_memory);
     }
     try {
         if (m_textStored) {
             // More text after all: gather it with what is stored.
-            m_text.assign(sysStringView(loadAt<SysString>(state.target)));
+            m_text.assign(sysStringView(loadAt<SysString>(m_leaf.target)));
             m_textStored = false;
         }
         m_text.append(text);
@@ -592,9 +593,9 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     return kOk;
 }
 
-HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
-    const SoapMapEntry& entry = *state.entry;
-    if ((state.flags & SoapFlag::IgnoreText) != 0 || m_textStored) {
+HResult SoapMessageHandler::convertLeafText() {
+    const SoapMapEntry& entry = *m_leaf.entry;
+    if ((m_leaf.flags & SoapFlag::IgnoreText) != 0 || m_textStored) {
         return kOk;
     }
     if (entry.type == XsdType::User) {
@@ -603,7 +604,7 @@ HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
         for (const SoapMapEntry* e = enumeration.entries; e != nullptr && !isTerminator(*e); ++e) {
             if (e->nameHash == hash && static_cast<std::size_t>(e->nameLength) == m_text.size() &&
                 std::u16string_view{e->wideName, m_text.size()} == m_text) {
-                storeAt(state.target, static_cast<std::int32_t>(e->type));
+                storeAt(m_leaf.target, static_cast<std::int32_t>(e->type));
                 return kOk;
             }
         }
@@ -613,7 +614,7 @@ HResult SoapMessageHandler::convertLeafText(const ParseState& state) {
         return kOutOfMemory;
     }
     return parseXsdValue(entry.type, m_text.data(), static_cast<std::int32_t>(m_text.size()),
-                         state.target, m_memory);
+                         m_leaf.target, m_memory);
 }
 
 HResult SoapMessageHandler::checkComplete(const ParseState& state) const {
@@ -651,6 +652,10 @@ HResult SoapMessageHandler::endElement(std::u16string_view uri, std::u16string_v
     }
     m_noChildren = false;
     --m_depth;
+    if (m_leaf.active) {
+        m_leaf.active = false;
+        return convertLeafText();
+    }
     if (m_states.empty()) {
         return kOk;
     }
@@ -661,15 +666,7 @@ HResult SoapMessageHandler::endElement(std::u16string_view uri, std::u16string_v
         m_phase = ParsePhase::HeaderDone;
         return kOk;
     }
-    if ((m_states.back().flags & SoapFlag::ArrayItem) != 0) {
-        if (const HResult status = convertLeafText(m_states.back()); failed(status)) {
-            return status;
-        }
-    }
     if ((m_states.back().flags & SoapFlag::AnyArray) != 0) {
-        if ((m_states.back().flags & SoapFlag::ArrayItem) != 0 && m_states.size() > 1) {
-            m_states.pop_back();
-        }
         if (m_states.back().depth != m_depth + 1) {
             return kOk; // an item ended
         }

@@ -97,6 +97,7 @@ void SoapMessageHandler::resetParse() {
     m_needChildren = false;
     m_needText = false;
     m_text.clear();
+    m_leaf = Leaf{};
     m_references.clear();
     m_copies.clear();
 }

@@ -105,14 +105,14 @@ private:
     [[nodiscard]] HResult referencedValue(std::vector<StoredReference> referrers,
                                           const SaxAttributes& attributes);
     [[nodiscard]] HResult startValue(std::byte* destination, const SoapMapEntry& entry,
-                                     std::uint32_t flags, const SoapMap* owner);
+                                     std::uint32_t flags);
     [[nodiscard]] HResult startArray(const SoapMap& owner, const SoapMapEntry& entry,
                                      std::byte* member, const SaxAttributes& attributes);
     [[nodiscard]] HResult storeReference(std::u16string_view href, std::byte* destination,
                                          std::uint32_t flags, const SoapMap* owner,
                                          const SoapMapEntry& entry);
     [[nodiscard]] HResult takeArraySlot(ParseState& array, std::byte*& slot);
-    [[nodiscard]] HResult convertLeafText(const ParseState& state);
+    [[nodiscard]] HResult convertLeafText();
     [[nodiscard]] HResult checkComplete(const ParseState& state) const;
     [[nodiscard]] HResult copyReferencedValues();
     [[nodiscard]] bool rpcEncoded() const;
@@ -131,6 +131,14 @@ private:
     bool m_noChildren = false;
     bool m_needChildren = false;
     bool m_needText = false;
+    // The leaf element being read (a value that takes no children); it needs no state.
+    struct Leaf {
+        bool active = false;
+        void* target = nullptr;
+        const SoapMapEntry* entry = nullptr;
+        std::uint32_t flags = 0;
+    };
+    Leaf m_leaf;
     std::u16string m_text; // character data of the current leaf
     bool m_textStored = false; // the leaf's text went straight into the record
     ReferenceTable m_references;
