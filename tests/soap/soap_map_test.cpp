@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tarvex::soap {
 namespace {
@@ -94,6 +95,27 @@ TEST(SysStringTest, KeepsLengthAndEmbeddedNuls) {
     EXPECT_EQ(sysStringLen(nullptr), 0U);
     const UniqueSysString zeroed{sysAllocStringLen(nullptr, 2)};
     EXPECT_EQ(sysStringView(zeroed.get()), std::u16string(2, u'\0'));
+}
+
+TEST(SysStringTest, FreedStringsOfEverySizeComeBackIntact) {
+    // Strings freed and allocated again in every size (the release build reuses freed blocks).
+    for (int round = 0; round < 3; ++round) {
+        std::vector<SysString> strings;
+        for (std::uint32_t length = 0; length < 700; length += 7) {
+            strings.push_back(
+                sysAllocString(std::u16string(length, static_cast<char16_t>(u'a' + length % 26))));
+        }
+        for (std::size_t i = 0; i < strings.size(); ++i) {
+            const auto length = static_cast<std::uint32_t>(i * 7);
+            ASSERT_EQ(sysStringLen(strings[i]), length);
+            EXPECT_EQ(sysStringView(strings[i]),
+                      std::u16string(length, static_cast<char16_t>(u'a' + length % 26)));
+            EXPECT_EQ(strings[i][length], 0);
+        }
+        for (const SysString text : strings) {
+            sysFreeString(text);
+        }
+    }
 }
 
 TEST(CodePageTest, Utf8RoundTrips) {
