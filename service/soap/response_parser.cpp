@@ -577,8 +577,8 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     if (m_leaf.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
         // The usual case: a string's whole text in one event goes straight into the record.
         m_textStored = true;
-        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()), m_leaf.target,
-                             m_memory);
+        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()),
+                             m_leaf.target, m_memory);
     }
     try {
         if (m_textStored) {

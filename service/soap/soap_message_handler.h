@@ -139,7 +139,7 @@ private:
         std::uint32_t flags = 0;
     };
     Leaf m_leaf;
-    std::u16string m_text; // character data of the current leaf
+    std::u16string m_text;     // character data of the current leaf
     bool m_textStored = false; // the leaf's text went straight into the record
     ReferenceTable m_references;
     // Values referred to from more than one place: the first referrer receives the value, the
