@@ -106,6 +106,7 @@ TEST(HttpClientTest, RedirectWithoutLocationIsTheFinalAnswer) {
 
 TEST(HttpClientTest, RedirectLoopsEnd) {
     std::vector<ScriptedServer::Answer> loop;
+    loop.reserve(10);
     for (int i = 0; i < 10; ++i) {
         loop.push_back(ScriptedServer::answer(
             ScriptedServer::response(302, "", "Location: /search/beta2\r\n"), false));

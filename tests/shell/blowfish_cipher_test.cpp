@@ -26,16 +26,14 @@ std::uint64_t number(const std::vector<std::uint8_t>& block) {
 }
 
 // Encrypts whole blocks with the cipher's own block function (the program never does).
-std::vector<std::uint8_t> encryptEcb(const BlowfishCipher& cipher, std::string text) {
+std::vector<std::uint8_t> encryptEcb(const BlowfishCipher& cipher, const std::string& text) {
     std::vector<std::uint8_t> out(text.begin(), text.end());
-    for (std::size_t at = 0; at < out.size(); at += 8) {
-        std::uint32_t left =
-            static_cast<std::uint32_t>(number({out.begin() + at, out.begin() + at + 4}));
-        std::uint32_t right =
-            static_cast<std::uint32_t>(number({out.begin() + at + 4, out.begin() + at + 8}));
+    for (auto block = out.begin(); block != out.end(); block += 8) {
+        auto left = static_cast<std::uint32_t>(number({block, block + 4}));
+        auto right = static_cast<std::uint32_t>(number({block + 4, block + 8}));
         cipher.EncryptBlock(left, right);
-        const auto block = bytes(std::uint64_t{left} << 32 | right);
-        std::copy(block.begin(), block.end(), out.begin() + at);
+        const auto encrypted = bytes(std::uint64_t{left} << 32 | right);
+        std::copy(encrypted.begin(), encrypted.end(), block);
     }
     return out;
 }
