@@ -1,0 +1,375 @@
+#include "cache_file.h"
+
+#include "code_page.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace tarvex::cache {
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the file's integers are little-endian");
+
+constexpr std::string_view kEntryClass = "CGoogleResultCache";
+constexpr std::uint16_t kNewClassTag = 0xFFFF;
+constexpr std::uint16_t kBigTag = 0x7FFF;
+constexpr std::uint32_t kClassBit = 0x80000000U;
+constexpr std::uint16_t kEntryClassReference = 0x8001;
+constexpr std::uint16_t kSchema = 1;
+constexpr std::uint16_t kMaxClassName = 64;
+constexpr std::uint16_t kUnicodeMarker = 0xFFFE;
+
+constexpr std::string_view kEndOfFile = "An attempt was made to access %1 past its end.";
+constexpr std::string_view kGeneralError = "An unknown error occurred while accessing %1.";
+constexpr std::string_view kBadIndex = "%1 has a bad format.";
+constexpr std::string_view kBadClass = "%1 contained an unexpected object.";
+constexpr std::string_view kUnnamedFile = "an unnamed file";
+
+template <class T>
+void put(std::string& out, T value) {
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out.append(bytes, sizeof(T));
+}
+
+void putString(std::string& out, std::string_view text) {
+    const std::uint64_t length = text.size();
+    if (length < 0xFF) {
+        put<std::uint8_t>(out, static_cast<std::uint8_t>(length));
+    } else {
+        put<std::uint8_t>(out, 0xFF);
+        if (length < 0xFFFE) {
+            put<std::uint16_t>(out, static_cast<std::uint16_t>(length));
+        } else {
+            put<std::uint16_t>(out, 0xFFFF);
+            if (length < 0xFFFFFFFFU) {
+                put<std::uint32_t>(out, static_cast<std::uint32_t>(length));
+            } else {
+                put<std::uint32_t>(out, 0xFFFFFFFFU);
+                put<std::uint64_t>(out, length);
+            }
+        }
+    }
+    out.append(text);
+}
+
+void putList(std::string& out, const CSerStringArray& list) {
+    put<std::uint32_t>(out, static_cast<std::uint32_t>(list.size()));
+    put<std::int32_t>(out, list.currentIndex);
+    for (const std::string& item : list.items()) {
+        putString(out, item);
+    }
+}
+
+enum class StreamError { None, EndOfFile, General, BadIndex, BadClass };
+
+// Reads the stream; after the end every read fails again.
+class Input {
+public:
+    explicit Input(std::string_view bytes) : m_bytes(bytes) {}
+
+    template <class T>
+    bool get(T& value) {
+        if (m_bytes.size() - m_at < sizeof(T)) {
+            m_at = m_bytes.size();
+            return false;
+        }
+        std::memcpy(&value, m_bytes.data() + m_at, sizeof(T));
+        m_at += sizeof(T);
+        return true;
+    }
+
+    bool take(std::size_t count, std::string_view& bytes) {
+        if (m_bytes.size() - m_at < count) {
+            m_at = m_bytes.size();
+            return false;
+        }
+        bytes = m_bytes.substr(m_at, count);
+        m_at += count;
+        return true;
+    }
+
+    [[nodiscard]] std::size_t left() const { return m_bytes.size() - m_at; }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_at = 0;
+};
+
+StreamError readLength(Input& in, std::uint64_t& length, bool& unicode) {
+    std::uint8_t byte = 0;
+    if (!in.get(byte)) {
+        return StreamError::EndOfFile;
+    }
+    if (byte < 0xFF) {
+        length = byte;
+        return StreamError::None;
+    }
+    std::uint16_t word = 0;
+    if (!in.get(word)) {
+        return StreamError::EndOfFile;
+    }
+    if (word == kUnicodeMarker && !unicode) {
+        unicode = true;
+        return readLength(in, length, unicode);
+    }
+    if (word < 0xFFFF) {
+        length = word;
+        return StreamError::None;
+    }
+    std::uint32_t dword = 0;
+    if (!in.get(dword)) {
+        return StreamError::EndOfFile;
+    }
+    if (dword < 0xFFFFFFFFU) {
+        length = dword;
+        return StreamError::None;
+    }
+    std::uint64_t qword = 0;
+    if (!in.get(qword)) {
+        return StreamError::EndOfFile;
+    }
+    if (qword > 0x7FFFFFFFU) {
+        return StreamError::General;
+    }
+    length = qword;
+    return StreamError::None;
+}
+
+StreamError readString(Input& in, std::string& text) {
+    std::uint64_t length = 0;
+    bool unicode = false;
+    if (const StreamError error = readLength(in, length, unicode); error != StreamError::None) {
+        return error;
+    }
+    // A length past the end of the file is an end-of-file error before anything is allocated.
+    const std::uint64_t bytes = unicode ? 2 * length : length;
+    std::string_view raw;
+    if (bytes > in.left() || !in.take(static_cast<std::size_t>(bytes), raw)) {
+        in.take(in.left(), raw);
+        return StreamError::EndOfFile;
+    }
+    if (unicode) {
+        std::u16string wide(static_cast<std::size_t>(length), u'\0');
+        std::memcpy(wide.data(), raw.data(), raw.size());
+        text = utf16ToCodePage(wide);
+    } else {
+        text.assign(raw.substr(0, raw.find('\0')));
+    }
+    return StreamError::None;
+}
+
+class Loader {
+public:
+    Loader(std::string_view bytes, const std::string& fileName, CacheFileErrors& errors)
+        : m_in(bytes), m_fileName(fileName), m_errors(errors) {}
+
+    void run(CGoogleResultCacheArray& cache);
+
+private:
+    void report(StreamError error) {
+        std::string_view text;
+        std::string_view name = kUnnamedFile;
+        switch (error) {
+        case StreamError::EndOfFile:
+            text = kEndOfFile;
+            break;
+        case StreamError::General:
+            text = kGeneralError;
+            break;
+        case StreamError::BadIndex:
+            text = kBadIndex;
+            name = m_fileName;
+            break;
+        case StreamError::BadClass:
+            text = kBadClass;
+            name = m_fileName;
+            break;
+        case StreamError::None:
+            return;
+        }
+        std::string message{text};
+        message.replace(message.find("%1"), 2, name);
+        m_errors.report(message);
+    }
+
+    // The class tag of the next entry; BadIndex, BadClass or EndOfFile when there is none.
+    StreamError readTag(bool& noObject);
+    void readList(CSerStringArray& list);
+
+    Input m_in;
+    const std::string& m_fileName;
+    CacheFileErrors& m_errors;
+    std::uint32_t m_items = 0;      // items in the stream's table so far
+    std::uint32_t m_entryClass = 0; // the entry class's index, once read
+};
+
+StreamError Loader::readTag(bool& noObject) {
+    noObject = false;
+    std::uint16_t tag = 0;
+    if (!m_in.get(tag)) {
+        return StreamError::EndOfFile;
+    }
+    if (tag == kNewClassTag) {
+        std::uint16_t schema = 0;
+        std::uint16_t nameLength = 0;
+        std::string_view name;
+        // Any schema is read with the same layout.
+        if (!m_in.get(schema) || !m_in.get(nameLength) || nameLength >= kMaxClassName ||
+            !m_in.take(nameLength, name) || name != kEntryClass) {
+            return StreamError::BadClass;
+        }
+        m_entryClass = ++m_items;
+        return StreamError::None;
+    }
+    std::uint32_t wide = tag;
+    if (tag == kBigTag) {
+        if (!m_in.get(wide)) {
+            return StreamError::EndOfFile;
+        }
+    } else {
+        wide = (tag & 0x7FFFU) | ((tag & 0x8000U) << 16);
+    }
+    if (wide == 0) {
+        noObject = true;
+        return StreamError::None;
+    }
+    // Only the entry class may be referred to; objects are never written twice.
+    if ((wide & kClassBit) == 0 || (wide & ~kClassBit) != m_entryClass || m_entryClass == 0) {
+        return StreamError::BadIndex;
+    }
+    return StreamError::None;
+}
+
+void Loader::readList(CSerStringArray& list) {
+    list.clear();
+    std::uint32_t count = 0;
+    std::int32_t index = 0;
+    if (!m_in.get(count) || !m_in.get(index)) {
+        report(StreamError::EndOfFile);
+        list.currentIndex = -1;
+        return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::string text;
+        if (const StreamError error = readString(m_in, text); error != StreamError::None) {
+            report(error);
+            break;
+        }
+        list.add(std::move(text));
+    }
+    list.currentIndex = index >= 0 && static_cast<std::size_t>(index) < list.size() ? index : -1;
+}
+
+void Loader::run(CGoogleResultCacheArray& cache) {
+    cache.clear();
+    std::uint32_t count = 0;
+    if (!m_in.get(count)) {
+        report(StreamError::EndOfFile);
+        return;
+    }
+    for (std::uint32_t n = 0; n < count; ++n) {
+        bool noObject = false;
+        if (const StreamError error = readTag(noObject); error != StreamError::None) {
+            report(error);
+            return;
+        }
+        if (noObject) {
+            cache.clear();
+            return;
+        }
+        auto entry = std::make_unique<CGoogleResultCache>();
+        ++m_items;
+        StreamError error = readString(m_in, entry->queryWord);
+        if (error == StreamError::None &&
+            (!m_in.get(entry->estimatedTotal) || !m_in.get(entry->searchedAt.status) ||
+             !m_in.get(entry->searchedAt.days))) {
+            error = StreamError::EndOfFile;
+        }
+        if (error != StreamError::None) {
+            report(error);
+            return;
+        }
+        for (CSerStringArray* list :
+             {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
+              &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
+            readList(*list);
+        }
+        cache.add(std::move(entry));
+    }
+}
+
+} // namespace
+
+std::string writeCacheBytes(const CGoogleResultCacheArray& cache) {
+    std::string out;
+    put<std::uint32_t>(out, static_cast<std::uint32_t>(cache.GetCount()));
+    bool first = true;
+    for (const auto& entry : cache.entries()) {
+        if (first) {
+            put<std::uint16_t>(out, kNewClassTag);
+            put<std::uint16_t>(out, kSchema);
+            put<std::uint16_t>(out, static_cast<std::uint16_t>(kEntryClass.size()));
+            out.append(kEntryClass);
+            first = false;
+        } else {
+            put<std::uint16_t>(out, kEntryClassReference);
+        }
+        putString(out, entry->queryWord);
+        put<std::int32_t>(out, entry->estimatedTotal);
+        put<std::int32_t>(out, entry->searchedAt.status);
+        put<double>(out, entry->searchedAt.days);
+        for (const CSerStringArray* list :
+             {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
+              &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
+            putList(out, *list);
+        }
+    }
+    return out;
+}
+
+void readCacheBytes(std::string_view bytes, const std::string& fileName,
+                    CGoogleResultCacheArray& cache, CacheFileErrors& errors) {
+    Loader{bytes, fileName, errors}.run(cache);
+}
+
+bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
+                  CacheFileErrors& errors) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    readCacheBytes(bytes, path, cache, errors);
+    return true;
+}
+
+bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache) {
+    const std::string bytes = writeCacheBytes(cache);
+    std::string temporary = path + ".XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0) {
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t written = 0; ok && written < bytes.size();) {
+        const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        ok = count > 0;
+        written += ok ? static_cast<std::size_t>(count) : 0;
+    }
+    ok = ::fsync(descriptor) == 0 && ok;
+    ok = ::close(descriptor) == 0 && ok;
+    // The old file is replaced only by a complete new one.
+    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarvex::cache

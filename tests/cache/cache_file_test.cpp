@@ -1,0 +1,226 @@
+#include "cache_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace tarvex::cache {
+namespace {
+
+class FixedClock final : public Clock {
+public:
+    OleDate now() const override { return {46364.5, OleDate::kValid}; }
+};
+
+class Collected final : public CacheFileErrors {
+public:
+    void report(const std::string& message) override { messages.push_back(message); }
+    std::vector<std::string> messages;
+};
+
+const std::string kEndOfFile = "An attempt was made to access an unnamed file past its end.";
+
+std::string hex(std::string_view bytes) {
+    std::string out;
+    char piece[4];
+    for (const char c : bytes) {
+        std::snprintf(piece, sizeof piece, "%02X ", static_cast<unsigned char>(c));
+        out += piece;
+    }
+    return out;
+}
+
+class CacheFileTest : public ::testing::Test {
+protected:
+    void load(const std::string& bytes, const std::string& name = "/tmp/x.glr") {
+        m_errors.messages.clear();
+        readCacheBytes(bytes, name, m_loaded, m_errors);
+    }
+
+    FixedClock m_clock;
+    CGoogleResultCacheArray m_cache{m_clock};
+    CGoogleResultCacheArray m_loaded{m_clock};
+    Collected m_errors;
+};
+
+TEST_F(CacheFileTest, TheWorkedExampleByteForByte) {
+    m_cache.Store("abc", SearchResultSet{});
+    const std::string bytes = writeCacheBytes(m_cache);
+    ASSERT_EQ(bytes.size(), 104U);
+    std::string expected = std::string("\x01\x00\x00\x00\xFF\xFF\x01\x00\x12\x00", 10) +
+                           "CGoogleResultCache" +
+                           std::string("\x03"
+                                       "abc"
+                                       "\x00\x00\x00\x00"
+                                       "\x00\x00\x00\x00",
+                                       12);
+    double days = 46364.5;
+    expected.append(reinterpret_cast<const char*>(&days), 8);
+    for (int i = 0; i < 7; ++i) {
+        expected += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
+    }
+    EXPECT_EQ(hex(bytes), hex(expected));
+
+    m_cache.Store("def", SearchResultSet{});
+    EXPECT_EQ(writeCacheBytes(m_cache).substr(104, 2), std::string("\x01\x80", 2))
+        << "a class reference";
+    EXPECT_EQ(writeCacheBytes(CGoogleResultCacheArray{m_clock}), std::string(4, '\0'))
+        << "an empty cache";
+}
+
+TEST_F(CacheFileTest, RoundTripKeepsEverything) {
+    SearchResultSet page;
+    page.estimatedTotal = -5;
+    page.urls = {"http://a/", std::string(254, 'x'), std::string(255, 'y'),
+                 std::string(70000, 'z')};
+    page.titles = {"<b>t</b>", "caf\xC3\xA9", "", "t4"};
+    page.summaries = {"", "", "", ""};
+    page.snippets = {"s", "s", "s", "s"};
+    page.categoryNames = {"Top/A", "", "", ""};
+    page.directoryTitles = {"", "", "", "D"};
+    m_cache.Store("kelvin", page);
+    m_cache.Store("Celsius", page);
+    const std::string bytes = writeCacheBytes(m_cache);
+    load(bytes);
+    EXPECT_TRUE(m_errors.messages.empty());
+    ASSERT_EQ(m_loaded.GetCount(), 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto& a = *m_cache.entries()[i];
+        const auto& b = *m_loaded.entries()[i];
+        EXPECT_EQ(a.queryWord, b.queryWord);
+        EXPECT_EQ(a.estimatedTotal, b.estimatedTotal);
+        EXPECT_EQ(a.searchedAt, b.searchedAt);
+        EXPECT_EQ(a.urls, b.urls);
+        EXPECT_EQ(a.titles, b.titles);
+        EXPECT_EQ(a.directoryTitles, b.directoryTitles);
+    }
+    // The length prefixes of 254 and 255 bytes.
+    EXPECT_NE(bytes.find(std::string("\xFE") + std::string(254, 'x')), std::string::npos);
+    EXPECT_NE(bytes.find(std::string("\xFF\xFF\x00", 3) + std::string(255, 'y')),
+              std::string::npos);
+    EXPECT_NE(bytes.find(std::string("\xFF\xFF\xFF\x70\x11\x01\x00", 7) + "z"), std::string::npos);
+}
+
+TEST_F(CacheFileTest, ShortFiles) {
+    load("");
+    EXPECT_EQ(m_loaded.GetCount(), 0);
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{kEndOfFile}) << "a zero-length file";
+
+    m_cache.Store("a", SearchResultSet{});
+    m_cache.Store("b", SearchResultSet{});
+    std::string two = writeCacheBytes(m_cache);
+    two[0] = 3;
+    load(two);
+    EXPECT_EQ(m_loaded.GetCount(), 2);
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{kEndOfFile})
+        << "a count that promises too much";
+}
+
+TEST_F(CacheFileTest, CutInsideTheFirstEntrysUrls) {
+    SearchResultSet page;
+    page.urls = {"http://one/", "http://two/", "http://three/"};
+    m_cache.Store("w", page);
+    const std::string bytes = writeCacheBytes(m_cache);
+    const std::size_t cut = bytes.find("http://three/") + 4;
+    load(bytes.substr(0, cut));
+    ASSERT_EQ(m_loaded.GetCount(), 1);
+    const auto& entry = *m_loaded.entries()[0];
+    EXPECT_EQ(entry.urls, (CSerStringArray{"http://one/", "http://two/"}));
+    EXPECT_EQ(entry.titles.size(), 0U);
+    EXPECT_EQ(m_errors.messages.size(), 7U) << "one for the cut list and one for each later list";
+}
+
+TEST_F(CacheFileTest, IndexesSchemasAndClasses) {
+    SearchResultSet oneUrl;
+    oneUrl.urls = {"u"};
+    m_cache.Store("w", oneUrl);
+    std::string bytes = writeCacheBytes(m_cache);
+    const std::size_t urlsIndex = bytes.rfind('u') - 1 - 4;
+    bytes[urlsIndex] = 5; // currentIndex 5 of 1 element
+    bytes[6] = 2;         // schema 2
+    load(bytes);
+    ASSERT_EQ(m_loaded.GetCount(), 1);
+    EXPECT_TRUE(m_errors.messages.empty());
+    EXPECT_EQ(m_loaded.entries()[0]->urls.currentIndex, -1);
+
+    std::string wrongClass =
+        std::string("\x01\x00\x00\x00\xFF\xFF\x01\x00\x17\x00", 10) + "CGoogleResultCacheArray";
+    load(wrongClass, "/home/u/quorlan.glr");
+    EXPECT_EQ(m_loaded.GetCount(), 0);
+    EXPECT_EQ(m_errors.messages,
+              std::vector<std::string>{"/home/u/quorlan.glr contained an unexpected object."});
+
+    load(std::string("\x01\x00\x00\x00\x01\x80", 6), "f.glr");
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{"f.glr has a bad format."})
+        << "a class never read";
+    load(std::string("\x01\x00\x00\x00\x02\x00", 6), "f.glr");
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{"f.glr has a bad format."})
+        << "an object reference";
+
+    m_cache.Store("second", SearchResultSet{});
+    std::string withEnd = writeCacheBytes(m_cache);
+    withEnd[0] = 3;
+    withEnd += std::string("\x00\x00", 2); // tag 0: no object
+    load(withEnd);
+    EXPECT_EQ(m_loaded.GetCount(), 0) << "tag 0 discards what was read";
+}
+
+TEST_F(CacheFileTest, StringEncodings) {
+    // A UTF-16 string (marker FF FE FF) and a 64-bit length that is too large.
+    std::string body =
+        std::string("\x01\x00\x00\x00\xFF\xFF\x01\x00\x12\x00", 10) + "CGoogleResultCache";
+    std::string unicode = body +
+                          std::string("\xFF\xFE\xFF\x02"
+                                      "h\0i\0",
+                                      8) +
+                          std::string(16, '\0');
+    for (int i = 0; i < 7; ++i) {
+        unicode += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
+    }
+    load(unicode);
+    ASSERT_EQ(m_loaded.GetCount(), 1);
+    EXPECT_EQ(m_loaded.entries()[0]->queryWord, "hi");
+
+    load(body + std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00\x80\x00\x00\x00\x00", 15));
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{
+                                     "An unknown error occurred while accessing an unnamed file."});
+
+    // A length far past the end is an end-of-file error, not an allocation.
+    load(body + std::string("\xFF\xFF\xFF\xFE\xFF\xFF\x7F", 7));
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{kEndOfFile});
+    // An ANSI text ends at its first zero byte.
+    std::string zero = body +
+                       std::string("\x03"
+                                   "a\0b",
+                                   4) +
+                       std::string(16, '\0');
+    for (int i = 0; i < 7; ++i) {
+        zero += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
+    }
+    load(zero);
+    ASSERT_EQ(m_loaded.GetCount(), 1);
+    EXPECT_EQ(m_loaded.entries()[0]->queryWord, "a");
+}
+
+TEST_F(CacheFileTest, SaveIsAtomicAndLoadReportsMissingFiles) {
+    const std::string path = ::testing::TempDir() + "tarvex_cache_test.glr";
+    std::remove(path.c_str());
+    EXPECT_FALSE(LoadFromFile(path, m_loaded, m_errors)) << "a missing file";
+    m_cache.Store("w", SearchResultSet{});
+    ASSERT_TRUE(SaveToFile(path, m_cache));
+    ASSERT_TRUE(LoadFromFile(path, m_loaded, m_errors));
+    EXPECT_EQ(m_loaded.GetCount(), 1);
+    EXPECT_FALSE(SaveToFile("/no/such/folder/x.glr", m_cache));
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), writeCacheBytes(m_cache))
+        << "the good file stays";
+    std::remove(path.c_str());
+}
+
+} // namespace
+} // namespace tarvex::cache
