@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace tarvex::shell {
+
+// The folder of the running executable, ending with a separator; "/" when it cannot be had.
+[[nodiscard]] std::string programFolder();
+// The executable's file name without its extension: the application key of the settings.
+[[nodiscard]] std::string applicationKey();
+
+} // namespace tarvex::shell

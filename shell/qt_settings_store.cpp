@@ -1,0 +1,58 @@
+#include "qt_settings_store.h"
+
+namespace tarvex::shell {
+namespace {
+
+QString text(std::string_view value) {
+    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+QString key(std::string_view section, std::string_view entry) {
+    return text(section) + QLatin1Char('/') + text(entry);
+}
+
+} // namespace
+
+QtSettingsStore::QtSettingsStore(const std::string& applicationKey)
+    : m_settings(
+          std::make_unique<QSettings>(QString::fromUtf8(kOrganisation), text(applicationKey))) {}
+
+std::unique_ptr<QtSettingsStore> QtSettingsStore::inFile(const std::string& path) {
+    return std::unique_ptr<QtSettingsStore>(
+        new QtSettingsStore(std::make_unique<QSettings>(text(path), QSettings::IniFormat)));
+}
+
+std::int32_t QtSettingsStore::getInt(std::string_view section, std::string_view entry,
+                                     std::int32_t fallback) {
+    const QVariant value = m_settings->value(key(section, entry));
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return value.isValid() && ok ? number : fallback;
+}
+
+bool QtSettingsStore::putInt(std::string_view section, std::string_view entry, std::int32_t value) {
+    m_settings->setValue(key(section, entry), value);
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+std::string QtSettingsStore::getString(std::string_view section, std::string_view entry,
+                                       std::string_view fallback) {
+    const QVariant value = m_settings->value(key(section, entry));
+    return value.isValid() ? value.toString().toStdString() : std::string{fallback};
+}
+
+bool QtSettingsStore::putString(std::string_view section, std::optional<std::string_view> entry,
+                                std::optional<std::string_view> value) {
+    if (!entry) {
+        m_settings->remove(text(section));
+    } else if (!value) {
+        m_settings->remove(key(section, *entry));
+    } else {
+        m_settings->setValue(key(section, *entry), text(*value));
+    }
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+} // namespace tarvex::shell

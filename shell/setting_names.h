@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tarvex::shell {
+
+// Every setting's section, entry and default, written once.
+inline constexpr std::string_view kSettingsSection = "Settings";
+inline constexpr std::string_view kSearchWordsSection = "Search Words";
+
+struct IntSetting {
+    std::string_view section;
+    std::string_view entry;
+    std::int32_t fallback;
+};
+
+struct StringSetting {
+    std::string_view section;
+    std::string_view entry;
+    std::string_view fallback;
+};
+
+inline constexpr StringSetting kLicenseKey{kSettingsSection, "License Key", ""};
+inline constexpr IntSetting kSearchCount{kSettingsSection, "Search Count", 0};
+inline constexpr IntSetting kCacheLife{kSettingsSection, "Cache Life", 24};
+inline constexpr IntSetting kMaximumResults{kSettingsSection, "Maximum Results", 10};
+inline constexpr IntSetting kSearchFilter{kSettingsSection, "Search Filer", 1};
+inline constexpr IntSetting kSafeSearch{kSettingsSection, "Safe Search", 0};
+inline constexpr IntSetting kMinimize{kSettingsSection, "Minimize", 0};
+inline constexpr IntSetting kSpreadSheetMode{kSettingsSection, "Spread Sheet Mode", 0};
+inline constexpr StringSetting kCachePath{kSettingsSection, "Cache Path", ""};
+inline constexpr StringSetting kServiceEndpoint{kSettingsSection, "Service Endpoint", ""};
+inline constexpr IntSetting kSearchWordCount{kSearchWordsSection, "Count", 0};
+
+// The query-word history keeps this many words before the oldest goes.
+inline constexpr std::int32_t kSearchWordLimit = 100;
+
+} // namespace tarvex::shell

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "settings_store.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::shell {
+
+// The words a drop-down list shows, most recent first, with the selected one.
+struct WordList {
+    std::vector<std::string> words;
+    int selected = -1;
+};
+
+// Fills `list` from the section: "Count" entries "1", "2", ...; empty ones are skipped.
+void loadWords(SettingsStore& store, std::string_view section, WordList& list);
+// Puts the trimmed text first (a word already there, in any letter case, moves up in the new
+// form; beyond `limit` words the last goes) and writes the whole list back.
+void addWord(SettingsStore& store, std::string_view section, WordList& list, std::string_view text,
+             int limit);
+// Sets "Count" to 0; the numbered entries stay, unread.
+void wipeWords(SettingsStore& store, std::string_view section);
+
+} // namespace tarvex::shell
