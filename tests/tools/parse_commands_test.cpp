@@ -66,3 +66,37 @@ TEST(FaultCommandTest, PrintsTheFault) {
 
 } // namespace
 } // namespace tarvex::cli
+
+namespace tarvex::cli {
+namespace {
+
+TEST(CacheCommandTest, DumpsEntriesAndTheLoadErrors) {
+    // One entry for "abc" with one URL, then a count that promises a second entry.
+    std::string bytes =
+        std::string("\x02\x00\x00\x00\xFF\xFF\x01\x00\x12\x00", 10) + "CGoogleResultCache" +
+        std::string("\x03"
+                    "abc"
+                    "\x05\x00\x00\x00"
+                    "\x00\x00\x00\x00",
+                    12) +
+        std::string(8, '\0') + std::string("\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x09", 9) + "http://a/";
+    for (int i = 0; i < 6; ++i) {
+        bytes += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
+    }
+    const TempFile file{bytes};
+    const ToolRun result = run({"cache", "dump", file.path()});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    const auto json = nlohmann::json::parse(result.out);
+    ASSERT_EQ(json["entries"].size(), 1U);
+    EXPECT_EQ(json["entries"][0]["queryWord"], "abc");
+    EXPECT_EQ(json["entries"][0]["estimatedTotal"], 5);
+    EXPECT_EQ(json["entries"][0]["urls"][0], "http://a/");
+    EXPECT_EQ(json["entries"][0]["searchedAt"]["status"], 0);
+    EXPECT_EQ(json["errors"], nlohmann::json::array(
+                                  {"An attempt was made to access an unnamed file past its end."}));
+    EXPECT_EQ(run({"cache", "dump", "/no/such.glr"}).status, kExitFailed);
+    EXPECT_EQ(run({"cache"}).status, kExitUsage);
+}
+
+} // namespace
+} // namespace tarvex::cli

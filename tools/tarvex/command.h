@@ -31,5 +31,6 @@ int runEnvelope(const std::vector<std::string>& words, std::ostream& out, std::o
 int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runFault(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 } // namespace tarvex::cli

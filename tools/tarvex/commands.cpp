@@ -67,6 +67,14 @@ connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answe
 10 unreadable answer.
 )";
 
+constexpr std::string_view kCacheHelp = R"(Usage: tarvex cache dump FILE
+
+Reads FILE as a result cache file and prints it as JSON: {"entries": [...], "errors": [...]}.
+Each entry has queryWord, estimatedTotal, searchedAt ({"days": D, "status": S}), the six
+result lists (urls, titles, summaries, snippets, categoryNames, directoryTitles) and
+reservedList; errors holds the messages a load would show, in order.
+)";
+
 } // namespace
 
 const std::vector<Command>& commands() {
@@ -75,6 +83,7 @@ const std::vector<Command>& commands() {
         {"parse", "parse a doGoogleSearch response body into JSON", kParseHelp, runParse},
         {"fault", "read a SOAP fault body into JSON", kFaultHelp, runFault},
         {"call", "call an operation of a search service", kCallHelp, runCall},
+        {"cache", "show a result cache file as JSON", kCacheHelp, runCache},
     };
     return kCommands;
 }
