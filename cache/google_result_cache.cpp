@@ -4,6 +4,21 @@
 #include <cmath>
 
 namespace tarvex::cache {
+namespace {
+
+// The total and the six lists, from an entry or a result set to the other.
+template <class From, class To>
+void copyResults(const From& from, To& to) {
+    to.estimatedTotal = from.estimatedTotal;
+    to.urls = from.urls;
+    to.titles = from.titles;
+    to.summaries = from.summaries;
+    to.snippets = from.snippets;
+    to.categoryNames = from.categoryNames;
+    to.directoryTitles = from.directoryTitles;
+}
+
+} // namespace
 
 CGoogleResultCache* CGoogleResultCacheArray::find(std::string_view word) const {
     for (const auto& entry : m_entries) {
@@ -34,13 +49,7 @@ bool CGoogleResultCacheArray::Lookup(std::string_view word, SearchResultSet& out
     if (!fresh && !ignoreExpiry) {
         return false;
     }
-    out.estimatedTotal = entry->estimatedTotal;
-    out.urls = entry->urls;
-    out.titles = entry->titles;
-    out.summaries = entry->summaries;
-    out.snippets = entry->snippets;
-    out.categoryNames = entry->categoryNames;
-    out.directoryTitles = entry->directoryTitles;
+    copyResults(*entry, out);
     out.searchedAt = entry->searchedAt;
     return true;
 }
@@ -48,13 +57,7 @@ bool CGoogleResultCacheArray::Lookup(std::string_view word, SearchResultSet& out
 void CGoogleResultCacheArray::addNew(std::string_view word, const SearchResultSet& page) {
     auto entry = std::make_unique<CGoogleResultCache>();
     entry->queryWord = std::string{word};
-    entry->estimatedTotal = page.estimatedTotal;
-    entry->urls = page.urls;
-    entry->titles = page.titles;
-    entry->summaries = page.summaries;
-    entry->snippets = page.snippets;
-    entry->categoryNames = page.categoryNames;
-    entry->directoryTitles = page.directoryTitles;
+    copyResults(page, *entry);
     // A new entry is stamped now, not with the page's time.
     entry->searchedAt = m_clock.now();
     m_entries.push_back(std::move(entry));
@@ -66,13 +69,7 @@ bool CGoogleResultCacheArray::Store(std::string_view word, const SearchResultSet
         addNew(word, page);
         return true;
     }
-    entry->estimatedTotal = page.estimatedTotal;
-    entry->urls = page.urls;
-    entry->titles = page.titles;
-    entry->summaries = page.summaries;
-    entry->snippets = page.snippets;
-    entry->categoryNames = page.categoryNames;
-    entry->directoryTitles = page.directoryTitles;
+    copyResults(page, *entry);
     entry->searchedAt = page.searchedAt;
     return true;
 }
