@@ -1,4 +1,5 @@
 #include "blowfish_cipher.h"
+#include "stored_text.h"
 
 #include <gtest/gtest.h>
 
@@ -23,19 +24,6 @@ std::uint64_t number(const std::vector<std::uint8_t>& block) {
         value = value << 8 | b;
     }
     return value;
-}
-
-// Encrypts whole blocks with the cipher's own block function (the program never does).
-std::vector<std::uint8_t> encryptEcb(const BlowfishCipher& cipher, const std::string& text) {
-    std::vector<std::uint8_t> out(text.begin(), text.end());
-    for (auto block = out.begin(); block != out.end(); block += 8) {
-        auto left = static_cast<std::uint32_t>(number({block, block + 4}));
-        auto right = static_cast<std::uint32_t>(number({block + 4, block + 8}));
-        cipher.EncryptBlock(left, right);
-        const auto encrypted = bytes(std::uint64_t{left} << 32 | right);
-        std::copy(encrypted.begin(), encrypted.end(), block);
-    }
-    return out;
 }
 
 // The published test vectors of the cipher's designer (key, plain, cipher), eight-byte keys.
@@ -167,16 +155,13 @@ TEST(BlowfishCipherTest, ChainingModes) {
 }
 
 TEST(StoredTextTest, FillerAndZeroEndTheText) {
-    BlowfishCipher cipher;
-    cipher.SetKey(reinterpret_cast<const std::uint8_t*>(kStoredTextKey), 8);
-    const auto stored = encryptEcb(cipher, "abc~~~~~");
+    const auto stored = test::storedText("abc~~~~~", 8);
     EXPECT_EQ(DecodeStoredText(stored.data(), stored.size()), "abc");
-    const auto twoBlocks = encryptEcb(cipher, "Tar~vex~~~~~~~~~");
+    const auto twoBlocks = test::storedText("Tar~vex", 16);
     EXPECT_EQ(DecodeStoredText(twoBlocks.data(), twoBlocks.size()), "Tarvex") << "every ~ goes";
-    auto withZero = encryptEcb(cipher, std::string("ab\0cdefg", 8));
+    const auto withZero = test::storedText(std::string("ab\0cdefg", 8), 8);
     EXPECT_EQ(DecodeStoredText(withZero.data(), withZero.size()), "ab");
-    std::string longText(1100, 'x');
-    const auto tooLong = encryptEcb(cipher, longText.substr(0, 1096));
+    const auto tooLong = test::storedText(std::string(1096, 'x'), 1096);
     EXPECT_EQ(DecodeStoredText(tooLong.data(), tooLong.size()).size(), 1024U)
         << "cut to 1024 bytes";
 }
