@@ -33,6 +33,8 @@ public:
     FreeBlocks(const FreeBlocks&) = delete;
     FreeBlocks& operator=(const FreeBlocks&) = delete;
     ~FreeBlocks() {
+        // Strings freed later on this thread (by static objects at exit) go straight back.
+        m_open = false;
         for (void* head : m_heads) {
             while (head != nullptr) {
                 void* next = nullptr;
@@ -44,7 +46,7 @@ public:
     }
 
     void* take(std::size_t sizeClass) {
-        void* block = m_heads[sizeClass];
+        void* block = m_open ? m_heads[sizeClass] : nullptr;
         if (block != nullptr) {
             std::memcpy(&m_heads[sizeClass], block, sizeof(void*));
             --m_counts[sizeClass];
@@ -53,7 +55,7 @@ public:
     }
 
     bool keep(void* block, std::size_t sizeClass) {
-        if (m_counts[sizeClass] >= kKeptPerClass) {
+        if (!m_open || m_counts[sizeClass] >= kKeptPerClass) {
             return false;
         }
         std::memcpy(block, &m_heads[sizeClass], sizeof(void*));
@@ -65,6 +67,7 @@ public:
 private:
     void* m_heads[kClasses] = {};
     std::size_t m_counts[kClasses] = {};
+    bool m_open = true;
 };
 
 thread_local FreeBlocks t_freeBlocks;
