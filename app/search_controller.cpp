@@ -1,0 +1,190 @@
+#include "search_controller.h"
+
+#include "code_page.h"
+#include "setting_names.h"
+#include "sys_string.h"
+
+#include <algorithm>
+#include <system_error>
+#include <thread>
+
+namespace tarvex::app {
+namespace {
+
+constexpr std::string_view kInProgress = "Search in progress...";
+constexpr std::string_view kSecondPage = "Search[2] in progress...";
+constexpr std::string_view kThirdPage = "Search[3] in progress...";
+constexpr std::string_view kError = "Error!";
+
+std::string text(const char16_t* wide) {
+    return wide == nullptr ? std::string{} : utf16ToCodePage(sysStringView(wide));
+}
+
+std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
+    return store.getInt(entry.section, entry.entry, entry.fallback);
+}
+
+} // namespace
+
+// The trade mark sign is the Windows-1252 character 0x99, U+2122.
+const std::string kNoLicenceKeyMessage =
+    "Please enter a valid Google\u2122 licence key in the top left box.\r\n\r\nYou can obtain the "
+    "licence key "
+    "from Google\u2122 using the link\r\nprovided just above the data entry box.";
+
+SearchController::SearchController(SearchView& view, shell::SettingsStore& settings,
+                                   cache::CGoogleResultCacheArray& cache, const cache::Clock& clock,
+                                   ProxyFactory proxies, CommandPoster& poster,
+                                   ThreadStarter threads)
+    : m_view(view), m_settings(settings), m_cache(cache), m_clock(clock),
+      m_proxies(std::move(proxies)), m_poster(poster), m_threads(std::move(threads)) {}
+
+bool SearchController::startDetachedThread(std::function<void()> work) {
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void SearchController::SearchWorker(SearchJob* job, const ProxyFactory& proxies,
+                                    CommandPoster& poster) {
+    if (job == nullptr) {
+        return;
+    }
+    std::unique_ptr<proxy::CGoogleSearch> proxy = proxies();
+    job->busy = true;
+    const UniqueSysString key{sysAllocString(codePageToUtf16(job->licenceKey))};
+    const UniqueSysString query{sysAllocString(codePageToUtf16(job->queryWord))};
+    if (proxy) {
+        // The status is not looked at: a count of -1 left in the response tells the failure.
+        (void)proxy->doGoogleSearch(key.get(), query.get(), job->start, job->maxResults,
+                                    job->filter, nullptr, job->safeSearch, nullptr, nullptr,
+                                    nullptr, job->response);
+    }
+    poster.post(kSearchCompletedCommand);
+}
+
+bool SearchController::startWorker(SearchFields& fields) {
+    m_job.queryWord = fields.queryWord;
+    m_job.licenceKey = fields.licenceKey;
+    m_job.response = proxy::GoogleSearchResult{};
+    m_job.response.searchTime = 0;
+    m_job.response.resultElementsCount = -1;
+    SearchJob* job = &m_job;
+    const ProxyFactory proxies = m_proxies;
+    CommandPoster& poster = m_poster;
+    if (!m_threads([job, proxies, &poster] { SearchWorker(job, proxies, poster); })) {
+        // No thread: say so and go back to idle instead of waiting for a command that never comes.
+        fields.statusText = std::string{kError};
+        m_view.showFields(fields);
+        m_view.messageBox("The search could not be started.");
+        finish();
+        return false;
+    }
+    return true;
+}
+
+void SearchController::OnSearch() {
+    SearchFields fields = m_view.readFields();
+    if (fields.licenceKey.empty()) {
+        m_view.messageBox(kNoLicenceKeyMessage);
+        return;
+    }
+    if (m_job.busy) {
+        return;
+    }
+    m_settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, fields.licenceKey);
+    cache::SearchResultSet cached;
+    if (m_cache.Lookup(fields.queryWord, cached, false)) {
+        cached.queryWord = fields.queryWord;
+        m_view.showResults(cached);
+        return;
+    }
+    const std::int32_t maximum = setting(m_settings, shell::kMaximumResults);
+    m_job.filter = setting(m_settings, shell::kSearchFilter) != 0;
+    m_job.safeSearch = setting(m_settings, shell::kSafeSearch) != 0;
+    m_job.start = 0;
+    m_job.maxResults = std::min(maximum, 10);
+    m_job.busy = true;
+    m_view.enableSearch(false);
+    if (!startWorker(fields)) {
+        return;
+    }
+    fields.statusText = std::string{kInProgress};
+    m_view.showFields(fields);
+}
+
+void SearchController::OnSearchCompleted() {
+    proxy::GoogleSearchResult& response = m_job.response;
+    const std::int32_t count = response.resultElementsCount;
+    std::int32_t searchCount = setting(m_settings, shell::kSearchCount);
+    SearchFields fields = m_view.readFields();
+    if (count < 0) {
+        fields.statusText = std::string{kError};
+        m_view.showFields(fields);
+        finish();
+        return;
+    }
+    ++searchCount;
+    m_settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, searchCount);
+    fields.searchNumber = searchCount;
+    m_view.showFields(fields);
+
+    cache::SearchResultSet page;
+    page.queryWord = fields.queryWord;
+    page.estimatedTotal = response.estimatedTotalResultsCount;
+    for (std::int32_t i = 0; i < count && response.resultElements != nullptr; ++i) {
+        const proxy::ResultElement& element = response.resultElements[i];
+        page.urls.add(text(element.URL));
+        page.titles.add(text(element.title));
+        page.summaries.add(text(element.summary));
+        page.snippets.add(text(element.snippet));
+        page.categoryNames.add(text(element.directoryCategory.fullViewableName));
+        page.directoryTitles.add(text(element.directoryTitle));
+    }
+    const std::int32_t startIndex = response.startIndex;
+    const std::int32_t endIndex = response.endIndex;
+    proxy::releaseGoogleSearchResult(response);
+    page.searchedAt = m_clock.now();
+    if (startIndex == 1) {
+        m_cache.Store(page.queryWord, page);
+    } else {
+        m_cache.Append(page.queryWord, page);
+    }
+
+    // Paging: pages of ten at offsets 0, 10 and 20 while more results are wanted.
+    const std::int32_t wanted = setting(m_settings, shell::kMaximumResults);
+    std::string_view status;
+    if (startIndex == 1 && endIndex == 10 && wanted > 10) {
+        m_job.start = 10;
+        m_job.maxResults = wanted >= 20 ? 10 : wanted - 10;
+        status = kSecondPage;
+    } else if (startIndex == 11 && endIndex == 20 && wanted > 20) {
+        m_job.start = 20;
+        m_job.maxResults = wanted >= 30 ? 10 : wanted - 20;
+        status = kThirdPage;
+    }
+    if (!status.empty()) {
+        if (startWorker(fields)) {
+            fields = m_view.readFields();
+            fields.statusText = std::string{status};
+            m_view.showFields(fields);
+        }
+        return;
+    }
+    cache::SearchResultSet accumulated;
+    if (m_cache.Lookup(fields.queryWord, accumulated, false)) {
+        accumulated.queryWord = fields.queryWord;
+        m_view.showResults(accumulated);
+    }
+    finish();
+}
+
+void SearchController::finish() {
+    m_job.busy = false;
+    m_view.enableSearch(true);
+}
+
+} // namespace tarvex::app

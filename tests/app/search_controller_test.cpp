@@ -1,0 +1,211 @@
+// The Search command end to end: the controller with a fake window, settings in memory, the
+// real cache, and real proxies against a scripted server on 127.0.0.1.
+#include "scripted_server.h"
+#include "search_controller.h"
+#include "setting_names.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarvex::app {
+namespace {
+
+using test::ScriptedServer;
+
+class FakeView final : public SearchView {
+public:
+    SearchFields readFields() override { return fields; }
+    void showFields(const SearchFields& values) override {
+        fields = values;
+        statuses.push_back(values.statusText);
+    }
+    void enableSearch(bool enabled) override { searchEnabled = enabled; }
+    void messageBox(const std::string& text) override { messages.push_back(text); }
+    void showResults(const cache::SearchResultSet& results) override { shown.push_back(results); }
+
+    SearchFields fields;
+    bool searchEnabled = true;
+    std::vector<std::string> statuses;
+    std::vector<std::string> messages;
+    std::vector<cache::SearchResultSet> shown;
+};
+
+class WaitingPoster final : public CommandPoster {
+public:
+    void post(int command) override {
+        const std::lock_guard lock{m_lock};
+        m_posted.push_back(command);
+        m_signal.notify_all();
+    }
+    // Waits for the next command, as the window's message loop would.
+    bool next(int& command) {
+        std::unique_lock lock{m_lock};
+        if (!m_signal.wait_for(lock, std::chrono::seconds{20},
+                               [this] { return !m_posted.empty(); })) {
+            return false;
+        }
+        command = m_posted.front();
+        m_posted.erase(m_posted.begin());
+        return true;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_signal;
+    std::vector<int> m_posted;
+};
+
+class FixedClock final : public cache::Clock {
+public:
+    cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
+};
+
+// A doGoogleSearch answer with results start+1 .. start+count.
+std::string page(int start, int count) {
+    std::string items;
+    for (int i = 1; i <= count; ++i) {
+        const std::string n = std::to_string(start + i);
+        items += "<item><summary/><URL>http://r/" + n + "</URL><snippet/><title>T" + n +
+                 "</title><cachedSize/><relatedInformationPresent>0</"
+                 "relatedInformationPresent><hostName/>"
+                 "<directoryCategory><fullViewableName/><specialEncoding/></"
+                 "directoryCategory><directoryTitle/></item>";
+    }
+    const std::string body =
+        R"(<E:Envelope xmlns:E="http://schemas.xmlsoap.org/soap/envelope/" xmlns:C="http://schemas.xmlsoap.org/soap/encoding/">)"
+        "<E:Body><r><return><documentFiltering>0</documentFiltering><searchComments/>"
+        "<estimatedTotalResultsCount>99</estimatedTotalResultsCount><estimateIsExact>0</"
+        "estimateIsExact>"
+        R"(<resultElements C:arrayType="x:ResultElement[)" +
+        std::to_string(count) + "]\">" + items + "</resultElements><searchQuery/><startIndex>" +
+        std::to_string(start + 1) + "</startIndex><endIndex>" + std::to_string(start + count) +
+        "</endIndex><searchTips/><directoryCategories C:arrayType=\"x:DirectoryCategory[0]\"/>"
+        "<searchTime>0.1</searchTime></return></r></E:Body></E:Envelope>";
+    return ScriptedServer::response(200, body);
+}
+
+class SearchControllerTest : public ::testing::Test {
+protected:
+    void start(std::vector<ScriptedServer::Answer> answers) {
+        m_server = std::make_unique<ScriptedServer>(std::move(answers));
+        const std::string endpoint = m_server->url();
+        m_controller = std::make_unique<SearchController>(
+            m_view, m_settings, m_cache, m_clock,
+            [endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); }, m_poster);
+        m_view.fields.queryWord = "kelvin";
+        m_view.fields.licenceKey = "key";
+    }
+
+    // Runs the command loop until the controller is idle again.
+    void runSearch() {
+        m_controller->OnSearch();
+        int command = 0;
+        while (m_controller->busy()) {
+            ASSERT_TRUE(m_poster.next(command));
+            ASSERT_EQ(command, kSearchCompletedCommand);
+            m_controller->OnSearchCompleted();
+        }
+    }
+
+    FakeView m_view;
+    shell::MemorySettingsStore m_settings;
+    FixedClock m_clock;
+    cache::CGoogleResultCacheArray m_cache{m_clock};
+    WaitingPoster m_poster;
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<SearchController> m_controller;
+};
+
+TEST_F(SearchControllerTest, ThirtyResultsInThreePages) {
+    m_settings.putInt("Settings", "Maximum Results", 30);
+    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10)),
+           ScriptedServer::answer(page(20, 10))});
+    runSearch();
+    ASSERT_EQ(m_view.shown.size(), 1U);
+    EXPECT_EQ(m_view.shown[0].urls.size(), 30U);
+    EXPECT_EQ(m_view.shown[0].urls[29], "http://r/30");
+    EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 3) << "requests are counted";
+    EXPECT_EQ(m_view.fields.searchNumber, 3);
+    EXPECT_EQ(m_settings.getString("Settings", "License Key", ""), "key");
+    const auto requests = m_server->requests();
+    ASSERT_EQ(requests.size(), 3U);
+    EXPECT_NE(requests[1].find("<start>10</start><maxResults>10</maxResults>"), std::string::npos);
+    EXPECT_NE(requests[2].find("<start>20</start>"), std::string::npos);
+    EXPECT_NE(std::find(m_view.statuses.begin(), m_view.statuses.end(), "Search[3] in progress..."),
+              m_view.statuses.end());
+    EXPECT_TRUE(m_view.searchEnabled);
+}
+
+TEST_F(SearchControllerTest, PagingRuleSizesAndShortPages) {
+    m_settings.putInt("Settings", "Maximum Results", 25);
+    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10)),
+           ScriptedServer::answer(page(20, 5))});
+    runSearch();
+    EXPECT_NE(m_server->requests().at(2).find("<start>20</start><maxResults>5</maxResults>"),
+              std::string::npos);
+
+    m_settings.putInt("Settings", "Maximum Results", 30);
+    start({ScriptedServer::answer(page(0, 7))});
+    m_view.fields.queryWord = "rare";
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 1U) << "a page shorter than ten ends the search";
+    EXPECT_EQ(m_view.shown.back().urls.size(), 7U);
+}
+
+TEST_F(SearchControllerTest, CacheHitMakesNoRequest) {
+    start({ScriptedServer::answer(page(0, 10))});
+    runSearch();
+    m_view.fields.queryWord = "KELVIN";
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 1U);
+    EXPECT_EQ(m_view.shown.size(), 2U);
+    EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 1);
+}
+
+TEST_F(SearchControllerTest, FailuresEndInErrorAndKeepEarlierPages) {
+    m_settings.putInt("Settings", "Maximum Results", 20);
+    start({ScriptedServer::answer(page(0, 10)),
+           ScriptedServer::answer(ScriptedServer::response(500, "oops"))});
+    runSearch();
+    EXPECT_EQ(m_view.fields.statusText, "Error!");
+    EXPECT_TRUE(m_view.shown.empty()) << "nothing is shown after a failure";
+    cache::SearchResultSet cached;
+    ASSERT_TRUE(m_cache.Lookup("kelvin", cached, false));
+    EXPECT_EQ(cached.urls.size(), 10U) << "the first page stays in the cache";
+    EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 1);
+    EXPECT_TRUE(m_view.searchEnabled);
+}
+
+TEST_F(SearchControllerTest, NoLicenceKey) {
+    start({});
+    m_view.fields.licenceKey.clear();
+    m_controller->OnSearch();
+    ASSERT_EQ(m_view.messages.size(), 1U);
+    EXPECT_EQ(m_view.messages[0], kNoLicenceKeyMessage);
+    EXPECT_NE(kNoLicenceKeyMessage.find("Google\xE2\x84\xA2 licence key"), std::string::npos);
+    EXPECT_FALSE(m_controller->busy());
+    EXPECT_EQ(m_settings.getString("Settings", "License Key", "unset"), "unset");
+}
+
+TEST_F(SearchControllerTest, AWorkerThatCannotStartIsReported) {
+    start({});
+    SearchController controller{m_view,
+                                m_settings,
+                                m_cache,
+                                m_clock,
+                                [] { return std::unique_ptr<proxy::CGoogleSearch>{}; },
+                                m_poster,
+                                [](const std::function<void()>&) { return false; }};
+    controller.OnSearch();
+    EXPECT_FALSE(controller.busy());
+    EXPECT_TRUE(m_view.searchEnabled);
+    EXPECT_EQ(m_view.messages.size(), 1U);
+    EXPECT_EQ(m_view.fields.statusText, "Error!");
+}
+
+} // namespace
+} // namespace tarvex::app
