@@ -69,8 +69,11 @@ std::string page(int start, int count) {
     std::string items;
     for (int i = 1; i <= count; ++i) {
         const std::string n = std::to_string(start + i);
-        items += "<item><summary/><URL>http://r/" + n + "</URL><snippet/><title>T" + n +
-                 "</title><cachedSize/><relatedInformationPresent>0</"
+        items.append("<item><summary/><URL>http://r/")
+            .append(n)
+            .append("</URL><snippet/><title>T")
+            .append(n);
+        items += "</title><cachedSize/><relatedInformationPresent>0</"
                  "relatedInformationPresent><hostName/>"
                  "<directoryCategory><fullViewableName/><specialEncoding/></"
                  "directoryCategory><directoryTitle/></item>";
