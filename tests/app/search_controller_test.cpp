@@ -159,14 +159,33 @@ TEST_F(SearchControllerTest, PagingRuleSizesAndShortPages) {
     EXPECT_EQ(m_view.shown.back().urls.size(), 7U);
 }
 
+TEST_F(SearchControllerTest, TwentyResultsAndEmptyPages) {
+    m_settings.putInt("Settings", "Maximum Results", 20);
+    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10))});
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 2U) << "20 results: two requests";
+    EXPECT_EQ(m_view.shown.back().urls.size(), 20U);
+
+    start({ScriptedServer::answer(page(0, 0))});
+    m_view.fields.queryWord = "nothing";
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 1U);
+    ASSERT_EQ(m_view.shown.size(), 2U) << "zero results are shown as an empty list";
+    EXPECT_EQ(m_view.shown.back().urls.size(), 0U);
+}
+
 TEST_F(SearchControllerTest, CacheHitMakesNoRequest) {
     start({ScriptedServer::answer(page(0, 10))});
     runSearch();
     m_view.fields.queryWord = "KELVIN";
     runSearch();
+    m_view.fields.licenceKey = "another key";
+    runSearch();
     EXPECT_EQ(m_server->requests().size(), 1U);
-    EXPECT_EQ(m_view.shown.size(), 2U);
+    EXPECT_EQ(m_view.shown.size(), 3U);
     EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 1);
+    EXPECT_EQ(m_settings.getString("Settings", "License Key", ""), "another key")
+        << "written on a cache hit too";
 }
 
 TEST_F(SearchControllerTest, FailuresEndInErrorAndKeepEarlierPages) {

@@ -135,6 +135,23 @@ TEST_F(CacheFileTest, CutInsideTheFirstEntrysUrls) {
     EXPECT_EQ(m_errors.messages.size(), 7U) << "one for the cut list and one for each later list";
 }
 
+TEST_F(CacheFileTest, AFileCutAtEveryOffsetLoadsWhatItCan) {
+    SearchResultSet set;
+    set.urls = {"http://a/", std::string(300, 'u')};
+    set.titles = {"t1", "t2"};
+    m_cache.Store("one", set);
+    m_cache.Store("two", set);
+    const std::string bytes = writeCacheBytes(m_cache);
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        load(bytes.substr(0, cut));
+        EXPECT_LE(m_loaded.GetCount(), 2) << cut;
+        EXPECT_FALSE(m_errors.messages.empty()) << "a cut file reports at " << cut;
+    }
+    load(bytes);
+    EXPECT_EQ(m_loaded.GetCount(), 2);
+    EXPECT_TRUE(m_errors.messages.empty());
+}
+
 TEST_F(CacheFileTest, IndexesSchemasAndClasses) {
     SearchResultSet oneUrl;
     oneUrl.urls = {"u"};
