@@ -1,6 +1,8 @@
 #include "arg_list.h"
 #include "cache_file.h"
 #include "command.h"
+#include "setting_names.h"
+#include "window_files.h"
 
 #include <nlohmann/json.hpp>
 

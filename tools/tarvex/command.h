@@ -32,5 +32,6 @@ int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostr
 int runFault(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 } // namespace tarvex::cli

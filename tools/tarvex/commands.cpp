@@ -67,12 +67,34 @@ connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answe
 10 unreadable answer.
 )";
 
-constexpr std::string_view kCacheHelp = R"(Usage: tarvex cache dump FILE
+constexpr std::string_view kCacheHelp = R"(Usage: tarvex cache dump [FILE]
 
-Reads FILE as a result cache file and prints it as JSON: {"entries": [...], "errors": [...]}.
+Reads FILE (by default the window's cache file: the setting "Cache Path", else the per-user
+data folder) as a result cache file and prints it as JSON: {"entries": [...], "errors": [...]}.
 Each entry has queryWord, estimatedTotal, searchedAt ({"days": D, "status": S}), the six
 result lists (urls, titles, summaries, snippets, categoryNames, directoryTitles) and
 reservedList; errors holds the messages a load would show, in order.
+)";
+
+constexpr std::string_view kSearchHelp =
+    R"(Usage: tarvex search [--key KEY] [--max N] [--endpoint URL] [--no-cache] [--json] QUERY
+
+Searches as the window does: answered from the result cache when a fresh entry exists, else
+up to three requests of ten results ("Maximum Results", here --max), each page stored in the
+cache. Uses the window's settings ("License Key", "Cache Life", "Search Filer", "Safe Search")
+and its cache file ("Cache Path", by default in the per-user data folder), loaded before and
+saved after. Prints the results, or with --json queryWord, estimatedTotal, searchedAt and the six
+lists. A failed request prints "Error!" and exits with 1.
+
+Options:
+  --key KEY        licence key (default: the setting "License Key")
+  --max N          results wanted, stored as "Maximum Results"
+  --endpoint URL   the service (default: TARVEX_ENDPOINT, the setting "Service Endpoint",
+                   then the built-in address)
+  --no-cache       neither read nor write the cache file
+  --cache FILE     use this cache file
+  --settings FILE  keep the settings in this INI file instead of the window's
+  --json           print JSON
 )";
 
 } // namespace
@@ -84,6 +106,7 @@ const std::vector<Command>& commands() {
         {"fault", "read a SOAP fault body into JSON", kFaultHelp, runFault},
         {"call", "call an operation of a search service", kCallHelp, runCall},
         {"cache", "show a result cache file as JSON", kCacheHelp, runCache},
+        {"search", "search as the window does, with its cache", kSearchHelp, runSearch},
     };
     return kCommands;
 }

@@ -1,0 +1,92 @@
+#include "command.h"
+#include "scripted_server.h"
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <string>
+
+namespace tarvex::cli {
+namespace {
+
+using test::ScriptedServer;
+
+// A doGoogleSearch answer with results start+1 .. start+10.
+std::string tenResults(int start) {
+    std::string items;
+    for (int i = 1; i <= 10; ++i) {
+        const std::string n = std::to_string(start + i);
+        items.append("<item><summary/><URL>http://r/")
+            .append(n)
+            .append("</URL><snippet/><title>T")
+            .append(n);
+        items += "</title><cachedSize/><relatedInformationPresent>0</"
+                 "relatedInformationPresent><hostName/>"
+                 "<directoryCategory><fullViewableName/><specialEncoding/></"
+                 "directoryCategory><directoryTitle/></item>";
+    }
+    std::string body = R"(<E:Envelope xmlns:E="http://schemas.xmlsoap.org/soap/envelope/" )"
+                       R"(xmlns:C="http://schemas.xmlsoap.org/soap/encoding/"><E:Body><r><return>)"
+                       "<documentFiltering>0</documentFiltering><searchComments/>"
+                       "<estimatedTotalResultsCount>77</"
+                       "estimatedTotalResultsCount><estimateIsExact>0</estimateIsExact>"
+                       R"(<resultElements C:arrayType="x:ResultElement[10]">)";
+    body.append(items)
+        .append("</resultElements><searchQuery/><startIndex>")
+        .append(std::to_string(start + 1));
+    body.append("</startIndex><endIndex>").append(std::to_string(start + 10));
+    body += "</endIndex><searchTips/><directoryCategories C:arrayType=\"x:DirectoryCategory[0]\"/>"
+            "<searchTime>0.1</searchTime></return></r></E:Body></E:Envelope>";
+    return ScriptedServer::response(200, body);
+}
+
+TEST(SearchCommandTest, ThreePagesThenTheCache) {
+    ScriptedServer server{{ScriptedServer::answer(tenResults(0)),
+                           ScriptedServer::answer(tenResults(10)),
+                           ScriptedServer::answer(tenResults(20))}};
+    const std::string settings = ::testing::TempDir() + "tarvex_search_settings.ini";
+    const std::string cacheFile = ::testing::TempDir() + "tarvex_search_cache.glr";
+    std::remove(settings.c_str());
+    std::remove(cacheFile.c_str());
+    const std::vector<std::string> words{"search",  "--endpoint", server.url(), "--key",  "k",
+                                         "--max",   "30",         "--settings", settings, "--cache",
+                                         cacheFile, "--json",     "word"};
+    const ToolRun first = run(words);
+    ASSERT_EQ(first.status, kExitOk) << first.err;
+    auto json = nlohmann::json::parse(first.out);
+    EXPECT_EQ(json["urls"].size(), 30U);
+    EXPECT_EQ(json["queryWord"], "word");
+    EXPECT_EQ(server.requests().size(), 3U);
+
+    const ToolRun second = run(words);
+    ASSERT_EQ(second.status, kExitOk) << second.err;
+    json = nlohmann::json::parse(second.out);
+    EXPECT_EQ(json["urls"].size(), 30U);
+    EXPECT_EQ(server.requests().size(), 3U) << "answered from the cache file, no request";
+    std::remove(settings.c_str());
+    std::remove(cacheFile.c_str());
+}
+
+TEST(SearchCommandTest, FailedRequestSaysError) {
+    ScriptedServer server{{ScriptedServer::answer(ScriptedServer::response(500, "no"))}};
+    const std::string settings = ::testing::TempDir() + "tarvex_search_settings2.ini";
+    std::remove(settings.c_str());
+    const ToolRun result = run({"search", "--endpoint", server.url(), "--key", "k", "--settings",
+                                settings, "--no-cache", "anything"});
+    EXPECT_EQ(result.status, kExitFailed);
+    EXPECT_EQ(result.out, "Error!\n");
+    // A new settings file: no stored key (the one above holds "k" now).
+    const std::string fresh = ::testing::TempDir() + "tarvex_search_settings3.ini";
+    std::remove(fresh.c_str());
+    const ToolRun noKey =
+        run({"search", "--endpoint", server.url(), "--settings", fresh, "--no-cache", "x"});
+    EXPECT_EQ(noKey.status, kExitFailed);
+    EXPECT_NE(noKey.err.find("licence key"), std::string::npos) << noKey.err;
+    std::remove(fresh.c_str());
+    std::remove(settings.c_str());
+}
+
+} // namespace
+} // namespace tarvex::cli

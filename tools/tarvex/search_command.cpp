@@ -1,0 +1,191 @@
+#include "arg_list.h"
+#include "cache_file.h"
+#include "command.h"
+#include "search_controller.h"
+#include "setting_names.h"
+#include "settings_store.h"
+#include "window_files.h"
+
+#include <nlohmann/json.hpp>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+
+namespace tarvex::cli {
+namespace {
+
+constexpr std::string_view kBuiltInEndpoint = "http://api.google.com/search/beta2";
+
+class ConsoleView final : public app::SearchView {
+public:
+    ConsoleView(app::SearchFields fields, std::ostream& err)
+        : m_fields(std::move(fields)), m_err(err) {}
+    app::SearchFields readFields() override { return m_fields; }
+    void showFields(const app::SearchFields& fields) override {
+        if (fields.statusText != m_fields.statusText && !fields.statusText.empty()) {
+            m_err << fields.statusText << '\n';
+        }
+        m_fields = fields;
+    }
+    void enableSearch(bool /*enabled*/) override {}
+    void messageBox(const std::string& text) override { m_err << text << '\n'; }
+    void showResults(const cache::SearchResultSet& results) override { shown = results; }
+
+    [[nodiscard]] const app::SearchFields& fields() const { return m_fields; }
+    std::optional<cache::SearchResultSet> shown;
+
+private:
+    app::SearchFields m_fields;
+    std::ostream& m_err;
+};
+
+class QueuedCommands final : public app::CommandPoster {
+public:
+    void post(int command) override {
+        const std::lock_guard lock{m_lock};
+        m_commands.push_back(command);
+        m_signal.notify_all();
+    }
+    int next() {
+        std::unique_lock lock{m_lock};
+        m_signal.wait(lock, [this] { return !m_commands.empty(); });
+        const int command = m_commands.front();
+        m_commands.pop_front();
+        return command;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_signal;
+    std::deque<int> m_commands;
+};
+
+class PrintedErrors final : public cache::CacheFileErrors {
+public:
+    explicit PrintedErrors(std::ostream& err) : m_err(err) {}
+    void report(const std::string& message) override { m_err << message << '\n'; }
+
+private:
+    std::ostream& m_err;
+};
+
+nlohmann::ordered_json resultJson(const cache::SearchResultSet& results) {
+    const auto list = [](const cache::CSerStringArray& items) {
+        return nlohmann::ordered_json(items.items());
+    };
+    return {
+        {"queryWord", results.queryWord},
+        {"estimatedTotal", results.estimatedTotal},
+        {"searchedAt", {{"days", results.searchedAt.days}, {"status", results.searchedAt.status}}},
+        {"urls", list(results.urls)},
+        {"titles", list(results.titles)},
+        {"summaries", list(results.summaries)},
+        {"snippets", list(results.snippets)},
+        {"categoryNames", list(results.categoryNames)},
+        {"directoryTitles", list(results.directoryTitles)}};
+}
+
+} // namespace
+
+int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    const ArgList args{
+        words, {"key", "max", "endpoint", "settings", "cache"}, {"no-cache", "json"}};
+    if (!args.error().empty() || args.positional().empty()) {
+        err << "tarvex search: " << (args.error().empty() ? "give the QUERY" : args.error())
+            << "\n(see tarvex search --help)\n";
+        return kExitUsage;
+    }
+    std::string query;
+    for (const std::string& word : args.positional()) {
+        query += (query.empty() ? "" : " ") + word;
+    }
+    std::string error;
+    const auto max = args.integer("max", 0, 1, 1000, error);
+    if (!max) {
+        err << "tarvex search: " << error << '\n';
+        return kExitUsage;
+    }
+    const auto settings = openSettings(args.value("settings"));
+    if (args.has("max")) {
+        settings->putInt(shell::kMaximumResults.section, shell::kMaximumResults.entry,
+                         static_cast<std::int32_t>(*max));
+    }
+    const std::string key = args.value("key").value_or(settings->getString(
+        shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback));
+    std::string endpoint = args.value("endpoint").value_or("");
+    if (endpoint.empty()) {
+        const char* fromEnvironment = std::getenv("TARVEX_ENDPOINT");
+        endpoint = fromEnvironment != nullptr ? fromEnvironment : "";
+    }
+    if (endpoint.empty()) {
+        endpoint =
+            settings->getString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry, "");
+    }
+    if (endpoint.empty()) {
+        endpoint = std::string{kBuiltInEndpoint};
+    }
+
+    const cache::SystemClock clock;
+    cache::CGoogleResultCacheArray results{clock};
+    results.cacheLifeHours = settings->getInt(shell::kCacheLife.section, shell::kCacheLife.entry,
+                                              shell::kCacheLife.fallback);
+    const bool useCacheFile = !args.has("no-cache");
+    std::string cachePath = args.value("cache").value_or(settings->getString(
+        shell::kCachePath.section, shell::kCachePath.entry, shell::kCachePath.fallback));
+    PrintedErrors cacheErrors{err};
+    if (useCacheFile && !cachePath.empty() &&
+        !cache::LoadFromFile(cachePath, results, cacheErrors) && !args.has("cache")) {
+        settings->putString(shell::kCachePath.section, shell::kCachePath.entry, "");
+    }
+
+    ConsoleView view{app::SearchFields{query, key, "",
+                                       settings->getInt(shell::kSearchCount.section,
+                                                        shell::kSearchCount.entry, 0)},
+                     err};
+    QueuedCommands commands;
+    app::SearchController controller{
+        view,
+        *settings,
+        results,
+        clock,
+        [endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); },
+        commands};
+    controller.OnSearch();
+    while (controller.busy()) {
+        if (commands.next() == app::kSearchCompletedCommand) {
+            controller.OnSearchCompleted();
+        }
+    }
+
+    if (useCacheFile) {
+        if (cachePath.empty()) {
+            cachePath = defaultCachePath();
+            settings->putString(shell::kCachePath.section, shell::kCachePath.entry, cachePath);
+        }
+        (void)cache::SaveToFile(cachePath, results);
+    }
+    if (!view.shown) {
+        if (view.fields().statusText == "Error!") {
+            out << "Error!\n";
+        }
+        return kExitFailed;
+    }
+    const cache::SearchResultSet& shown = *view.shown;
+    if (args.has("json")) {
+        out << resultJson(shown).dump(2, ' ', false,
+                                      nlohmann::ordered_json::error_handler_t::replace)
+            << '\n';
+        return kExitOk;
+    }
+    out << shown.urls.size() << " results for \"" << shown.queryWord << "\" (about "
+        << shown.estimatedTotal << ")\n";
+    for (std::size_t i = 0; i < shown.urls.size(); ++i) {
+        out << i + 1 << ". " << shown.titles[i] << "\n   " << shown.urls[i] << '\n';
+    }
+    return kExitOk;
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "settings_store.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tarvex::cli {
+
+// The window's application key: the tool shares the window's settings and cache.
+inline constexpr const char* kWindowApplicationKey = "dunsk";
+
+// The window's settings, or those of an INI file when one is named. Without Qt, settings live
+// in memory for the one run.
+[[nodiscard]] std::unique_ptr<shell::SettingsStore>
+openSettings(const std::optional<std::string>& file);
+
+// The window's default cache file in the per-user data folder (XDG); the folder is created.
+[[nodiscard]] std::string defaultCachePath();
+
+} // namespace tarvex::cli
