@@ -23,13 +23,24 @@ nlohmann::ordered_json listJson(const cache::CSerStringArray& list) {
 
 int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
     const ArgList args{words, {}, {}};
-    if (!args.error().empty() || args.positional().size() != 2 || args.positional()[0] != "dump") {
+    if (!args.error().empty() || args.positional().empty() || args.positional().size() > 2 ||
+        args.positional()[0] != "dump") {
         err << "tarvex cache: "
-            << (args.error().empty() ? "use: tarvex cache dump FILE" : args.error())
+            << (args.error().empty() ? "use: tarvex cache dump [FILE]" : args.error())
             << "\n(see tarvex cache --help)\n";
         return kExitUsage;
     }
-    const std::string& path = args.positional()[1];
+    // Without FILE: the window's cache file ("Cache Path", else its default place).
+    std::string path;
+    if (args.positional().size() == 2) {
+        path = args.positional()[1];
+    } else {
+        path = openSettings(std::nullopt)
+                   ->getString(shell::kCachePath.section, shell::kCachePath.entry, "");
+        if (path.empty()) {
+            path = defaultCachePath();
+        }
+    }
     const cache::SystemClock clock;
     cache::CGoogleResultCacheArray results{clock};
     CollectedErrors errors;
