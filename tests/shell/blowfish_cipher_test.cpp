@@ -26,7 +26,8 @@ std::uint64_t number(const std::vector<std::uint8_t>& block) {
     return value;
 }
 
-// The published test vectors of the cipher's designer (key, plain, cipher), eight-byte keys.
+// Known answers (key, plain, cipher) from the test vectors the cipher's designer, Bruce Schneier,
+// publishes with the algorithm (the set compiled by Eric Young), eight-byte keys.
 struct Vector {
     std::uint64_t key;
     std::uint64_t plain;
