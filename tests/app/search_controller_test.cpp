@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -211,6 +213,84 @@ TEST_F(SearchControllerTest, NoLicenceKey) {
     EXPECT_NE(kNoLicenceKeyMessage.find("Google\xE2\x84\xA2 licence key"), std::string::npos);
     EXPECT_FALSE(m_controller->busy());
     EXPECT_EQ(m_settings.getString("Settings", "License Key", "unset"), "unset");
+}
+
+// The service faked below the proxy: a socket that takes the request and hands back prepared
+// answers, one per connection, without any network.
+class FakeServiceSocket final : public http::Socket {
+public:
+    explicit FakeServiceSocket(std::string answer) : m_answer(std::move(answer)) {}
+    HResult connect(const std::string& /*host*/, std::uint16_t /*port*/) override {
+        m_connected = true;
+        return kOk;
+    }
+    HResult send(const std::vector<std::string_view>& pieces, std::size_t& sent) override {
+        sent = 0;
+        for (const std::string_view piece : pieces) {
+            sent += piece.size();
+        }
+        return kOk;
+    }
+    HResult receive(char* buffer, std::size_t capacity, std::size_t& count) override {
+        count = std::min(capacity, m_answer.size() - m_at);
+        m_answer.copy(buffer, count, m_at);
+        m_at += count;
+        return kOk;
+    }
+    void close() override { m_connected = false; }
+    bool connected() const override { return m_connected; }
+    bool reusable() override { return false; }
+    void setTimeout(std::uint32_t /*milliseconds*/) override {}
+    void setDeadline(Deadline /*deadline*/) override {}
+    int lastError() const override { return 0; }
+
+private:
+    std::string m_answer;
+    std::size_t m_at = 0;
+    bool m_connected = false;
+};
+
+TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
+    m_settings.putInt("Settings", "Maximum Results", 20);
+    auto answers = std::make_shared<std::vector<std::string>>(
+        std::vector<std::string>{page(0, 10), ScriptedServer::response(500, "fault?")});
+    auto next = std::make_shared<std::atomic<std::size_t>>(0);
+    SearchController controller{
+        m_view,
+        m_settings,
+        m_cache,
+        m_clock,
+        [answers, next] {
+            return std::make_unique<proxy::CGoogleSearch>(
+                "http://fake.invalid/search/beta2", soap::createSaxReader, [answers, next] {
+                    return std::make_unique<FakeServiceSocket>(
+                        answers->at(std::min(next->fetch_add(1), answers->size() - 1)));
+                });
+        },
+        m_poster};
+    m_view.fields.queryWord = "fake";
+    m_view.fields.licenceKey = "k";
+    controller.OnSearch();
+    int command = 0;
+    while (controller.busy()) {
+        ASSERT_TRUE(m_poster.next(command));
+        controller.OnSearchCompleted();
+    }
+    EXPECT_EQ(m_view.fields.statusText, "Error!") << "the second request failed";
+    cache::SearchResultSet cached;
+    ASSERT_TRUE(m_cache.Lookup("fake", cached, false));
+    EXPECT_EQ(cached.urls.size(), 10U) << "the first page stays";
+    EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 1);
+    EXPECT_EQ(next->load(), 2U) << "two requests reached the fake service";
+}
+
+TEST_F(SearchControllerTest, AShortSecondPageEndsTheSearch) {
+    m_settings.putInt("Settings", "Maximum Results", 30);
+    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 5))});
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 2U);
+    ASSERT_EQ(m_view.shown.size(), 1U);
+    EXPECT_EQ(m_view.shown[0].urls.size(), 15U);
 }
 
 TEST_F(SearchControllerTest, AWorkerThatCannotStartIsReported) {
