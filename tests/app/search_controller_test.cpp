@@ -1,6 +1,8 @@
 // The Search command end to end: the controller with a fake window, settings in memory, the
 // real cache, and real proxies against a scripted server on 127.0.0.1.
+#include "command_queue.h"
 #include "scripted_server.h"
+#include "search_answers.h"
 #include "search_controller.h"
 #include "setting_names.h"
 
@@ -8,8 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,62 +36,10 @@ public:
     std::vector<cache::SearchResultSet> shown;
 };
 
-class WaitingPoster final : public CommandPoster {
-public:
-    void post(int command) override {
-        const std::lock_guard lock{m_lock};
-        m_posted.push_back(command);
-        m_signal.notify_all();
-    }
-    // Waits for the next command, as the window's message loop would.
-    bool next(int& command) {
-        std::unique_lock lock{m_lock};
-        if (!m_signal.wait_for(lock, std::chrono::seconds{20},
-                               [this] { return !m_posted.empty(); })) {
-            return false;
-        }
-        command = m_posted.front();
-        m_posted.erase(m_posted.begin());
-        return true;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_signal;
-    std::vector<int> m_posted;
-};
-
 class FixedClock final : public cache::Clock {
 public:
     cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
 };
-
-// A doGoogleSearch answer with results start+1 .. start+count.
-std::string page(int start, int count) {
-    std::string items;
-    for (int i = 1; i <= count; ++i) {
-        const std::string n = std::to_string(start + i);
-        items.append("<item><summary/><URL>http://r/")
-            .append(n)
-            .append("</URL><snippet/><title>T")
-            .append(n);
-        items += "</title><cachedSize/><relatedInformationPresent>0</"
-                 "relatedInformationPresent><hostName/>"
-                 "<directoryCategory><fullViewableName/><specialEncoding/></"
-                 "directoryCategory><directoryTitle/></item>";
-    }
-    const std::string body =
-        R"(<E:Envelope xmlns:E="http://schemas.xmlsoap.org/soap/envelope/" xmlns:C="http://schemas.xmlsoap.org/soap/encoding/">)"
-        "<E:Body><r><return><documentFiltering>0</documentFiltering><searchComments/>"
-        "<estimatedTotalResultsCount>99</estimatedTotalResultsCount><estimateIsExact>0</"
-        "estimateIsExact>"
-        R"(<resultElements C:arrayType="x:ResultElement[)" +
-        std::to_string(count) + "]\">" + items + "</resultElements><searchQuery/><startIndex>" +
-        std::to_string(start + 1) + "</startIndex><endIndex>" + std::to_string(start + count) +
-        "</endIndex><searchTips/><directoryCategories C:arrayType=\"x:DirectoryCategory[0]\"/>"
-        "<searchTime>0.1</searchTime></return></r></E:Body></E:Envelope>";
-    return ScriptedServer::response(200, body);
-}
 
 class SearchControllerTest : public ::testing::Test {
 protected:
@@ -110,7 +58,7 @@ protected:
         m_controller->OnSearch();
         int command = 0;
         while (m_controller->busy()) {
-            ASSERT_TRUE(m_poster.next(command));
+            ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
             ASSERT_EQ(command, kSearchCompletedCommand);
             m_controller->OnSearchCompleted();
         }
@@ -120,15 +68,16 @@ protected:
     shell::MemorySettingsStore m_settings;
     FixedClock m_clock;
     cache::CGoogleResultCacheArray m_cache{m_clock};
-    WaitingPoster m_poster;
+    CommandQueue m_poster;
     std::unique_ptr<ScriptedServer> m_server;
     std::unique_ptr<SearchController> m_controller;
 };
 
 TEST_F(SearchControllerTest, ThirtyResultsInThreePages) {
     m_settings.putInt("Settings", "Maximum Results", 30);
-    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10)),
-           ScriptedServer::answer(page(20, 10))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 10)),
+           ScriptedServer::answer(test::searchAnswer(20, 10))});
     runSearch();
     ASSERT_EQ(m_view.shown.size(), 1U);
     EXPECT_EQ(m_view.shown[0].urls.size(), 30U);
@@ -147,14 +96,15 @@ TEST_F(SearchControllerTest, ThirtyResultsInThreePages) {
 
 TEST_F(SearchControllerTest, PagingRuleSizesAndShortPages) {
     m_settings.putInt("Settings", "Maximum Results", 25);
-    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10)),
-           ScriptedServer::answer(page(20, 5))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 10)),
+           ScriptedServer::answer(test::searchAnswer(20, 5))});
     runSearch();
     EXPECT_NE(m_server->requests().at(2).find("<start>20</start><maxResults>5</maxResults>"),
               std::string::npos);
 
     m_settings.putInt("Settings", "Maximum Results", 30);
-    start({ScriptedServer::answer(page(0, 7))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 7))});
     m_view.fields.queryWord = "rare";
     runSearch();
     EXPECT_EQ(m_server->requests().size(), 1U) << "a page shorter than ten ends the search";
@@ -163,12 +113,13 @@ TEST_F(SearchControllerTest, PagingRuleSizesAndShortPages) {
 
 TEST_F(SearchControllerTest, TwentyResultsAndEmptyPages) {
     m_settings.putInt("Settings", "Maximum Results", 20);
-    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 10))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 10))});
     runSearch();
     EXPECT_EQ(m_server->requests().size(), 2U) << "20 results: two requests";
     EXPECT_EQ(m_view.shown.back().urls.size(), 20U);
 
-    start({ScriptedServer::answer(page(0, 0))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 0))});
     m_view.fields.queryWord = "nothing";
     runSearch();
     EXPECT_EQ(m_server->requests().size(), 1U);
@@ -177,7 +128,7 @@ TEST_F(SearchControllerTest, TwentyResultsAndEmptyPages) {
 }
 
 TEST_F(SearchControllerTest, CacheHitMakesNoRequest) {
-    start({ScriptedServer::answer(page(0, 10))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 10))});
     runSearch();
     m_view.fields.queryWord = "KELVIN";
     runSearch();
@@ -192,7 +143,7 @@ TEST_F(SearchControllerTest, CacheHitMakesNoRequest) {
 
 TEST_F(SearchControllerTest, FailuresEndInErrorAndKeepEarlierPages) {
     m_settings.putInt("Settings", "Maximum Results", 20);
-    start({ScriptedServer::answer(page(0, 10)),
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
            ScriptedServer::answer(ScriptedServer::response(500, "oops"))});
     runSearch();
     EXPECT_EQ(m_view.fields.statusText, "Error!");
@@ -252,8 +203,8 @@ private:
 
 TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
     m_settings.putInt("Settings", "Maximum Results", 20);
-    auto answers = std::make_shared<std::vector<std::string>>(
-        std::vector<std::string>{page(0, 10), ScriptedServer::response(500, "fault?")});
+    auto answers = std::make_shared<std::vector<std::string>>(std::vector<std::string>{
+        test::searchAnswer(0, 10), ScriptedServer::response(500, "fault?")});
     auto next = std::make_shared<std::atomic<std::size_t>>(0);
     SearchController controller{
         m_view,
@@ -273,7 +224,7 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
     controller.OnSearch();
     int command = 0;
     while (controller.busy()) {
-        ASSERT_TRUE(m_poster.next(command));
+        ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
         controller.OnSearchCompleted();
     }
     EXPECT_EQ(m_view.fields.statusText, "Error!") << "the second request failed";
@@ -286,7 +237,8 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
 
 TEST_F(SearchControllerTest, AShortSecondPageEndsTheSearch) {
     m_settings.putInt("Settings", "Maximum Results", 30);
-    start({ScriptedServer::answer(page(0, 10)), ScriptedServer::answer(page(10, 5))});
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 5))});
     runSearch();
     EXPECT_EQ(m_server->requests().size(), 2U);
     ASSERT_EQ(m_view.shown.size(), 1U);

@@ -1,5 +1,6 @@
 #include "command.h"
 #include "scripted_server.h"
+#include "search_answers.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -13,39 +14,10 @@ namespace {
 
 using test::ScriptedServer;
 
-// A doGoogleSearch answer with results start+1 .. start+10.
-std::string tenResults(int start) {
-    std::string items;
-    for (int i = 1; i <= 10; ++i) {
-        const std::string n = std::to_string(start + i);
-        items.append("<item><summary/><URL>http://r/")
-            .append(n)
-            .append("</URL><snippet/><title>T")
-            .append(n);
-        items += "</title><cachedSize/><relatedInformationPresent>0</"
-                 "relatedInformationPresent><hostName/>"
-                 "<directoryCategory><fullViewableName/><specialEncoding/></"
-                 "directoryCategory><directoryTitle/></item>";
-    }
-    std::string body = R"(<E:Envelope xmlns:E="http://schemas.xmlsoap.org/soap/envelope/" )"
-                       R"(xmlns:C="http://schemas.xmlsoap.org/soap/encoding/"><E:Body><r><return>)"
-                       "<documentFiltering>0</documentFiltering><searchComments/>"
-                       "<estimatedTotalResultsCount>77</"
-                       "estimatedTotalResultsCount><estimateIsExact>0</estimateIsExact>"
-                       R"(<resultElements C:arrayType="x:ResultElement[10]">)";
-    body.append(items)
-        .append("</resultElements><searchQuery/><startIndex>")
-        .append(std::to_string(start + 1));
-    body.append("</startIndex><endIndex>").append(std::to_string(start + 10));
-    body += "</endIndex><searchTips/><directoryCategories C:arrayType=\"x:DirectoryCategory[0]\"/>"
-            "<searchTime>0.1</searchTime></return></r></E:Body></E:Envelope>";
-    return ScriptedServer::response(200, body);
-}
-
 TEST(SearchCommandTest, ThreePagesThenTheCache) {
-    ScriptedServer server{{ScriptedServer::answer(tenResults(0)),
-                           ScriptedServer::answer(tenResults(10)),
-                           ScriptedServer::answer(tenResults(20))}};
+    ScriptedServer server{{ScriptedServer::answer(test::searchAnswer(0, 10, 77)),
+                           ScriptedServer::answer(test::searchAnswer(10, 10, 77)),
+                           ScriptedServer::answer(test::searchAnswer(20, 10, 77))}};
     const std::string settings = ::testing::TempDir() + "tarvex_search_settings.ini";
     const std::string cacheFile = ::testing::TempDir() + "tarvex_search_cache.glr";
     std::remove(settings.c_str());

@@ -1,6 +1,7 @@
 #include "arg_list.h"
 #include "cache_file.h"
 #include "command.h"
+#include "command_queue.h"
 #include "search_controller.h"
 #include "setting_names.h"
 #include "settings_store.h"
@@ -8,11 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include <condition_variable>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 
 namespace tarvex::cli {
 namespace {
@@ -40,27 +38,6 @@ public:
 private:
     app::SearchFields m_fields;
     std::ostream& m_err;
-};
-
-class QueuedCommands final : public app::CommandPoster {
-public:
-    void post(int command) override {
-        const std::lock_guard lock{m_lock};
-        m_commands.push_back(command);
-        m_signal.notify_all();
-    }
-    int next() {
-        std::unique_lock lock{m_lock};
-        m_signal.wait(lock, [this] { return !m_commands.empty(); });
-        const int command = m_commands.front();
-        m_commands.pop_front();
-        return command;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_signal;
-    std::deque<int> m_commands;
 };
 
 class PrintedErrors final : public cache::CacheFileErrors {
@@ -145,7 +122,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
                                        settings->getInt(shell::kSearchCount.section,
                                                         shell::kSearchCount.entry, 0)},
                      err};
-    QueuedCommands commands;
+    app::CommandQueue commands;
     app::SearchController controller{
         view,
         *settings,
@@ -155,7 +132,9 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         commands};
     controller.OnSearch();
     while (controller.busy()) {
-        if (commands.next() == app::kSearchCompletedCommand) {
+        int command = 0;
+        if (commands.next(command, std::chrono::hours{1}) &&
+            command == app::kSearchCompletedCommand) {
             controller.OnSearchCompleted();
         }
     }
