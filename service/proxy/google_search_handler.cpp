@@ -5,8 +5,8 @@
 
 namespace tarvex::proxy {
 
-GoogleSearchHandler::GoogleSearchHandler(soap::MemoryManager& memory)
-    : soap::SoapMessageHandler(memory, true) {}
+GoogleSearchHandler::GoogleSearchHandler(soap::MemoryManager& memory, bool client)
+    : soap::SoapMessageHandler(memory, client) {}
 
 const soap::SoapMap* const* GoogleSearchHandler::functionMaps() const {
     return kGoogleSearchFunctionMaps;

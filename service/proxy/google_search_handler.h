@@ -13,7 +13,9 @@ namespace tarvex::proxy {
 // header record, and the steps every call shares around writing and parsing.
 class GoogleSearchHandler : public soap::SoapMessageHandler {
 public:
-    explicit GoogleSearchHandler(soap::MemoryManager& memory);
+    // A client writes requests and reads responses; a server (client false) reads requests,
+    // finding the operation by its element name.
+    explicit GoogleSearchHandler(soap::MemoryManager& memory, bool client = true);
 
     [[nodiscard]] const soap::SoapMap* const* functionMaps() const override;
     [[nodiscard]] const soap::SoapMap* const* headerMaps() const override;

@@ -1,0 +1,83 @@
+#include "http_front.h"
+
+#include <httplib.h>
+
+#include <chrono>
+
+namespace tarvex::search {
+namespace {
+
+// The operation the current request thread just answered, for its log line.
+thread_local std::string t_operation;
+
+void plain(httplib::Response& response, int status, const char* text) {
+    response.status = status;
+    response.set_content(text, "text/plain; charset=utf-8");
+}
+
+} // namespace
+
+HttpFront::HttpFront(SearchService& service, std::FILE* log, std::size_t threads)
+    : m_service(service), m_log(log), m_server(std::make_unique<httplib::Server>()) {
+    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    m_server->set_payload_max_length(kMaxBodyBytes);
+    routes();
+}
+
+HttpFront::~HttpFront() = default;
+
+void HttpFront::routes() {
+    // Decided before any body is read, so a refused request costs nothing.
+    m_server->set_pre_routing_handler([](const httplib::Request& request,
+                                         httplib::Response& response) {
+        t_operation = "-";
+        if (request.path != kPath) {
+            plain(response, 404, "Not found\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (request.method != "POST") {
+            response.set_header("Allow", "POST");
+            plain(response, 405, "Only POST is served here\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (!request.has_header("Content-Length") &&
+            request.get_header_value("Transfer-Encoding").find("chunked") == std::string::npos) {
+            plain(response, 411, "Content-Length required\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server->Post(kPath, [this](const httplib::Request& request, httplib::Response& response) {
+        ServiceReply reply = m_service.answer(request.body);
+        t_operation = std::move(reply.operation);
+        response.status = reply.status;
+        response.set_content(std::move(reply.body), "text/xml; charset=utf-8");
+    });
+    m_server->set_logger([this](const httplib::Request& request,
+                                const httplib::Response& response) {
+        if (m_log == nullptr) {
+            return;
+        }
+        // One write per line, so lines of concurrent requests do not mix.
+        std::string line = request.remote_addr + " \"" + request.method + " " + request.path +
+                           "\" " + std::to_string(response.status) + " " +
+                           std::to_string(response.body.size()) + " " +
+                           (t_operation.empty() ? "-" : t_operation) + "\n";
+        std::fputs(line.c_str(), m_log);
+        std::fflush(m_log);
+        t_operation.clear();
+    });
+}
+
+int HttpFront::bind(const std::string& host, int port) {
+    if (port == 0) {
+        return m_server->bind_to_any_port(host);
+    }
+    return m_server->bind_to_port(host, port) ? port : -1;
+}
+
+bool HttpFront::run() { return m_server->listen_after_bind(); }
+
+void HttpFront::stop() { m_server->stop(); }
+
+} // namespace tarvex::search

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "corpus.h"
+#include "spelling.h"
+
+#include <string>
+#include <vector>
+
+namespace tarvex::search {
+
+// Writes the FTS5 index of `documents` (rowid n for documents[n - 1]) to a new temporary file
+// and returns its path; `terms` receives every indexed word with its document count.
+// Throws std::runtime_error on failure, leaving no file behind.
+[[nodiscard]] std::string writeIndexFile(const std::vector<Document>& documents,
+                                         std::vector<IndexTerm>& terms);
+
+// A read-only URI for the finished file: nothing will change it while it is open.
+[[nodiscard]] std::string immutableUri(const std::string& path);
+
+} // namespace tarvex::search

@@ -1,0 +1,169 @@
+#include "search_index.h"
+
+#include "index_file.h"
+#include "query_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace tarvex::search {
+namespace {
+
+// How many of the commonest categories a result page names.
+constexpr std::size_t kPageCategories = 2;
+// Results kept per host when folding.
+constexpr int kResultsPerHost = 2;
+
+bool onSite(const std::string& host, const std::string& site) {
+    return host == site || (host.size() > site.size() &&
+                            host.compare(host.size() - site.size(), site.size(), site) == 0 &&
+                            host[host.size() - site.size() - 1] == '.');
+}
+
+} // namespace
+
+std::string markedHtml(std::string_view marked) {
+    std::string html;
+    html.reserve(marked.size() + marked.size() / 8);
+    for (const char c : marked) {
+        switch (c) {
+        case '\x01': html += "<b>"; break;
+        case '\x02': html += "</b>"; break;
+        case '&': html += "&amp;"; break;
+        case '<': html += "&lt;"; break;
+        case '>': html += "&gt;"; break;
+        case '"': html += "&quot;"; break;
+        case '\n':
+        case '\r':
+        case '\t': html += ' '; break;
+        default: html += c;
+        }
+    }
+    return html;
+}
+
+SearchIndex::SearchIndex(std::vector<Document> documents, std::size_t readers)
+    : m_documents(std::move(documents)) {
+    std::vector<IndexTerm> terms;
+    const std::string path = writeIndexFile(m_documents, terms);
+    try {
+        m_readers = std::make_unique<ReaderPool>(immutableUri(path), std::max<std::size_t>(readers, 1));
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+    std::remove(path.c_str()); // every reader holds it open
+    m_spelling = std::make_unique<SpellingDictionary>(std::move(terms));
+    m_hosts.reserve(m_documents.size());
+    for (const Document& document : m_documents) {
+        m_hosts.push_back(hostOf(document.url));
+        m_byUrl.emplace(document.url, m_hosts.size() - 1); // the first of equal URLs wins
+    }
+}
+
+const Document* SearchIndex::findByUrl(std::string_view url) const {
+    const auto found = m_byUrl.find(url);
+    return found == m_byUrl.end() ? nullptr : &m_documents[found->second];
+}
+
+std::vector<std::int64_t> SearchIndex::rankedMatches(IndexReader& reader,
+                                                     const std::string& match) const {
+    sqlite3_stmt* statement = reader.matches.get();
+    sqlite3_reset(statement);
+    bindText(reader.db.get(), statement, 1, match);
+    std::vector<std::int64_t> ids;
+    int status = SQLITE_ROW;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
+        ids.push_back(sqlite3_column_int64(statement, 0));
+    }
+    check(reader.db.get(), status, "search the index");
+    return ids;
+}
+
+void SearchIndex::markTerms(IndexReader& reader, const std::string& match, std::int64_t id,
+                            SearchHit& hit) const {
+    sqlite3_stmt* statement = reader.marked.get();
+    sqlite3_reset(statement);
+    bindText(reader.db.get(), statement, 1, match);
+    check(reader.db.get(), sqlite3_bind_int64(statement, 2, id), "bind a rowid");
+    const int status = sqlite3_step(statement);
+    check(reader.db.get(), status, "mark the query terms");
+    if (status == SQLITE_ROW) {
+        hit.titleHtml = markedHtml(columnText(statement, 0));
+        hit.snippetHtml = markedHtml(columnText(statement, 1));
+    } else {
+        hit.titleHtml = markedHtml(hit.document->title);
+    }
+}
+
+SearchPage SearchIndex::search(const SearchRequest& request) const {
+    SearchPage page;
+    const IndexQuery query = translateQuery(request.query);
+    if (query.match.empty()) {
+        return page;
+    }
+    const auto reader = m_readers->acquire();
+    const std::vector<std::int64_t> ranked = rankedMatches(*reader, query.match);
+
+    // Safe search and the site first, then folding; the page is cut from what is left.
+    std::vector<std::int64_t> kept;
+    std::map<std::string_view, int> perHost;
+    std::map<std::string_view, std::size_t> secondOfHost; // host -> position in `kept`
+    std::vector<std::size_t> foldedAt;                     // positions that get a host name
+    std::map<std::string_view, int> categoryCounts;
+    for (const std::int64_t id : ranked) {
+        const auto index = static_cast<std::size_t>(id - 1);
+        if (index >= m_documents.size()) {
+            continue;
+        }
+        const Document& document = m_documents[index];
+        const std::string& host = m_hosts[index];
+        if ((request.safeSearch && document.adult) ||
+            (!query.site.empty() && !onSite(host, query.site))) {
+            continue;
+        }
+        if (request.filter && !host.empty()) {
+            const int seen = ++perHost[host];
+            if (seen == kResultsPerHost) {
+                secondOfHost[host] = kept.size();
+            } else if (seen > kResultsPerHost) {
+                if (seen == kResultsPerHost + 1) {
+                    foldedAt.push_back(secondOfHost[host]);
+                }
+                page.filtered = true;
+                continue;
+            }
+        }
+        kept.push_back(id);
+        if (!document.category.empty()) {
+            ++categoryCounts[document.category];
+        }
+    }
+    page.total = static_cast<std::int32_t>(kept.size());
+
+    std::vector<std::pair<std::string_view, int>> categories(categoryCounts.begin(),
+                                                             categoryCounts.end());
+    std::stable_sort(categories.begin(), categories.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (std::size_t i = 0; i < categories.size() && i < kPageCategories; ++i) {
+        page.categories.emplace_back(categories[i].first);
+    }
+
+    const auto start = static_cast<std::size_t>(std::max(request.start, 0));
+    const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));
+    for (std::size_t position = start; position < kept.size() && position < start + count;
+         ++position) {
+        const auto index = static_cast<std::size_t>(kept[position] - 1);
+        SearchHit hit;
+        hit.document = &m_documents[index];
+        if (std::find(foldedAt.begin(), foldedAt.end(), position) != foldedAt.end()) {
+            hit.hostName = m_hosts[index];
+        }
+        markTerms(*reader, query.match, kept[position], hit);
+        page.hits.push_back(std::move(hit));
+    }
+    return page;
+}
+
+} // namespace tarvex::search

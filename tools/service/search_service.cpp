@@ -1,0 +1,107 @@
+#include "search_service.h"
+
+#include "response_writer.h"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace tarvex::search {
+namespace {
+
+constexpr std::string_view kServiceException = "Exception from service object: ";
+
+ServiceReply fault(std::string_view code, std::string_view text, std::string operation) {
+    return {500, faultResponse(code, text), std::move(operation)};
+}
+
+ServiceReply serviceFault(std::string_view text, std::string operation) {
+    return fault("Server", std::string{kServiceException} + std::string{text},
+                 std::move(operation));
+}
+
+} // namespace
+
+std::int64_t utcDay() {
+    const auto now = std::chrono::system_clock::now();
+    return std::chrono::duration_cast<std::chrono::days>(now.time_since_epoch()).count();
+}
+
+SearchService::SearchService(const SearchIndex& index, ServiceOptions options)
+    : m_index(index), m_options(std::move(options)), m_quota(m_options.quota) {
+    if (!m_options.today) {
+        m_options.today = utcDay;
+    }
+}
+
+bool SearchService::validKey(const std::string& key) const {
+    return m_options.keys ? m_options.keys->contains(key) : !key.empty();
+}
+
+ServiceReply SearchService::answer(std::string_view body) {
+    const ServiceCall call = readServiceCall(body);
+    try {
+        if (const auto* error = std::get_if<RequestError>(&call)) {
+            return fault(error->code, error->text, "-");
+        }
+        if (const auto* searchCall = std::get_if<SearchCall>(&call)) {
+            return search(*searchCall);
+        }
+        if (const auto* spellingCall = std::get_if<SpellingCall>(&call)) {
+            return spelling(*spellingCall);
+        }
+        return cachedPage(std::get<CachedPageCall>(call));
+    } catch (const std::exception& error) {
+        // The index failed; the caller's request was fine.
+        return serviceFault(error.what(), "-");
+    }
+}
+
+ServiceReply SearchService::search(const SearchCall& call) {
+    const std::string operation = "doGoogleSearch";
+    if (!validKey(call.key)) {
+        return serviceFault("Invalid authorization key: " + call.key, operation);
+    }
+    if (call.maxResults < 1 || call.maxResults > 10) {
+        return serviceFault("maxResults must be between 1 and 10.", operation);
+    }
+    if (call.start < 0) {
+        return serviceFault("start must not be negative.", operation);
+    }
+    if (call.q.size() > kMaxQueryBytes) {
+        return serviceFault("The query is longer than 2048 bytes.", operation);
+    }
+    if (!m_quota.take(call.key, m_options.today())) {
+        return serviceFault("Daily limit of " + std::to_string(m_quota.perDay()) +
+                                " queries exceeded for key " + call.key,
+                            operation);
+    }
+    const auto began = std::chrono::steady_clock::now();
+    const SearchPage page = m_index.search(
+        SearchRequest{call.q, call.start, call.maxResults, call.filter, call.safeSearch});
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    return {200, searchResponse(SearchAnswer{&page, call.q, call.start, took.count()}),
+            operation};
+}
+
+ServiceReply SearchService::spelling(const SpellingCall& call) const {
+    const std::string operation = "doSpellingSuggestion";
+    if (!validKey(call.key)) {
+        return serviceFault("Invalid authorization key: " + call.key, operation);
+    }
+    if (call.phrase.size() > kMaxQueryBytes) {
+        return serviceFault("The phrase is longer than 2048 bytes.", operation);
+    }
+    return {200, spellingResponse(m_index.spelling().suggest(call.phrase)), operation};
+}
+
+ServiceReply SearchService::cachedPage(const CachedPageCall& call) const {
+    const std::string operation = "doGetCachedPage";
+    if (!validKey(call.key)) {
+        return serviceFault("Invalid authorization key: " + call.key, operation);
+    }
+    const Document* document = m_index.findByUrl(call.url);
+    return {200, cachedPageResponse(document != nullptr ? document->body : std::string_view{}),
+            operation};
+}
+
+} // namespace tarvex::search
