@@ -88,7 +88,9 @@ std::string hostOf(std::string_view url) {
     if (const auto at = rest.rfind('@'); at != std::string_view::npos) {
         rest = rest.substr(at + 1);
     }
-    if (!rest.empty() && rest.front() != '[') {
+    if (!rest.empty() && rest.front() == '[') {
+        rest = rest.substr(0, rest.find(']') + 1); // an IPv6 literal keeps its brackets
+    } else {
         rest = rest.substr(0, rest.find(':'));
     }
     std::string host{rest};

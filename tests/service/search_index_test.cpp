@@ -1,0 +1,152 @@
+// Searching the built-in corpus: ranking, paging, folding by host, safe search, markup.
+#include "search_index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <thread>
+
+namespace tarvex::search {
+namespace {
+
+class SearchIndexTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_index = std::make_unique<SearchIndex>(readCorpus(bundledCorpusText()), 2);
+    }
+    static void TearDownTestSuite() { s_index.reset(); }
+
+    static SearchPage search(std::string_view query, std::int32_t start = 0,
+                             std::int32_t count = 10, bool filter = true, bool safe = false) {
+        return s_index->search(SearchRequest{query, start, count, filter, safe});
+    }
+    static std::vector<std::string> urls(const SearchPage& page) {
+        std::vector<std::string> list;
+        for (const SearchHit& hit : page.hits) {
+            list.push_back(hit.document->url);
+        }
+        return list;
+    }
+
+    static std::unique_ptr<SearchIndex> s_index;
+};
+
+std::unique_ptr<SearchIndex> SearchIndexTest::s_index;
+
+TEST_F(SearchIndexTest, TitleMatchesRankFirstAndTermsAreMarked) {
+    const SearchPage page = search("shrdlu");
+    ASSERT_GE(page.hits.size(), 2U);
+    EXPECT_EQ(page.total, static_cast<std::int32_t>(page.hits.size()));
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NE(page.hits[i].titleHtml.find("<b>SHRDLU</b>"), std::string::npos)
+            << page.hits[i].titleHtml;
+        EXPECT_NE(page.hits[i].snippetHtml.find("<b>SHRDLU</b>"), std::string::npos);
+    }
+    EXPECT_EQ(page.categories.front(), "Computers > Artificial Intelligence > History");
+}
+
+TEST_F(SearchIndexTest, PagesAreConsistentAndDoNotOverlap) {
+    const SearchPage all = search("computing", 0, 100);
+    ASSERT_GE(all.total, 30);
+    std::vector<std::string> paged;
+    for (std::int32_t start = 0; start < 30; start += 10) {
+        const SearchPage page = search("computing", start, 10);
+        EXPECT_EQ(page.total, all.total);
+        ASSERT_EQ(page.hits.size(), 10U);
+        const auto list = urls(page);
+        paged.insert(paged.end(), list.begin(), list.end());
+    }
+    const auto expected = urls(all);
+    EXPECT_TRUE(std::equal(paged.begin(), paged.end(), expected.begin()));
+    EXPECT_EQ(std::set<std::string>(paged.begin(), paged.end()).size(), 30U);
+    // Past the end there is nothing, but the total still holds.
+    const SearchPage beyond = search("computing", all.total, 10);
+    EXPECT_TRUE(beyond.hits.empty());
+    EXPECT_EQ(beyond.total, all.total);
+}
+
+TEST_F(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
+    const SearchPage unfiltered = search("lisp", 0, 10, false);
+    const SearchPage filtered = search("lisp", 0, 10, true);
+    EXPECT_FALSE(unfiltered.filtered);
+    EXPECT_TRUE(filtered.filtered);
+    EXPECT_LT(filtered.total, unfiltered.total);
+    int onLispHost = 0;
+    int named = 0;
+    for (const SearchHit& hit : filtered.hits) {
+        if (hostOf(hit.document->url) == "lisp.example.org") {
+            ++onLispHost;
+            if (onLispHost == 2) {
+                EXPECT_EQ(hit.hostName, "lisp.example.org");
+            }
+        }
+        named += hit.hostName.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(onLispHost, 2);
+    EXPECT_EQ(named, 1);
+    for (const SearchHit& hit : unfiltered.hits) {
+        EXPECT_TRUE(hit.hostName.empty());
+    }
+}
+
+TEST_F(SearchIndexTest, SafeSearchLeavesOutAdultDocuments) {
+    const auto adult = [](const SearchPage& page) {
+        return std::count_if(page.hits.begin(), page.hits.end(),
+                             [](const SearchHit& hit) { return hit.document->adult; });
+    };
+    const SearchPage open = search("teletype", 0, 50, false, false);
+    const SearchPage safe = search("teletype", 0, 50, false, true);
+    EXPECT_EQ(adult(open), 1);
+    EXPECT_EQ(adult(safe), 0);
+    EXPECT_EQ(safe.total, open.total - 1);
+}
+
+TEST_F(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
+    const SearchPage site = search("computing site:example.org", 0, 10, false);
+    ASSERT_FALSE(site.hits.empty());
+    for (const SearchHit& hit : site.hits) {
+        const std::string host = hostOf(hit.document->url);
+        EXPECT_TRUE(host.ends_with(".example.org")) << host;
+    }
+    EXPECT_EQ(search("zyxwvut").total, 0);
+    EXPECT_TRUE(search("zyxwvut").hits.empty());
+    EXPECT_EQ(search("-lisp").total, 0);
+    EXPECT_EQ(search("\"").total, 0);
+}
+
+TEST_F(SearchIndexTest, FindsStoredTextByAddress) {
+    const Document* document = s_index->findByUrl("http://shrdlu.example.org/");
+    ASSERT_NE(document, nullptr);
+    EXPECT_NE(document->body.find("MacLisp"), std::string::npos);
+    EXPECT_EQ(s_index->findByUrl("http://shrdlu.example.org"), nullptr);
+}
+
+TEST_F(SearchIndexTest, ManyThreadsShareFewReaders) {
+    const auto expected = urls(search("computing", 0, 10));
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20; ++i) {
+                if (urls(search("computing", 0, 10)) != expected) {
+                    ++mismatches;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(MarkedHtmlTest, EscapesTextAndTurnsMarksIntoBold) {
+    EXPECT_EQ(markedHtml("a < b & \"c\" \x01term\x02\nnext"),
+              "a &lt; b &amp; &quot;c&quot; <b>term</b> next");
+    EXPECT_EQ(markedHtml("<script>"), "&lt;script&gt;");
+}
+
+} // namespace
+} // namespace tarvex::search
