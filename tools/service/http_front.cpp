@@ -40,15 +40,41 @@ void HttpFront::routes() {
             plain(response, 405, "Only POST is served here\n");
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (!request.has_header("Content-Length") &&
-            request.get_header_value("Transfer-Encoding").find("chunked") == std::string::npos) {
+        const bool chunked =
+            request.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
+        if (!request.has_header("Content-Length") && !chunked) {
             plain(response, 411, "Content-Length required\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // A body announced too large is refused at once, and the connection closed, so that
+        // none of it is read.
+        if (!chunked && request.get_header_value<std::uint64_t>("Content-Length") > kMaxBodyBytes) {
+            response.set_header("Connection", "close");
+            plain(response, 413, "The request body is larger than 1 MiB\n");
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    m_server->Post(kPath, [this](const httplib::Request& request, httplib::Response& response) {
-        ServiceReply reply = m_service.answer(request.body);
+    // The body is taken piece by piece so that a chunked body, whose size is not announced,
+    // is cut off at the same limit.
+    m_server->Post(kPath, [this](const httplib::Request& /*request*/, httplib::Response& response,
+                                 const httplib::ContentReader& content) {
+        std::string body;
+        bool tooLarge = false;
+        content([&](const char* data, std::size_t length) {
+            if (length > kMaxBodyBytes - body.size()) {
+                tooLarge = true;
+                return false;
+            }
+            body.append(data, length);
+            return true;
+        });
+        if (tooLarge) {
+            response.set_header("Connection", "close");
+            plain(response, 413, "The request body is larger than 1 MiB\n");
+            return;
+        }
+        ServiceReply reply = m_service.answer(body);
         t_operation = std::move(reply.operation);
         response.status = reply.status;
         response.set_content(std::move(reply.body), "text/xml; charset=utf-8");

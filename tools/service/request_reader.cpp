@@ -40,7 +40,7 @@ ServiceCall readServiceCall(std::string_view body) {
         }
         return RequestError{"Client",
                             "The request is not a well-formed call of an operation of "
-                            "urn:GoogleSearch with all its parameters."};
+                            "urn:GoogleSearch."};
     }
     const soap::SoapMap* operation = handler.states().front().map;
     const void* record = handler.parameterRecord();

@@ -36,8 +36,8 @@ using ServiceCall = std::variant<SearchCall, SpellingCall, CachedPageCall, Reque
 
 // Reads a SOAP request body with the service's own maps in the server role: the operation is
 // found by its element name and the record filled from its In parameters. Anything the maps do
-// not expect (malformed XML, an unknown operation, a missing or doubled parameter, a header
-// that must be understood) is a RequestError.
+// not expect (malformed XML, an unknown operation or parameter, a doubled parameter, a header
+// that must be understood) is a RequestError. A parameter left out keeps its zero value.
 [[nodiscard]] ServiceCall readServiceCall(std::string_view body);
 
 } // namespace tarvex::search

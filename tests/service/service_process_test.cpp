@@ -1,0 +1,206 @@
+// The service as a real process on a loopback port: the client's three-page search, the
+// HTTP answers, keys and quota, the other two operations, an independent SOAP toolkit, and a
+// clean stop.
+#include "service_process.h"
+
+#include "code_page.h"
+#include "command.h"
+#include "google_search.h"
+#include "sys_string.h"
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+
+namespace tarvex::search {
+namespace {
+
+const std::string kCorpus = TARVEX_BUNDLED_CORPUS;
+
+int portOf(const std::string& endpoint) {
+    const auto colon = endpoint.rfind(':');
+    return std::stoi(endpoint.substr(colon + 1));
+}
+
+std::string statusLine(const std::string& answer) { return answer.substr(0, answer.find("\r\n")); }
+
+std::string post(int port, const std::string& headers, const std::string& body) {
+    return test::rawExchange("127.0.0.1", port,
+                             "POST /search/beta2 HTTP/1.1\r\nHost: localhost\r\n"
+                             "Connection: close\r\n" +
+                                 headers + "\r\n" + body);
+}
+
+std::string withLength(const std::string& body) {
+    return "Content-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+}
+
+struct SearchOutcome {
+    HResult status;
+    std::vector<std::string> urls;
+    std::int32_t total = 0;
+    std::string fault;
+};
+
+SearchOutcome searchPage(const std::string& endpoint, std::u16string_view key,
+                         std::u16string_view q, std::int32_t start) {
+    proxy::CGoogleSearch proxy{endpoint};
+    const UniqueSysString keyText{sysAllocString(key)};
+    const UniqueSysString queryText{sysAllocString(q)};
+    proxy::GoogleSearchResult result{};
+    SearchOutcome outcome;
+    outcome.status = proxy.doGoogleSearch(keyText.get(), queryText.get(), start, 10, true,
+                                          nullptr, false, nullptr, nullptr, nullptr, result);
+    if (failed(outcome.status)) {
+        outcome.fault = utf16ToCodePage(sysStringView(proxy.fault().faultString.get()));
+        return outcome;
+    }
+    outcome.total = result.estimatedTotalResultsCount;
+    for (std::int32_t i = 0; i < result.resultElementsCount; ++i) {
+        outcome.urls.push_back(utf16ToCodePage(sysStringView(result.resultElements[i].URL)));
+    }
+    proxy::releaseGoogleSearchResult(result);
+    return outcome;
+}
+
+class ServiceProcessTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_service = std::make_unique<test::ServiceProcess>(
+            TARVEX_SERVICE_BINARY, std::vector<std::string>{"--corpus", kCorpus});
+    }
+    static void TearDownTestSuite() { s_service.reset(); }
+
+    void SetUp() override { ASSERT_FALSE(s_service->endpoint().empty()) << s_service->errorOutput(); }
+
+    static std::unique_ptr<test::ServiceProcess> s_service;
+};
+
+std::unique_ptr<test::ServiceProcess> ServiceProcessTest::s_service;
+
+TEST_F(ServiceProcessTest, ThirtyResultsInThreeConsistentPages) {
+    const std::string settings = testing::TempDir() + "tarvex_service_settings.ini";
+    std::remove(settings.c_str());
+    const cli::ToolRun run = cli::run({"search", "--endpoint", s_service->endpoint(), "--key",
+                                       "k", "--max", "30", "--settings", settings, "--no-cache",
+                                       "--json", "computing"});
+    std::remove(settings.c_str());
+    ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    const auto urls = json.at("urls").get<std::vector<std::string>>();
+    ASSERT_EQ(urls.size(), 30U);
+    EXPECT_EQ(std::set<std::string>(urls.begin(), urls.end()).size(), 30U);
+
+    // The same three pages asked for one by one come in the same order.
+    std::vector<std::string> pages;
+    for (const std::int32_t start : {0, 10, 20}) {
+        const SearchOutcome page = searchPage(s_service->endpoint(), u"k", u"computing", start);
+        ASSERT_EQ(page.status, kOk) << page.fault;
+        EXPECT_EQ(page.total, json.at("estimatedTotal").get<std::int32_t>());
+        pages.insert(pages.end(), page.urls.begin(), page.urls.end());
+    }
+    EXPECT_EQ(pages, urls);
+    // One log line per request.
+    EXPECT_NE(s_service->errorOutput().find("\"POST /search/beta2\" 200"), std::string::npos);
+}
+
+TEST_F(ServiceProcessTest, NoHitsIsAnEmptyAnswer) {
+    const SearchOutcome page = searchPage(s_service->endpoint(), u"k", u"zyxwvut", 0);
+    EXPECT_EQ(page.status, kOk);
+    EXPECT_TRUE(page.urls.empty());
+    EXPECT_EQ(page.total, 0);
+}
+
+TEST_F(ServiceProcessTest, HttpAnswersForWhatIsNotACall) {
+    const int port = portOf(s_service->endpoint());
+    const std::string request = "HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ(statusLine(test::rawExchange("127.0.0.1", port, "GET /elsewhere " + request)),
+              "HTTP/1.1 404 Not Found");
+    const std::string get = test::rawExchange("127.0.0.1", port, "GET /search/beta2 " + request);
+    EXPECT_EQ(statusLine(get), "HTTP/1.1 405 Method Not Allowed");
+    EXPECT_NE(get.find("Allow: POST"), std::string::npos);
+    EXPECT_EQ(statusLine(post(port, "Content-Type: text/xml\r\n", "<x/>")),
+              "HTTP/1.1 411 Length Required");
+    // Refused on its announced length, before any of the body is read.
+    EXPECT_EQ(statusLine(post(port, "Content-Length: 1048577\r\n", "")),
+              "HTTP/1.1 413 Payload Too Large");
+    const std::string chunk(600 * 1024, 'a');
+    const std::string chunkedBody = "96000\r\n" + chunk + "\r\n96000\r\n" + chunk + "\r\n0\r\n\r\n";
+    EXPECT_EQ(statusLine(post(port, "Transfer-Encoding: chunked\r\n", chunkedBody)),
+              "HTTP/1.1 413 Payload Too Large");
+    const std::string malformed = post(port, withLength("<not xml"), "<not xml");
+    EXPECT_EQ(statusLine(malformed), "HTTP/1.1 500 Internal Server Error");
+    EXPECT_NE(malformed.find("<faultcode>SOAP-ENV:Client</faultcode>"), std::string::npos);
+    // The service still answers afterwards.
+    EXPECT_EQ(searchPage(s_service->endpoint(), u"k", u"lisp", 0).status, kOk);
+}
+
+TEST_F(ServiceProcessTest, SpellingSuggestionAndCachedPage) {
+    proxy::CGoogleSearch proxy{s_service->endpoint()};
+    const UniqueSysString key{sysAllocString(u"k")};
+    const UniqueSysString phrase{sysAllocString(u"macslip teletyep")};
+    SysString suggestion = nullptr;
+    ASSERT_EQ(proxy.doSpellingSuggestion(key.get(), phrase.get(), suggestion), kOk);
+    EXPECT_EQ(sysStringView(suggestion), u"maclisp teletype");
+    sysFreeString(suggestion);
+
+    const UniqueSysString url{sysAllocString(u"http://eniac.example.com/")};
+    soap::XsdBinary page{};
+    ASSERT_EQ(proxy.doGetCachedPage(key.get(), url.get(), page), kOk);
+    const std::string text(reinterpret_cast<const char*>(page.data),
+                           static_cast<std::size_t>(page.size));
+    EXPECT_TRUE(text.starts_with("ENIAC filled a room")) << text;
+    soap::processHeap().release(page.data);
+}
+
+TEST_F(ServiceProcessTest, AnIndependentSoapToolkitGetsResults) {
+    const std::string command = "perl " TARVEX_SOAP_LITE_CLIENT " '" + s_service->endpoint() +
+                                "' k 'shrdlu maclisp' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    EXPECT_EQ(pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("indexes 1 "), std::string::npos) << output;
+    EXPECT_NE(output.find("url http://shrdlu.example.org/"), std::string::npos) << output;
+}
+
+TEST(ServiceProcessOptionsTest, KeysAndQuotaComeFromTheCommandLine) {
+    const std::string keys = testing::TempDir() + "tarvex_service_keys.txt";
+    std::ofstream{keys} << "# accepted keys\ngood\n  other  \n";
+    test::ServiceProcess service{TARVEX_SERVICE_BINARY,
+                                 {"--corpus", kCorpus, "--keys", keys, "--quota", "2"}};
+    ASSERT_FALSE(service.endpoint().empty()) << service.errorOutput();
+    const SearchOutcome bad = searchPage(service.endpoint(), u"bad", u"lisp", 0);
+    EXPECT_TRUE(failed(bad.status));
+    EXPECT_EQ(bad.fault, "Exception from service object: Invalid authorization key: bad");
+    EXPECT_EQ(searchPage(service.endpoint(), u"good", u"lisp", 0).status, kOk);
+    EXPECT_EQ(searchPage(service.endpoint(), u"good", u"lisp", 0).status, kOk);
+    const SearchOutcome over = searchPage(service.endpoint(), u"good", u"lisp", 0);
+    EXPECT_EQ(over.fault,
+              "Exception from service object: Daily limit of 2 queries exceeded for key good");
+    EXPECT_EQ(searchPage(service.endpoint(), u"other", u"lisp", 0).status, kOk);
+    EXPECT_EQ(service.stop(), 0);
+    EXPECT_NE(service.errorOutput().find("tarvex-service: stopped"), std::string::npos);
+    std::remove(keys.c_str());
+}
+
+TEST(ServiceProcessOptionsTest, MistakesEndTheProgramWithAMessage) {
+    test::ServiceProcess badListen{TARVEX_SERVICE_BINARY, {"--listen", "127.0.0.1:99999"}};
+    EXPECT_TRUE(badListen.endpoint().empty());
+    EXPECT_EQ(badListen.exitStatus(), 2);
+    EXPECT_NE(badListen.errorOutput().find("--listen"), std::string::npos);
+    test::ServiceProcess noCorpus{TARVEX_SERVICE_BINARY, {"--corpus", "/nonexistent"}};
+    EXPECT_EQ(noCorpus.exitStatus(), 2);
+    EXPECT_NE(noCorpus.errorOutput().find("cannot read the corpus file"), std::string::npos);
+}
+
+} // namespace
+} // namespace tarvex::search
