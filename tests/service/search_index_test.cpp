@@ -126,6 +126,7 @@ TEST_F(SearchIndexTest, FindsStoredTextByAddress) {
 TEST_F(SearchIndexTest, ManyThreadsShareFewReaders) {
     const auto expected = urls(search("computing", 0, 10));
     std::vector<std::thread> threads;
+    threads.reserve(8);
     std::atomic<int> mismatches{0};
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&] {

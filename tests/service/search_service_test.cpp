@@ -74,8 +74,7 @@ protected:
         const auto reader = soap::createSaxReader();
         soap::MemoryStream stream{reply.body};
         proxy::GoogleSearchResult result{};
-        EXPECT_EQ(proxy::parseDoGoogleSearchResponse(*reader, stream, result), kOk)
-            << reply.body;
+        EXPECT_EQ(proxy::parseDoGoogleSearchResponse(*reader, stream, result), kOk) << reply.body;
         return result;
     }
 
@@ -109,7 +108,8 @@ TEST_F(SearchServiceTest, AnswersTheDeveloperKitSampleRequest) {
 
 TEST_F(SearchServiceTest, IndexesFollowTheClientsPaging) {
     SearchService service{*s_index, {}};
-    proxy::GoogleSearchResult second = parsed(service.answer(searchRequest(u"k", u"computing", 10, 10)));
+    proxy::GoogleSearchResult second =
+        parsed(service.answer(searchRequest(u"k", u"computing", 10, 10)));
     EXPECT_EQ(second.startIndex, 11);
     EXPECT_EQ(second.endIndex, 20);
     EXPECT_EQ(second.resultElementsCount, 10);
@@ -149,7 +149,8 @@ TEST_F(SearchServiceTest, ParametersOutOfRangeAreFaults) {
     const std::u16string longQuery(SearchService::kMaxQueryBytes + 1, u'a');
     EXPECT_EQ(service.answer(searchRequest(u"k", longQuery, 0, 10)).status, 500);
     // The largest start still gives sound indexes.
-    proxy::GoogleSearchResult far = parsed(service.answer(searchRequest(u"k", u"lisp", INT32_MAX, 10)));
+    proxy::GoogleSearchResult far =
+        parsed(service.answer(searchRequest(u"k", u"lisp", INT32_MAX, 10)));
     EXPECT_EQ(far.resultElementsCount, 0);
     proxy::releaseGoogleSearchResult(far);
 }
@@ -190,10 +191,10 @@ TEST_F(SearchServiceTest, RequestsThatAreNotCallsAreClientFaults) {
     // Toolkits that leave out a parameter they do not use (ie and oe are ignored) are served.
     EXPECT_EQ(service.answer(replaced(kit, "<oe xsi:type=\"xsd:string\">latin1</oe>", "")).status,
               200);
-    const std::string header = replaced(
-        kit, "<SOAP-ENV:Body>",
-        "<SOAP-ENV:Header><h:x xmlns:h=\"urn:h\" SOAP-ENV:mustUnderstand=\"1\"/>"
-        "</SOAP-ENV:Header><SOAP-ENV:Body>");
+    const std::string header =
+        replaced(kit, "<SOAP-ENV:Body>",
+                 "<SOAP-ENV:Header><h:x xmlns:h=\"urn:h\" SOAP-ENV:mustUnderstand=\"1\"/>"
+                 "</SOAP-ENV:Header><SOAP-ENV:Body>");
     EXPECT_EQ(readFault(service.answer(header)).code, "SOAP-ENV:MustUnderstand");
 }
 
@@ -215,11 +216,10 @@ TEST_F(SearchServiceTest, SpellingSuggestionAndCachedPage) {
     const auto open = page.body.find("<return xsi:type=\"SOAP-ENC:base64\">");
     const auto close = page.body.find("</return>");
     ASSERT_NE(open, std::string::npos);
-    const std::u16string encoded = codePageToUtf16(
-        std::string_view{page.body}.substr(open + 35, close - open - 35));
+    const std::u16string encoded =
+        codePageToUtf16(std::string_view{page.body}.substr(open + 35, close - open - 35));
     std::string decoded(soap::base64DecodedSize(encoded), '\0');
-    decoded.resize(
-        soap::base64Decode(encoded, reinterpret_cast<std::uint8_t*>(decoded.data())));
+    decoded.resize(soap::base64Decode(encoded, reinterpret_cast<std::uint8_t*>(decoded.data())));
     EXPECT_EQ(decoded, s_index->findByUrl("http://shrdlu.example.org/")->body);
     // An address the index does not hold gives an empty page.
     EXPECT_NE(service.answer(cached).body.find("<return xsi:type=\"SOAP-ENC:base64\"></return>"),

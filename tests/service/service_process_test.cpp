@@ -26,7 +26,9 @@ int portOf(const std::string& endpoint) {
     return std::stoi(endpoint.substr(colon + 1));
 }
 
-std::string statusLine(const std::string& answer) { return answer.substr(0, answer.find("\r\n")); }
+std::string statusLine(const std::string& answer) {
+    return answer.substr(0, answer.find("\r\n"));
+}
 
 std::string post(int port, const std::string& headers, const std::string& body) {
     return test::rawExchange("127.0.0.1", port,
@@ -53,8 +55,8 @@ SearchOutcome searchPage(const std::string& endpoint, std::u16string_view key,
     const UniqueSysString queryText{sysAllocString(q)};
     proxy::GoogleSearchResult result{};
     SearchOutcome outcome;
-    outcome.status = proxy.doGoogleSearch(keyText.get(), queryText.get(), start, 10, true,
-                                          nullptr, false, nullptr, nullptr, nullptr, result);
+    outcome.status = proxy.doGoogleSearch(keyText.get(), queryText.get(), start, 10, true, nullptr,
+                                          false, nullptr, nullptr, nullptr, result);
     if (failed(outcome.status)) {
         outcome.fault = utf16ToCodePage(sysStringView(proxy.fault().faultString.get()));
         return outcome;
@@ -75,7 +77,9 @@ protected:
     }
     static void TearDownTestSuite() { s_service.reset(); }
 
-    void SetUp() override { ASSERT_FALSE(s_service->endpoint().empty()) << s_service->errorOutput(); }
+    void SetUp() override {
+        ASSERT_FALSE(s_service->endpoint().empty()) << s_service->errorOutput();
+    }
 
     static std::unique_ptr<test::ServiceProcess> s_service;
 };
@@ -85,9 +89,9 @@ std::unique_ptr<test::ServiceProcess> ServiceProcessTest::s_service;
 TEST_F(ServiceProcessTest, ThirtyResultsInThreeConsistentPages) {
     const std::string settings = testing::TempDir() + "tarvex_service_settings.ini";
     std::remove(settings.c_str());
-    const cli::ToolRun run = cli::run({"search", "--endpoint", s_service->endpoint(), "--key",
-                                       "k", "--max", "30", "--settings", settings, "--no-cache",
-                                       "--json", "computing"});
+    const cli::ToolRun run =
+        cli::run({"search", "--endpoint", s_service->endpoint(), "--key", "k", "--max", "30",
+                  "--settings", settings, "--no-cache", "--json", "computing"});
     std::remove(settings.c_str());
     ASSERT_EQ(run.status, cli::kExitOk) << run.err;
     const auto json = nlohmann::json::parse(run.out);
@@ -128,7 +132,7 @@ TEST_F(ServiceProcessTest, HttpAnswersForWhatIsNotACall) {
     // Refused on its announced length, before any of the body is read.
     EXPECT_EQ(statusLine(post(port, "Content-Length: 1048577\r\n", "")),
               "HTTP/1.1 413 Payload Too Large");
-    const std::string chunk(600 * 1024, 'a');
+    const std::string chunk(std::size_t{600} * 1024, 'a');
     const std::string chunkedBody = "96000\r\n" + chunk + "\r\n96000\r\n" + chunk + "\r\n0\r\n\r\n";
     EXPECT_EQ(statusLine(post(port, "Transfer-Encoding: chunked\r\n", chunkedBody)),
               "HTTP/1.1 413 Payload Too Large");
@@ -158,8 +162,8 @@ TEST_F(ServiceProcessTest, SpellingSuggestionAndCachedPage) {
 }
 
 TEST_F(ServiceProcessTest, AnIndependentSoapToolkitGetsResults) {
-    const std::string command = "perl " TARVEX_SOAP_LITE_CLIENT " '" + s_service->endpoint() +
-                                "' k 'shrdlu maclisp' 2>&1";
+    const std::string command =
+        "perl " TARVEX_SOAP_LITE_CLIENT " '" + s_service->endpoint() + "' k 'shrdlu maclisp' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;

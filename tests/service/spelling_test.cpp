@@ -18,12 +18,8 @@ TEST(SpellingTest, DistanceCountsTranspositionsAsOneEdit) {
 }
 
 TEST(SpellingTest, SuggestsTheNearestCommonWord) {
-    const SpellingDictionary dictionary{{{"britney", 3},
-                                         {"spears", 5},
-                                         {"spires", 9},
-                                         {"lisp", 4},
-                                         {"list", 40},
-                                         {"teletype", 2}}};
+    const SpellingDictionary dictionary{
+        {{"britney", 3}, {"spears", 5}, {"spires", 9}, {"lisp", 4}, {"list", 40}, {"teletype", 2}}};
     EXPECT_EQ(dictionary.suggest("britney speers"), "britney spears");
     EXPECT_EQ(dictionary.suggest("Britny  Spears"), "britney spears");
     EXPECT_EQ(dictionary.suggest("teletyep"), "teletype");

@@ -7,7 +7,9 @@
 namespace tarvex::search {
 namespace {
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool isYes(std::string_view text) {
     std::string folded{text};
@@ -21,13 +23,11 @@ std::vector<Document> readCorpus(std::string_view text, CorpusReport* report) {
     CorpusReport counts;
     std::vector<Document> documents;
     for (const Stanza& stanza : readStanzas(text, &counts.badLines)) {
-        Document document{std::string{stanza.value("URL")},
-                          std::string{stanza.value("Title")},
-                          std::string{stanza.value("Summary")},
-                          std::string{stanza.value("Body")},
-                          std::string{stanza.value("Category")},
-                          std::string{stanza.value("Directory-Title")},
-                          isYes(stanza.value("Adult"))};
+        Document document{
+            std::string{stanza.value("URL")},      std::string{stanza.value("Title")},
+            std::string{stanza.value("Summary")},  std::string{stanza.value("Body")},
+            std::string{stanza.value("Category")}, std::string{stanza.value("Directory-Title")},
+            isYes(stanza.value("Adult"))};
         if (document.url.empty() || document.title.empty()) {
             ++counts.skippedRecords;
             continue;
@@ -46,7 +46,8 @@ std::vector<Document> readPackageCatalogue(std::string_view text, CorpusReport* 
     for (const Stanza& stanza : readStanzas(text, &counts.badLines)) {
         const std::string_view name = stanza.value("Package");
         const std::string_view status = stanza.value("Status");
-        const bool installed = status.size() >= 9 && status.substr(status.size() - 9) == "installed" &&
+        const bool installed = status.size() >= 9 &&
+                               status.substr(status.size() - 9) == "installed" &&
                                status.find("not-installed") == std::string_view::npos;
         if (name.empty() || !installed) {
             ++counts.skippedRecords;
@@ -55,17 +56,19 @@ std::vector<Document> readPackageCatalogue(std::string_view text, CorpusReport* 
         const std::string_view description = stanza.value("Description");
         const auto lineEnd = description.find('\n');
         const std::string_view shortText = description.substr(0, lineEnd);
-        const std::string_view longText =
-            lineEnd == std::string_view::npos ? std::string_view{} : description.substr(lineEnd + 1);
+        const std::string_view longText = lineEnd == std::string_view::npos
+                                              ? std::string_view{}
+                                              : description.substr(lineEnd + 1);
         std::string url{stanza.value("Homepage")};
         if (hostOf(url).empty()) {
             url = "https://packages.debian.org/" + std::string{name};
         }
-        documents.push_back(Document{
-            std::move(url),
-            shortText.empty() ? std::string{name} : std::string{name} + " - " + std::string{shortText},
-            std::string{shortText}, std::string{longText.empty() ? shortText : longText},
-            std::string{stanza.value("Section")}, std::string{name}, false});
+        documents.push_back(
+            Document{std::move(url),
+                     shortText.empty() ? std::string{name}
+                                       : std::string{name} + " - " + std::string{shortText},
+                     std::string{shortText}, std::string{longText.empty() ? shortText : longText},
+                     std::string{stanza.value("Section")}, std::string{name}, false});
     }
     if (report != nullptr) {
         *report = counts;

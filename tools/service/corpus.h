@@ -25,7 +25,8 @@ struct CorpusReport {
 
 // The service's corpus file: control-style records with the fields URL, Title, Summary, Body,
 // Category, Directory-Title and Adult ("yes" or "no"). URL and Title are required.
-[[nodiscard]] std::vector<Document> readCorpus(std::string_view text, CorpusReport* report = nullptr);
+[[nodiscard]] std::vector<Document> readCorpus(std::string_view text,
+                                               CorpusReport* report = nullptr);
 
 // The machine's package catalogue (dpkg's status file): each installed package becomes a
 // document titled "name - short description", with the long description as its body, its

@@ -35,8 +35,7 @@ std::vector<Document> documentsFrom(std::string_view text) {
     return readCorpus(text);
 }
 
-std::optional<LoadedCorpus> loadCorpus(const std::optional<std::string>& path,
-                                       std::string& error) {
+std::optional<LoadedCorpus> loadCorpus(const std::optional<std::string>& path, std::string& error) {
     if (path) {
         const auto text = readInputFile(*path);
         if (!text) {

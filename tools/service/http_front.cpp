@@ -77,22 +77,22 @@ void HttpFront::routes() {
         ServiceReply reply = m_service.answer(body);
         t_operation = std::move(reply.operation);
         response.status = reply.status;
-        response.set_content(std::move(reply.body), "text/xml; charset=utf-8");
+        response.set_content(reply.body, "text/xml; charset=utf-8");
     });
-    m_server->set_logger([this](const httplib::Request& request,
-                                const httplib::Response& response) {
-        if (m_log == nullptr) {
-            return;
-        }
-        // One write per line, so lines of concurrent requests do not mix.
-        std::string line = request.remote_addr + " \"" + request.method + " " + request.path +
-                           "\" " + std::to_string(response.status) + " " +
-                           std::to_string(response.body.size()) + " " +
-                           (t_operation.empty() ? "-" : t_operation) + "\n";
-        std::fputs(line.c_str(), m_log);
-        std::fflush(m_log);
-        t_operation.clear();
-    });
+    m_server->set_logger(
+        [this](const httplib::Request& request, const httplib::Response& response) {
+            if (m_log == nullptr) {
+                return;
+            }
+            // One write per line, so lines of concurrent requests do not mix.
+            std::string line = request.remote_addr + " \"" + request.method + " " + request.path +
+                               "\" " + std::to_string(response.status) + " " +
+                               std::to_string(response.body.size()) + " " +
+                               (t_operation.empty() ? "-" : t_operation) + "\n";
+            std::fputs(line.c_str(), m_log);
+            std::fflush(m_log);
+            t_operation.clear();
+        });
 }
 
 int HttpFront::bind(const std::string& host, int port) {
@@ -102,8 +102,12 @@ int HttpFront::bind(const std::string& host, int port) {
     return m_server->bind_to_port(host, port) ? port : -1;
 }
 
-bool HttpFront::run() { return m_server->listen_after_bind(); }
+bool HttpFront::run() {
+    return m_server->listen_after_bind();
+}
 
-void HttpFront::stop() { m_server->stop(); }
+void HttpFront::stop() {
+    m_server->stop();
+}
 
 } // namespace tarvex::search

@@ -27,7 +27,7 @@ void fill(sqlite3* db, const std::vector<Document>& documents, std::vector<Index
     for (std::size_t i = 0; i < documents.size(); ++i) {
         const Document& document = documents[i];
         sqlite3_reset(insert.get());
-        check(db, sqlite3_bind_int64(insert.get(), 1, static_cast<sqlite3_int64>(i + 1)),
+        check(db, sqlite3_bind_int64(insert.get(), 1, static_cast<sqlite3_int64>(i) + 1),
               "bind a rowid");
         bindText(db, insert.get(), 2, document.title);
         bindText(db, insert.get(), 3, document.summary);
@@ -55,8 +55,7 @@ std::string writeIndexFile(const std::vector<Document>& documents, std::vector<I
     }
     close(descriptor);
     try {
-        const Database db =
-            openDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+        const Database db = openDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
         fill(db.get(), documents, terms);
     } catch (...) {
         std::remove(path.c_str());

@@ -12,6 +12,7 @@
 #include <exception>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -46,8 +47,8 @@ int serve(const CommandLine& line) {
         return 1;
     }
     const bool ipv6 = line.host.find(':') != std::string::npos;
-    std::printf("http://%s%s%s:%d%s\n", ipv6 ? "[" : "", line.host.c_str(), ipv6 ? "]" : "",
-                port, HttpFront::kPath);
+    std::printf("http://%s%s%s:%d%s\n", ipv6 ? "[" : "", line.host.c_str(), ipv6 ? "]" : "", port,
+                HttpFront::kPath);
     std::fflush(stdout);
     std::fprintf(stderr, "tarvex-service: %zu documents from %s\n", documents,
                  corpus->source.c_str());
@@ -69,7 +70,7 @@ int serve(const CommandLine& line) {
     }};
     const bool served = front.run();
     finished = true;
-    pthread_kill(waiter.native_handle(), SIGTERM); // ends the wait if the server stopped itself
+    kill(getpid(), SIGTERM); // ends the wait if the server stopped itself
     waiter.join();
     std::fprintf(stderr, "tarvex-service: stopped\n");
     return served ? 0 : 1;

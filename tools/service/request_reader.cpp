@@ -21,7 +21,9 @@ public:
     bool mustUnderstand = false;
 };
 
-std::string text(SysString value) { return utf16ToCodePage(sysStringView(value)); }
+std::string text(SysString value) {
+    return utf16ToCodePage(sysStringView(value));
+}
 
 } // namespace
 
@@ -38,17 +40,16 @@ ServiceCall readServiceCall(std::string_view body) {
         if (handler.mustUnderstand) {
             return RequestError{"MustUnderstand", "A header that must be understood is not."};
         }
-        return RequestError{"Client",
-                            "The request is not a well-formed call of an operation of "
-                            "urn:GoogleSearch."};
+        return RequestError{"Client", "The request is not a well-formed call of an operation of "
+                                      "urn:GoogleSearch."};
     }
     const soap::SoapMap* operation = handler.states().front().map;
     const void* record = handler.parameterRecord();
     ServiceCall call;
     if (operation == &proxy::kDoGoogleSearchMap) {
         const auto& params = *static_cast<const proxy::DoGoogleSearchParams*>(record);
-        call = SearchCall{text(params.key),        text(params.q),     params.start,
-                          params.maxResults,       params.filter != 0, params.safeSearch != 0};
+        call = SearchCall{text(params.key),  text(params.q),     params.start,
+                          params.maxResults, params.filter != 0, params.safeSearch != 0};
     } else if (operation == &proxy::kDoSpellingSuggestionMap) {
         const auto& params = *static_cast<const proxy::DoSpellingSuggestionParams*>(record);
         call = SpellingCall{text(params.key), text(params.phrase)};

@@ -83,7 +83,9 @@ std::string seconds(double value) {
     return {digits, result.ptr};
 }
 
-std::string_view boolean(bool value) { return value ? "true" : "false"; }
+std::string_view boolean(bool value) {
+    return value ? "true" : "false";
+}
 
 void category(XmlText& xml, std::string_view name, std::string_view fullViewableName) {
     xml.open(name, "ns1:DirectoryCategory");

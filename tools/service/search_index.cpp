@@ -28,16 +28,31 @@ std::string markedHtml(std::string_view marked) {
     html.reserve(marked.size() + marked.size() / 8);
     for (const char c : marked) {
         switch (c) {
-        case '\x01': html += "<b>"; break;
-        case '\x02': html += "</b>"; break;
-        case '&': html += "&amp;"; break;
-        case '<': html += "&lt;"; break;
-        case '>': html += "&gt;"; break;
-        case '"': html += "&quot;"; break;
+        case '\x01':
+            html += "<b>";
+            break;
+        case '\x02':
+            html += "</b>";
+            break;
+        case '&':
+            html += "&amp;";
+            break;
+        case '<':
+            html += "&lt;";
+            break;
+        case '>':
+            html += "&gt;";
+            break;
+        case '"':
+            html += "&quot;";
+            break;
         case '\n':
         case '\r':
-        case '\t': html += ' '; break;
-        default: html += c;
+        case '\t':
+            html += ' ';
+            break;
+        default:
+            html += c;
         }
     }
     return html;
@@ -48,7 +63,8 @@ SearchIndex::SearchIndex(std::vector<Document> documents, std::size_t readers)
     std::vector<IndexTerm> terms;
     const std::string path = writeIndexFile(m_documents, terms);
     try {
-        m_readers = std::make_unique<ReaderPool>(immutableUri(path), std::max<std::size_t>(readers, 1));
+        m_readers =
+            std::make_unique<ReaderPool>(immutableUri(path), std::max<std::size_t>(readers, 1));
     } catch (...) {
         std::remove(path.c_str());
         throw;
@@ -110,7 +126,7 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
     std::vector<std::int64_t> kept;
     std::map<std::string_view, int> perHost;
     std::map<std::string_view, std::size_t> secondOfHost; // host -> position in `kept`
-    std::vector<std::size_t> foldedAt;                     // positions that get a host name
+    std::vector<std::size_t> foldedAt;                    // positions that get a host name
     std::map<std::string_view, int> categoryCounts;
     for (const std::int64_t id : ranked) {
         const auto index = static_cast<std::size_t>(id - 1);

@@ -15,10 +15,10 @@ namespace tarvex::search {
 
 struct SearchRequest {
     std::string_view query;
-    std::int32_t start = 0;      // 0-based offset of the first result wanted
+    std::int32_t start = 0; // 0-based offset of the first result wanted
     std::int32_t maxResults = 10;
-    bool filter = true;          // at most two results per host
-    bool safeSearch = false;     // leave out documents marked adult
+    bool filter = true;      // at most two results per host
+    bool safeSearch = false; // leave out documents marked adult
 };
 
 struct SearchHit {

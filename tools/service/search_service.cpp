@@ -79,8 +79,7 @@ ServiceReply SearchService::search(const SearchCall& call) {
     const SearchPage page = m_index.search(
         SearchRequest{call.q, call.start, call.maxResults, call.filter, call.safeSearch});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
-    return {200, searchResponse(SearchAnswer{&page, call.q, call.start, took.count()}),
-            operation};
+    return {200, searchResponse(SearchAnswer{&page, call.q, call.start, took.count()}), operation};
 }
 
 ServiceReply SearchService::spelling(const SpellingCall& call) const {

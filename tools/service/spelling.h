@@ -9,7 +9,7 @@
 namespace tarvex::search {
 
 struct IndexTerm {
-    std::string text;        // lower case, as the index keeps it
+    std::string text;       // lower case, as the index keeps it
     std::int64_t documents; // how many documents hold it
 };
 

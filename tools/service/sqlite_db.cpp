@@ -25,9 +25,8 @@ void execute(sqlite3* db, const char* sql) {
 
 Statement prepare(sqlite3* db, std::string_view sql) {
     sqlite3_stmt* raw = nullptr;
-    const int status =
-        sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
-                           SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
+    const int status = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
     Statement statement{raw};
     check(db, status, sql);
     return statement;

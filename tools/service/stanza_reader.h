@@ -22,6 +22,7 @@ struct Stanza {
 // comments. A continuation keeps its line break and loses its first blank; leading and
 // trailing blanks of the first line are dropped. Lines that are neither fields nor
 // continuations are counted in `badLines` and skipped.
-[[nodiscard]] std::vector<Stanza> readStanzas(std::string_view text, std::size_t* badLines = nullptr);
+[[nodiscard]] std::vector<Stanza> readStanzas(std::string_view text,
+                                              std::size_t* badLines = nullptr);
 
 } // namespace tarvex::search

@@ -1,0 +1,19 @@
+// Any bytes as a request body to the local search service: the answer is a response or a
+// fault, never a crash. The index is the built-in corpus, built once.
+#include "search_index.h"
+#include "search_service.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tarvex::search;
+    static const SearchIndex index{readCorpus(bundledCorpusText()), 1};
+    static SearchService service{index, ServiceOptions{{}, 1'000'000, [] { return 0; }}};
+    const ServiceReply reply = service.answer({reinterpret_cast<const char*>(data), size});
+    if (reply.status != 200 && reply.status != 500) {
+        __builtin_trap();
+    }
+    return 0;
+}
