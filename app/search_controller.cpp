@@ -53,16 +53,20 @@ void SearchController::SearchWorker(SearchJob* job, const ProxyFactory& proxies,
     if (job == nullptr) {
         return;
     }
-    std::unique_ptr<proxy::CGoogleSearch> proxy = proxies();
-    job->busy = true;
-    const UniqueSysString key{sysAllocString(codePageToUtf16(job->licenceKey))};
-    const UniqueSysString query{sysAllocString(codePageToUtf16(job->queryWord))};
-    if (proxy) {
-        // The status is not looked at: a count of -1 left in the response tells the failure.
-        (void)proxy->doGoogleSearch(key.get(), query.get(), job->start, job->maxResults,
-                                    job->filter, nullptr, job->safeSearch, nullptr, nullptr,
-                                    nullptr, job->response);
+    {
+        std::unique_ptr<proxy::CGoogleSearch> proxy = proxies();
+        job->busy = true;
+        const UniqueSysString key{sysAllocString(codePageToUtf16(job->licenceKey))};
+        const UniqueSysString query{sysAllocString(codePageToUtf16(job->queryWord))};
+        if (proxy) {
+            // The status is not looked at: a count of -1 left in the response tells the failure.
+            (void)proxy->doGoogleSearch(key.get(), query.get(), job->start, job->maxResults,
+                                        job->filter, nullptr, job->safeSearch, nullptr, nullptr,
+                                        nullptr, job->response);
+        }
     }
+    // The proxy and the strings are gone before the window hears of the end: once it has, the
+    // program may exit, and a proxy destroyed after that would use the freed process heap.
     poster.post(kSearchCompletedCommand);
 }
 

@@ -235,6 +235,34 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
     EXPECT_EQ(next->load(), 2U) << "two requests reached the fake service";
 }
 
+// Regression: the worker destroyed its proxy after posting the end, so a program that exited on
+// that command raced the proxy's destructor against the freed process heap.
+TEST_F(SearchControllerTest, TheProxyIsGoneWhenTheEndIsPosted) {
+    class WatchedProxy final : public proxy::CGoogleSearch {
+    public:
+        WatchedProxy(std::shared_ptr<std::atomic<bool>> destroyed)
+            : CGoogleSearch("http://127.0.0.1:1/search/beta2"), m_destroyed(std::move(destroyed)) {}
+        ~WatchedProxy() override { *m_destroyed = true; }
+
+    private:
+        std::shared_ptr<std::atomic<bool>> m_destroyed;
+    };
+    auto destroyed = std::make_shared<std::atomic<bool>>(false);
+    SearchController controller{m_view,
+                                m_settings,
+                                m_cache,
+                                m_clock,
+                                [destroyed] { return std::make_unique<WatchedProxy>(destroyed); },
+                                m_poster};
+    m_view.fields.queryWord = "watched";
+    m_view.fields.licenceKey = "k";
+    controller.OnSearch();
+    int command = 0;
+    ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
+    EXPECT_TRUE(*destroyed);
+    controller.OnSearchCompleted();
+}
+
 TEST_F(SearchControllerTest, AShortSecondPageEndsTheSearch) {
     m_settings.putInt("Settings", "Maximum Results", 30);
     start({ScriptedServer::answer(test::searchAnswer(0, 10)),
