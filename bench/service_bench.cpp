@@ -50,6 +50,15 @@ void BM_IndexSearchOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_IndexSearchOnly);
 
+// The ranking query alone: no page, so nothing is marked.
+void BM_IndexRankOnly(benchmark::State& state) {
+    for (auto _ : state) {
+        SearchPage page = index().search(SearchRequest{"computing history", 0, 0, true, false});
+        benchmark::DoNotOptimize(page);
+    }
+}
+BENCHMARK(BM_IndexRankOnly);
+
 void BM_AnswerSpelling(benchmark::State& state) {
     for (auto _ : state) {
         std::string suggestion = index().spelling().suggest("macslip teletyep");

@@ -30,7 +30,7 @@ void HttpFront::routes() {
     // Decided before any body is read, so a refused request costs nothing.
     m_server->set_pre_routing_handler([](const httplib::Request& request,
                                          httplib::Response& response) {
-        t_operation = "-";
+        t_operation.clear();
         if (request.path != kPath) {
             plain(response, 404, "Not found\n");
             return httplib::Server::HandlerResponse::Handled;

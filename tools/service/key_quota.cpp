@@ -11,11 +11,17 @@ bool KeyQuota::take(std::string_view key, std::int64_t day) {
         m_used.clear(); // yesterday's counts are of no more use
         m_day = day;
     }
-    std::int64_t& used = m_used[std::string{key}];
-    if (used >= m_perDay) {
+    auto found = m_used.find(std::string{key});
+    if (found == m_used.end()) {
+        if (m_used.size() >= kMaxKeysPerDay) {
+            return false;
+        }
+        found = m_used.emplace(std::string{key}, 0).first;
+    }
+    if (found->second >= m_perDay) {
         return false;
     }
-    ++used;
+    ++found->second;
     return true;
 }
 

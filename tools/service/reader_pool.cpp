@@ -11,10 +11,11 @@ ReaderPool::ReaderPool(const std::string& uri, std::size_t size) {
         execute(reader.db.get(), "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-256;");
         reader.matches =
             prepare(reader.db.get(), "SELECT rowid FROM docs WHERE docs MATCH ?1 ORDER BY rank");
-        reader.marked =
-            prepare(reader.db.get(), "SELECT highlight(docs, 0, x'01', x'02'),"
-                                     " snippet(docs, 2, x'01', x'02', x'012e2e2e02', 24)"
-                                     " FROM docs WHERE docs MATCH ?1 AND rowid = ?2");
+        reader.marked = prepare(
+            reader.db.get(),
+            "SELECT rowid, highlight(docs, 0, x'01', x'02'),"
+            " snippet(docs, 2, x'01', x'02', x'012e2e2e02', 24)"
+            " FROM docs WHERE docs MATCH ?1 AND rowid IN (SELECT value FROM json_each(?2))");
         m_readers.push_back(std::move(reader));
     }
     for (IndexReader& reader : m_readers) {

@@ -14,7 +14,8 @@ namespace tarvex::search {
 struct IndexReader {
     Database db;
     Statement matches; // rowids of the documents matching ?1, best first
-    Statement marked;  // title and snippet of document ?2 with the terms of ?1 marked
+    // Rowid, title and snippet of the documents in the JSON array ?2, the terms of ?1 marked.
+    Statement marked;
 };
 
 // A fixed set of readers shared by the request threads; a thread borrows one per request.

@@ -66,7 +66,9 @@ public:
         raw(name);
         raw(" xsi:type=\"SOAP-ENC:Array\" SOAP-ENC:arrayType=\"ns1:");
         raw(itemType);
-        raw("[" + std::to_string(count) + "]\">\n");
+        raw("[");
+        raw(std::to_string(count));
+        raw("]\">\n");
     }
     [[nodiscard]] std::string take() { return std::move(m_text); }
 

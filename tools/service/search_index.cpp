@@ -97,20 +97,33 @@ std::vector<std::int64_t> SearchIndex::rankedMatches(IndexReader& reader,
     return ids;
 }
 
-void SearchIndex::markTerms(IndexReader& reader, const std::string& match, std::int64_t id,
-                            SearchHit& hit) const {
+void SearchIndex::markTerms(IndexReader& reader, const std::string& match,
+                            std::vector<SearchHit>& hits) const {
+    if (hits.empty()) {
+        return;
+    }
+    std::string ids = "[";
+    for (const SearchHit& hit : hits) {
+        ids += std::to_string(hit.document - m_documents.data() + 1);
+        ids += ',';
+    }
+    ids.back() = ']';
     sqlite3_stmt* statement = reader.marked.get();
     sqlite3_reset(statement);
     bindText(reader.db.get(), statement, 1, match);
-    check(reader.db.get(), sqlite3_bind_int64(statement, 2, id), "bind a rowid");
-    const int status = sqlite3_step(statement);
-    check(reader.db.get(), status, "mark the query terms");
-    if (status == SQLITE_ROW) {
-        hit.titleHtml = markedHtml(columnText(statement, 0));
-        hit.snippetHtml = markedHtml(columnText(statement, 1));
-    } else {
-        hit.titleHtml = markedHtml(hit.document->title);
+    bindText(reader.db.get(), statement, 2, ids);
+    int status = SQLITE_ROW;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
+        const Document* document =
+            &m_documents[static_cast<std::size_t>(sqlite3_column_int64(statement, 0) - 1)];
+        for (SearchHit& hit : hits) {
+            if (hit.document == document) {
+                hit.titleHtml = markedHtml(columnText(statement, 1));
+                hit.snippetHtml = markedHtml(columnText(statement, 2));
+            }
+        }
     }
+    check(reader.db.get(), status, "mark the query terms");
 }
 
 SearchPage SearchIndex::search(const SearchRequest& request) const {
@@ -176,9 +189,10 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
         if (std::find(foldedAt.begin(), foldedAt.end(), position) != foldedAt.end()) {
             hit.hostName = m_hosts[index];
         }
-        markTerms(*reader, query.match, kept[position], hit);
+        hit.titleHtml = markedHtml(hit.document->title); // until the terms are marked
         page.hits.push_back(std::move(hit));
     }
+    markTerms(*reader, query.match, page.hits);
     return page;
 }
 

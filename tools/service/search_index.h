@@ -50,8 +50,9 @@ public:
 private:
     [[nodiscard]] std::vector<std::int64_t> rankedMatches(IndexReader& reader,
                                                           const std::string& match) const;
-    void markTerms(IndexReader& reader, const std::string& match, std::int64_t id,
-                   SearchHit& hit) const;
+    // Fills the title and snippet of every hit in one query.
+    void markTerms(IndexReader& reader, const std::string& match,
+                   std::vector<SearchHit>& hits) const;
 
     std::vector<Document> m_documents; // rowid n is m_documents[n - 1]
     std::vector<std::string> m_hosts;
