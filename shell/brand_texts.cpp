@@ -1,5 +1,6 @@
 #include "brand_texts.h"
 
+#include "ascii_case.h"
 #include "blowfish_cipher.h"
 
 #include <algorithm>
@@ -13,13 +14,6 @@ std::string decode(std::span<const std::uint8_t> text, std::size_t length) {
 
 std::string decode(std::span<const std::uint8_t> text) {
     return decode(text, text.size());
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return text;
 }
 
 } // namespace
@@ -41,7 +35,8 @@ std::string CoBrandName(const BrandBlock& block) {
 
 bool IsCoBranded(const BrandBlock& block) {
     return block.coBrandFlag != 0 && block.coBrandLinkMarker == 'B' &&
-           lowerCase(CoBrandName(block)).find(decode(block.defaultSourceWord)) == std::string::npos;
+           asciiLowered(CoBrandName(block)).find(decode(block.defaultSourceWord)) ==
+               std::string::npos;
 }
 
 std::string LinkBase(const BrandBlock& block) {

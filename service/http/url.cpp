@@ -1,5 +1,7 @@
 #include "url.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -9,14 +11,6 @@ namespace {
 bool isSchemeChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
            c == '-' || c == '.';
-}
-
-std::string lowerCase(std::string_view text) {
-    std::string out{text};
-    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return out;
 }
 
 // Authority and the rest, after "scheme://".
@@ -86,7 +80,7 @@ std::optional<Url> parseUrl(std::string_view text) {
         }
     }
     Url url;
-    url.scheme = lowerCase(scheme);
+    url.scheme = asciiLowered(scheme);
     if (!parseAfterScheme(text.substr(separator + 3), url)) {
         return std::nullopt;
     }

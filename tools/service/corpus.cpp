@@ -1,5 +1,6 @@
 #include "corpus.h"
 
+#include "ascii_case.h"
 #include "stanza_reader.h"
 
 #include <algorithm>
@@ -7,13 +8,8 @@
 namespace tarvex::search {
 namespace {
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool isYes(std::string_view text) {
-    std::string folded{text};
-    std::transform(folded.begin(), folded.end(), folded.begin(), lower);
+    const std::string folded = asciiLowered(text);
     return folded == "yes" || folded == "true" || folded == "1";
 }
 
@@ -81,8 +77,7 @@ std::string hostOf(std::string_view url) {
     if (scheme == std::string_view::npos) {
         return {};
     }
-    std::string schemeName{url.substr(0, scheme)};
-    std::transform(schemeName.begin(), schemeName.end(), schemeName.begin(), lower);
+    const std::string schemeName = asciiLowered(url.substr(0, scheme));
     if (schemeName != "http" && schemeName != "https" && schemeName != "ftp") {
         return {};
     }
@@ -96,9 +91,7 @@ std::string hostOf(std::string_view url) {
     } else {
         rest = rest.substr(0, rest.find(':'));
     }
-    std::string host{rest};
-    std::transform(host.begin(), host.end(), host.begin(), lower);
-    return host;
+    return asciiLowered(rest);
 }
 
 } // namespace tarvex::search

@@ -1,5 +1,7 @@
 #include "query_text.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -65,14 +67,6 @@ std::vector<Token> tokens(std::string_view query) {
     return result;
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string folded{text};
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return folded;
-}
-
 } // namespace
 
 IndexQuery translateQuery(std::string_view query) {
@@ -91,8 +85,8 @@ IndexQuery translateQuery(std::string_view query) {
             exclude = text.front() == '-';
             text.remove_prefix(1);
         }
-        if (!token.quoted && lowerAscii(text.substr(0, 5)) == "site:") {
-            result.site = lowerAscii(text.substr(5));
+        if (!token.quoted && asciiLowered(text.substr(0, 5)) == "site:") {
+            result.site = asciiLowered(text.substr(5));
             continue;
         }
         std::string phrase = phraseOf(text);

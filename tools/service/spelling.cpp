@@ -1,5 +1,7 @@
 #include "spelling.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 
 namespace tarvex::search {
@@ -8,14 +10,6 @@ namespace {
 // Words the service can suggest for are capped, so a long phrase costs bounded work.
 constexpr std::size_t kMaxWordLength = 64;
 constexpr std::size_t kMaxWords = 32;
-
-std::string folded(std::string_view word) {
-    std::string text{word};
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return text;
-}
 
 } // namespace
 
@@ -87,7 +81,7 @@ std::string SpellingDictionary::suggest(std::string_view phrase) const {
             break;
         }
         const auto end = std::min(phrase.find_first_of(" \t\r\n", start), phrase.size());
-        std::string word = folded(phrase.substr(start, end - start));
+        std::string word = asciiLowered(phrase.substr(start, end - start));
         i = end;
         if (++words <= kMaxWords && word.size() <= kMaxWordLength && !m_known.contains(word)) {
             if (const IndexTerm* term = nearest(word); term != nullptr) {

@@ -1,18 +1,11 @@
 #include "stanza_reader.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 
 namespace tarvex::search {
 namespace {
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -27,7 +20,7 @@ std::string_view trimmed(std::string_view text) {
 
 std::string_view Stanza::value(std::string_view name) const {
     for (const auto& [fieldName, fieldValue] : fields) {
-        if (sameName(fieldName, name)) {
+        if (sameIgnoringAsciiCase(fieldName, name)) {
             return fieldValue;
         }
     }
@@ -35,8 +28,9 @@ std::string_view Stanza::value(std::string_view name) const {
 }
 
 bool Stanza::has(std::string_view name) const {
-    return std::any_of(fields.begin(), fields.end(),
-                       [name](const auto& field) { return sameName(field.first, name); });
+    return std::any_of(fields.begin(), fields.end(), [name](const auto& field) {
+        return sameIgnoringAsciiCase(field.first, name);
+    });
 }
 
 std::vector<Stanza> readStanzas(std::string_view text, std::size_t* badLines) {
