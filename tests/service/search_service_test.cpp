@@ -114,7 +114,7 @@ TEST_F(SearchServiceTest, IndexesFollowTheClientsPaging) {
     EXPECT_EQ(second.endIndex, 20);
     EXPECT_EQ(second.resultElementsCount, 10);
     proxy::releaseGoogleSearchResult(second);
-    // Markup in the corpus arrives as text; the client sees the escaped HTML.
+    // No hits: an empty page whose end comes before its start.
     proxy::GoogleSearchResult none = parsed(service.answer(searchRequest(u"k", u"zyxwvut", 0, 10)));
     EXPECT_EQ(none.resultElementsCount, 0);
     EXPECT_EQ(none.estimatedTotalResultsCount, 0);
