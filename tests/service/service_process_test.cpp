@@ -49,14 +49,14 @@ struct SearchOutcome {
 };
 
 SearchOutcome searchPage(const std::string& endpoint, std::u16string_view key,
-                         std::u16string_view q, std::int32_t start) {
+                         std::u16string_view q, std::int32_t start, std::int32_t count = 10) {
     proxy::CGoogleSearch proxy{endpoint};
     const UniqueSysString keyText{sysAllocString(key)};
     const UniqueSysString queryText{sysAllocString(q)};
     proxy::GoogleSearchResult result{};
     SearchOutcome outcome;
-    outcome.status = proxy.doGoogleSearch(keyText.get(), queryText.get(), start, 10, true, nullptr,
-                                          false, nullptr, nullptr, nullptr, result);
+    outcome.status = proxy.doGoogleSearch(keyText.get(), queryText.get(), start, count, true,
+                                          nullptr, false, nullptr, nullptr, nullptr, result);
     if (failed(outcome.status)) {
         outcome.fault = utf16ToCodePage(sysStringView(proxy.fault().faultString.get()));
         return outcome;
@@ -112,11 +112,14 @@ TEST_F(ServiceProcessTest, ThirtyResultsInThreeConsistentPages) {
     EXPECT_NE(s_service->errorOutput().find("\"POST /search/beta2\" 200"), std::string::npos);
 }
 
-TEST_F(ServiceProcessTest, NoHitsIsAnEmptyAnswer) {
+TEST_F(ServiceProcessTest, NoHitsIsAnEmptyAnswerAndElevenResultsAFault) {
     const SearchOutcome page = searchPage(s_service->endpoint(), u"k", u"zyxwvut", 0);
     EXPECT_EQ(page.status, kOk);
     EXPECT_TRUE(page.urls.empty());
     EXPECT_EQ(page.total, 0);
+    const SearchOutcome eleven = searchPage(s_service->endpoint(), u"k", u"lisp", 0, 11);
+    EXPECT_TRUE(failed(eleven.status));
+    EXPECT_EQ(eleven.fault, "Exception from service object: maxResults must be between 1 and 10.");
 }
 
 TEST_F(ServiceProcessTest, HttpAnswersForWhatIsNotACall) {
