@@ -3,29 +3,27 @@
 # HTTP client), each sending doGoogleSearch requests for a mix of queries. Fails when any
 # request fails or is answered with anything but 200.
 #   bench/service_load.sh [CONNECTIONS] [SECONDS] [CORPUS]   (defaults: 64, 10, built-in corpus)
+# With TARVEX_BUILD_DIR set it uses the programs built there instead of building the release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/local_service.sh
 
 connections=${1:-64}
 seconds=${2:-10}
 corpus=${3:-tools/service/corpus/computing-history.corpus}
 
-scripts/bootstrap
-cmake --preset release >/dev/null
-cmake --build --preset release --target tarvex tarvex-service >/dev/null
+build=${TARVEX_BUILD_DIR:-}
+if [ -z "$build" ]; then
+    scripts/bootstrap
+    cmake --preset release >/dev/null
+    cmake --build --preset release --target tarvex tarvex-service >/dev/null
+    build=build/release
+fi
 
-build=build/release
 work=$(mktemp -d)
-"$build/tools/service/tarvex-service" --corpus "$corpus" --threads "$connections" \
-    >"$work/endpoint" 2>"$work/service.log" &
-service=$!
-trap 'kill -TERM $service 2>/dev/null; wait $service 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 300); do
-    [ -s "$work/endpoint" ] && break
-    sleep 0.1
-done
-endpoint=$(head -n 1 "$work/endpoint")
-[ -n "$endpoint" ] || { echo "service_load: the service did not start" >&2; cat "$work/service.log" >&2; exit 1; }
+start_local_service "$build/tools/service/tarvex-service" "$work/service.log" \
+    --corpus "$corpus" --threads "$connections"
+trap 'stop_local_service; rm -rf "$work"' EXIT
 
 bodies=""
 i=0
@@ -38,9 +36,9 @@ for query in computing "lisp machines" teletype "shrdlu maclisp" "history -lisp"
     done
 done
 
-echo "service_load: $connections connections for ${seconds}s against $endpoint ($(sed -n 1p "$work/service.log"))"
+echo "service_load: $connections connections for ${seconds}s against $SERVICE_ENDPOINT ($(sed -n 1p "$work/service.log"))"
 report=$(TARVEX_LOAD_BODIES="$bodies" wrk -t2 -c"$connections" -d"${seconds}s" --timeout 5s \
-    -s bench/service_load.lua "$endpoint")
+    -s bench/service_load.lua "$SERVICE_ENDPOINT")
 echo "$report" | sed -n '/^requests /,$p'
 if ! echo "$report" | grep -q "errors          connect 0, read 0, write 0, status 0, timeout 0"; then
     echo "service_load: some requests failed" >&2

@@ -1,6 +1,7 @@
 #include "http_front.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <chrono>
 
@@ -21,6 +22,18 @@ HttpFront::HttpFront(SearchService& service, std::FILE* log, std::size_t threads
     : m_service(service), m_log(log), m_server(std::make_unique<httplib::Server>()) {
     m_server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     m_server->set_payload_max_length(kMaxBodyBytes);
+    // A connection is closed after this many requests. The listen backlog is short, so a burst
+    // of clients reconnecting at once would wait for their connection to be retried.
+    m_server->set_keep_alive_max_count(kRequestsPerConnection);
+    // Headers and body go out in separate writes; without this the body waits for the
+    // client's delayed acknowledgement of the headers (about 40 ms).
+    m_server->set_tcp_nodelay(true);
+    // The listening socket keeps the usual options; it is noted so that its backlog can be
+    // raised once it listens.
+    m_server->set_socket_options([this](int socket) {
+        httplib::default_socket_options(socket);
+        m_listenSocket = socket;
+    });
     routes();
 }
 
@@ -96,10 +109,14 @@ void HttpFront::routes() {
 }
 
 int HttpFront::bind(const std::string& host, int port) {
-    if (port == 0) {
-        return m_server->bind_to_any_port(host);
+    const int bound = port == 0 ? m_server->bind_to_any_port(host)
+                                : (m_server->bind_to_port(host, port) ? port : -1);
+    // The library listens with a backlog of 5: a burst of clients connecting at once would
+    // lose connections and wait a second or more for them to be retried.
+    if (bound >= 0 && m_listenSocket >= 0) {
+        ::listen(m_listenSocket, SOMAXCONN);
     }
-    return m_server->bind_to_port(host, port) ? port : -1;
+    return bound;
 }
 
 bool HttpFront::run() {

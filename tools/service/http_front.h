@@ -19,6 +19,7 @@ class HttpFront {
 public:
     static constexpr std::size_t kMaxBodyBytes = std::size_t{1} << 20;
     static constexpr const char* kPath = "/search/beta2";
+    static constexpr std::size_t kRequestsPerConnection = 1000;
 
     HttpFront(SearchService& service, std::FILE* log, std::size_t threads);
     ~HttpFront();
@@ -37,6 +38,7 @@ private:
     SearchService& m_service;
     std::FILE* m_log;
     std::unique_ptr<httplib::Server> m_server;
+    int m_listenSocket = -1;
 };
 
 } // namespace tarvex::search

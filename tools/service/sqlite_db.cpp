@@ -12,6 +12,13 @@ void check(sqlite3* db, int status, std::string_view what) {
 }
 
 Database openDatabase(const std::string& uri, int flags) {
+    // Memory statistics take a global lock on every allocation, which the request threads
+    // would contend for; nothing here reads them. Only possible before SQLite starts.
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
     sqlite3* raw = nullptr;
     const int status = sqlite3_open_v2(uri.c_str(), &raw, flags, nullptr);
     Database db{raw};
