@@ -3,8 +3,6 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
-#include <chrono>
-
 namespace tarvex::search {
 namespace {
 
@@ -16,14 +14,20 @@ void plain(httplib::Response& response, int status, const char* text) {
     response.set_content(text, "text/plain; charset=utf-8");
 }
 
+// The rest of the body is not read, so the connection cannot carry another request.
+void refuseTooLarge(httplib::Response& response) {
+    response.set_header("Connection", "close");
+    plain(response, 413, "The request body is larger than 1 MiB\n");
+}
+
 } // namespace
 
 HttpFront::HttpFront(SearchService& service, std::FILE* log, std::size_t threads)
     : m_service(service), m_log(log), m_server(std::make_unique<httplib::Server>()) {
     m_server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     m_server->set_payload_max_length(kMaxBodyBytes);
-    // A connection is closed after this many requests. The listen backlog is short, so a burst
-    // of clients reconnecting at once would wait for their connection to be retried.
+    // A connection is closed after this many requests; fewer would make busy clients reconnect
+    // over and over.
     m_server->set_keep_alive_max_count(kRequestsPerConnection);
     // Headers and body go out in separate writes; without this the body waits for the
     // client's delayed acknowledgement of the headers (about 40 ms).
@@ -62,8 +66,7 @@ void HttpFront::routes() {
         // A body announced too large is refused at once, and the connection closed, so that
         // none of it is read.
         if (!chunked && request.get_header_value<std::uint64_t>("Content-Length") > kMaxBodyBytes) {
-            response.set_header("Connection", "close");
-            plain(response, 413, "The request body is larger than 1 MiB\n");
+            refuseTooLarge(response);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
@@ -83,8 +86,7 @@ void HttpFront::routes() {
             return true;
         });
         if (tooLarge) {
-            response.set_header("Connection", "close");
-            plain(response, 413, "The request body is larger than 1 MiB\n");
+            refuseTooLarge(response);
             return;
         }
         ServiceReply reply = m_service.answer(body);
