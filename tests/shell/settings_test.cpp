@@ -13,18 +13,25 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 namespace tarvex::shell {
 namespace {
 
 using StoreMaker = std::function<std::unique_ptr<SettingsStore>()>;
 
+// One file per process: ctest runs the cases of this suite side by side.
+std::string settingsFile() {
+    return ::testing::TempDir() + "tarvex_settings_test_" + std::to_string(getpid()) + ".ini";
+}
+
 std::vector<std::pair<std::string, StoreMaker>> stores() {
     std::vector<std::pair<std::string, StoreMaker>> makers{
         {"Memory", [] { return std::make_unique<MemorySettingsStore>(); }}};
 #ifdef TARVEX_HAVE_QT_SETTINGS
     makers.emplace_back("QSettings", [] {
-        const std::string path = ::testing::TempDir() + "tarvex_settings_test.ini";
+        const std::string path = settingsFile();
         std::remove(path.c_str());
         return std::unique_ptr<SettingsStore>(QtSettingsStore::inFile(path));
     });
@@ -35,6 +42,10 @@ std::vector<std::pair<std::string, StoreMaker>> stores() {
 class SettingsTest : public ::testing::TestWithParam<std::size_t> {
 protected:
     void SetUp() override { m_store = stores()[GetParam()].second(); }
+    void TearDown() override {
+        m_store.reset();
+        std::remove(settingsFile().c_str());
+    }
     std::unique_ptr<SettingsStore> m_store;
 };
 
