@@ -34,10 +34,10 @@ const std::string kNoLicenceKeyMessage =
 
 SearchController::SearchController(SearchView& view, shell::SettingsStore& settings,
                                    cache::CGoogleResultCacheArray& cache, const cache::Clock& clock,
-                                   ProxyFactory proxies, CommandPoster& poster,
+                                   ProxyFactory proxies, std::shared_ptr<CommandPoster> poster,
                                    ThreadStarter threads)
     : m_view(view), m_settings(settings), m_cache(cache), m_clock(clock),
-      m_proxies(std::move(proxies)), m_poster(poster), m_threads(std::move(threads)) {}
+      m_proxies(std::move(proxies)), m_poster(std::move(poster)), m_threads(std::move(threads)) {}
 
 bool SearchController::startDetachedThread(std::function<void()> work) {
     try {
@@ -71,15 +71,16 @@ void SearchController::SearchWorker(SearchJob* job, const ProxyFactory& proxies,
 }
 
 bool SearchController::startWorker(SearchFields& fields) {
-    m_job.queryWord = fields.queryWord;
-    m_job.licenceKey = fields.licenceKey;
-    m_job.response = proxy::GoogleSearchResult{};
-    m_job.response.searchTime = 0;
-    m_job.response.resultElementsCount = -1;
-    SearchJob* job = &m_job;
-    const ProxyFactory proxies = m_proxies;
-    CommandPoster& poster = m_poster;
-    if (!m_threads([job, proxies, &poster] { SearchWorker(job, proxies, poster); })) {
+    m_job->queryWord = fields.queryWord;
+    m_job->licenceKey = fields.licenceKey;
+    m_job->response = proxy::GoogleSearchResult{};
+    m_job->response.searchTime = 0;
+    m_job->response.resultElementsCount = -1;
+    // The thread keeps the job and the poster alive: a window closed during the request frees
+    // neither under it.
+    if (!m_threads([job = m_job, proxies = m_proxies, poster = m_poster] {
+            SearchWorker(job.get(), proxies, *poster);
+        })) {
         // No thread: say so and go back to idle instead of waiting for a command that never comes.
         fields.statusText = std::string{kError};
         m_view.showFields(fields);
@@ -96,7 +97,7 @@ void SearchController::OnSearch() {
         m_view.messageBox(kNoLicenceKeyMessage);
         return;
     }
-    if (m_job.busy) {
+    if (m_job->busy) {
         return;
     }
     m_settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, fields.licenceKey);
@@ -107,11 +108,11 @@ void SearchController::OnSearch() {
         return;
     }
     const std::int32_t maximum = setting(m_settings, shell::kMaximumResults);
-    m_job.filter = setting(m_settings, shell::kSearchFilter) != 0;
-    m_job.safeSearch = setting(m_settings, shell::kSafeSearch) != 0;
-    m_job.start = 0;
-    m_job.maxResults = std::min(maximum, 10);
-    m_job.busy = true;
+    m_job->filter = setting(m_settings, shell::kSearchFilter) != 0;
+    m_job->safeSearch = setting(m_settings, shell::kSafeSearch) != 0;
+    m_job->start = 0;
+    m_job->maxResults = std::min(maximum, 10);
+    m_job->busy = true;
     m_view.enableSearch(false);
     if (!startWorker(fields)) {
         return;
@@ -121,7 +122,7 @@ void SearchController::OnSearch() {
 }
 
 void SearchController::OnSearchCompleted() {
-    proxy::GoogleSearchResult& response = m_job.response;
+    proxy::GoogleSearchResult& response = m_job->response;
     const std::int32_t count = response.resultElementsCount;
     std::int32_t searchCount = setting(m_settings, shell::kSearchCount);
     SearchFields fields = m_view.readFields();
@@ -162,12 +163,12 @@ void SearchController::OnSearchCompleted() {
     const std::int32_t wanted = setting(m_settings, shell::kMaximumResults);
     std::string_view status;
     if (startIndex == 1 && endIndex == 10 && wanted > 10) {
-        m_job.start = 10;
-        m_job.maxResults = wanted >= 20 ? 10 : wanted - 10;
+        m_job->start = 10;
+        m_job->maxResults = wanted >= 20 ? 10 : wanted - 10;
         status = kSecondPage;
     } else if (startIndex == 11 && endIndex == 20 && wanted > 20) {
-        m_job.start = 20;
-        m_job.maxResults = wanted >= 30 ? 10 : wanted - 20;
+        m_job->start = 20;
+        m_job->maxResults = wanted >= 30 ? 10 : wanted - 20;
         status = kThirdPage;
     }
     if (!status.empty()) {
@@ -187,7 +188,7 @@ void SearchController::OnSearchCompleted() {
 }
 
 void SearchController::finish() {
-    m_job.busy = false;
+    m_job->busy = false;
     m_view.enableSearch(true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "google_result_cache.h"
 #include "google_search.h"
+#include "google_search_handler.h"
 #include "search_view.h"
 #include "settings_store.h"
 
@@ -14,6 +15,12 @@ namespace tarvex::app {
 
 // The one record the window and the search worker share.
 struct SearchJob {
+    SearchJob() = default;
+    SearchJob(const SearchJob&) = delete;
+    SearchJob& operator=(const SearchJob&) = delete;
+    // A response nobody handled (the window closed first) is released with the record.
+    ~SearchJob() { proxy::releaseGoogleSearchResult(response); }
+
     std::string queryWord;
     std::string licenceKey;
     proxy::GoogleSearchResult response{};
@@ -38,16 +45,18 @@ class SearchController {
 public:
     SearchController(SearchView& view, shell::SettingsStore& settings,
                      cache::CGoogleResultCacheArray& cache, const cache::Clock& clock,
-                     ProxyFactory proxies, CommandPoster& poster,
+                     ProxyFactory proxies, std::shared_ptr<CommandPoster> poster,
                      ThreadStarter threads = startDetachedThread);
 
     void OnSearch();
     void OnSearchCompleted();
 
-    [[nodiscard]] bool busy() const { return m_job.busy; }
+    [[nodiscard]] bool busy() const { return m_job->busy; }
 
     // The worker's body: one doGoogleSearch call into job.response, then the command posted.
     static void SearchWorker(SearchJob* job, const ProxyFactory& proxies, CommandPoster& poster);
+    // The thread runs on after the controller (and the window) may be gone: the job and the
+    // poster it uses are shared with it, never borrowed.
     static bool startDetachedThread(std::function<void()> work);
 
 private:
@@ -60,9 +69,9 @@ private:
     cache::CGoogleResultCacheArray& m_cache;
     const cache::Clock& m_clock;
     ProxyFactory m_proxies;
-    CommandPoster& m_poster;
+    std::shared_ptr<CommandPoster> m_poster;
     ThreadStarter m_threads;
-    SearchJob m_job;
+    std::shared_ptr<SearchJob> m_job = std::make_shared<SearchJob>();
 };
 
 // The message for a Search without a licence key.

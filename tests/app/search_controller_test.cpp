@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ protected:
         m_controller->OnSearch();
         int command = 0;
         while (m_controller->busy()) {
-            ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
+            ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
             ASSERT_EQ(command, kSearchCompletedCommand);
             m_controller->OnSearchCompleted();
         }
@@ -68,7 +69,7 @@ protected:
     shell::MemorySettingsStore m_settings;
     FixedClock m_clock;
     cache::CGoogleResultCacheArray m_cache{m_clock};
-    CommandQueue m_poster;
+    std::shared_ptr<CommandQueue> m_poster = std::make_shared<CommandQueue>();
     std::unique_ptr<ScriptedServer> m_server;
     std::unique_ptr<SearchController> m_controller;
 };
@@ -224,7 +225,7 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
     controller.OnSearch();
     int command = 0;
     while (controller.busy()) {
-        ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
+        ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
         controller.OnSearchCompleted();
     }
     EXPECT_EQ(m_view.fields.statusText, "Error!") << "the second request failed";
@@ -258,7 +259,7 @@ TEST_F(SearchControllerTest, TheProxyIsGoneWhenTheEndIsPosted) {
     m_view.fields.licenceKey = "k";
     controller.OnSearch();
     int command = 0;
-    ASSERT_TRUE(m_poster.next(command, std::chrono::seconds{20}));
+    ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
     EXPECT_TRUE(*destroyed);
     controller.OnSearchCompleted();
 }
@@ -287,6 +288,28 @@ TEST_F(SearchControllerTest, AWorkerThatCannotStartIsReported) {
     EXPECT_TRUE(m_view.searchEnabled);
     EXPECT_EQ(m_view.messages.size(), 1U);
     EXPECT_EQ(m_view.fields.statusText, "Error!");
+}
+
+// Regression: the worker wrote its answer into the controller's own record, so a window closed
+// during a request left the thread writing into freed memory.
+TEST_F(SearchControllerTest, AWindowClosedDuringARequestFreesNothingUnderTheWorker) {
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    auto controller = std::make_unique<SearchController>(
+        m_view, m_settings, m_cache, m_clock,
+        [released] {
+            released.wait();
+            return std::make_unique<proxy::CGoogleSearch>("http://127.0.0.1:1/search/beta2");
+        },
+        m_poster);
+    m_view.fields.queryWord = "closed";
+    m_view.fields.licenceKey = "k";
+    controller->OnSearch();
+    controller.reset();
+    release->set_value();
+    int command = 0;
+    ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
+    EXPECT_EQ(command, kSearchCompletedCommand);
 }
 
 } // namespace
