@@ -37,6 +37,12 @@ std::string post(int port, const std::string& headers, const std::string& body) 
                                  headers + "\r\n" + body);
 }
 
+std::string get(int port, const std::string& target, const std::string& method = "GET") {
+    return test::rawExchange("127.0.0.1", port,
+                             method + " " + target +
+                                 " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+}
+
 std::string withLength(const std::string& body) {
     return "Content-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
 }
@@ -146,6 +152,46 @@ TEST_F(ServiceProcessTest, HttpAnswersForWhatIsNotACall) {
     EXPECT_EQ(searchPage(s_service->endpoint(), u"k", u"lisp", 0).status, kOk);
 }
 
+TEST_F(ServiceProcessTest, TheSearchPageShowsResultsFromTheIndex) {
+    const int port = portOf(s_service->endpoint());
+    const std::string tail = "&meta=lr%3D%26hl%3Den&btnG=Google+Search";
+    const std::string page = get(port, "/search?q=shrdlu%20maclisp" + tail);
+    EXPECT_EQ(statusLine(page), "HTTP/1.1 200 OK");
+    EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"http://shrdlu.example.org/\"><b>SHRDLU</b>, a program that "
+                        "understood a world of blocks</a>"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("for <b>shrdlu maclisp</b>"), std::string::npos);
+    // The same page whichever way the blank came.
+    const auto body = [](const std::string& answer) {
+        return answer.substr(answer.find("\r\n\r\n"));
+    };
+    EXPECT_EQ(body(get(port, "/search?q=shrdlu+maclisp" + tail)), body(page));
+
+    const std::string head = get(port, "/search?q=shrdlu", "HEAD");
+    EXPECT_EQ(statusLine(head), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(head.ends_with("\r\n\r\n")) << head;
+    const std::string refused = test::rawExchange(
+        "127.0.0.1", port,
+        "POST /search HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\n\r\nq=x");
+    EXPECT_EQ(statusLine(refused), "HTTP/1.1 405 Method Not Allowed");
+    EXPECT_NE(refused.find("Allow: GET"), std::string::npos);
+    EXPECT_NE(refused.find("Connection: close"), std::string::npos);
+    EXPECT_EQ(statusLine(get(port, "/search?q=" + std::string(2049, 'a'))),
+              "HTTP/1.1 414 URI Too Long");
+    EXPECT_NE(s_service->errorOutput().find("\"GET /search\" 200"), std::string::npos);
+}
+
+TEST_F(ServiceProcessTest, TheKeyPageSaysAnyKeyWillDo) {
+    const std::string page = get(portOf(s_service->endpoint()), "/apis");
+    EXPECT_EQ(statusLine(page), "HTTP/1.1 200 OK");
+    EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(page.find("accepts any key that is not empty"), std::string::npos) << page;
+    EXPECT_NE(page.find("no daily limit"), std::string::npos);
+}
+
 TEST_F(ServiceProcessTest, SpellingSuggestionAndCachedPage) {
     proxy::CGoogleSearch proxy{s_service->endpoint()};
     const UniqueSysString key{sysAllocString(u"k")};
@@ -197,6 +243,21 @@ TEST(ServiceProcessOptionsTest, KeysAndQuotaComeFromTheCommandLine) {
     EXPECT_EQ(service.stop(), 0);
     EXPECT_NE(service.errorOutput().find("tarvex-service: stopped"), std::string::npos);
     std::remove(keys.c_str());
+}
+
+TEST(ServiceProcessOptionsTest, TheKeyPageFollowsKeysAndQuota) {
+    const std::string keys = testing::TempDir() + "tarvex_service_page_keys.txt";
+    std::ofstream{keys} << "secretkey\n";
+    test::ServiceProcess service{TARVEX_SERVICE_BINARY,
+                                 {"--corpus", kCorpus, "--keys", keys, "--quota", "7"}};
+    ASSERT_FALSE(service.endpoint().empty()) << service.errorOutput();
+    const std::string page = get(portOf(service.endpoint()), "/apis");
+    std::remove(keys.c_str());
+    EXPECT_EQ(statusLine(page), "HTTP/1.1 200 OK");
+    EXPECT_NE(page.find("only the keys listed in the keys file"), std::string::npos) << page;
+    EXPECT_NE(page.find("7 searches per UTC day"), std::string::npos);
+    EXPECT_EQ(page.find("secretkey"), std::string::npos);
+    EXPECT_EQ(page.find(keys), std::string::npos);
 }
 
 TEST(ServiceProcessOptionsTest, MistakesEndTheProgramWithAMessage) {

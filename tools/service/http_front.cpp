@@ -1,5 +1,7 @@
 #include "http_front.h"
 
+#include "query_string.h"
+
 #include <httplib.h>
 #include <sys/socket.h>
 
@@ -20,10 +22,23 @@ void refuseTooLarge(httplib::Response& response) {
     plain(response, 413, "The request body is larger than 1 MiB\n");
 }
 
+void sendPage(httplib::Response& response, WebPage page) {
+    response.status = page.status;
+    response.set_header("Content-Security-Policy", WebPages::kSecurityPolicy);
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_content(std::move(page.html), "text/html; charset=utf-8");
+}
+
+bool isPage(const std::string& path) {
+    return path == WebPages::kSearchPath || path == WebPages::kKeysPath;
+}
+
 } // namespace
 
-HttpFront::HttpFront(SearchService& service, std::FILE* log, std::size_t threads)
-    : m_service(service), m_log(log), m_server(std::make_unique<httplib::Server>()) {
+HttpFront::HttpFront(SearchService& service, const WebPages& pages, std::FILE* log,
+                     std::size_t threads)
+    : m_service(service), m_pages(pages), m_log(log),
+      m_server(std::make_unique<httplib::Server>()) {
     m_server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     m_server->set_payload_max_length(kMaxBodyBytes);
     // A connection is closed after this many requests; fewer would make busy clients reconnect
@@ -48,6 +63,19 @@ void HttpFront::routes() {
     m_server->set_pre_routing_handler([](const httplib::Request& request,
                                          httplib::Response& response) {
         t_operation.clear();
+        if (isPage(request.path)) {
+            // HEAD is answered by the GET handlers, without the body.
+            if (request.method == "GET" || request.method == "HEAD") {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            response.set_header("Allow", "GET, HEAD");
+            // A body left unread would be taken for the next request.
+            if (request.has_header("Content-Length") || request.has_header("Transfer-Encoding")) {
+                response.set_header("Connection", "close");
+            }
+            plain(response, 405, "Only GET is served here\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (request.path != kPath) {
             plain(response, 404, "Not found\n");
             return httplib::Server::HandlerResponse::Handled;
@@ -94,6 +122,14 @@ void HttpFront::routes() {
         response.status = reply.status;
         response.set_content(reply.body, "text/xml; charset=utf-8");
     });
+    m_server->Get(WebPages::kSearchPath,
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                      sendPage(response, m_pages.search(queryOf(request.target)));
+                  });
+    m_server->Get(WebPages::kKeysPath,
+                  [this](const httplib::Request& /*request*/, httplib::Response& response) {
+                      sendPage(response, m_pages.keys());
+                  });
     m_server->set_logger(
         [this](const httplib::Request& request, const httplib::Response& response) {
             if (m_log == nullptr) {

@@ -4,6 +4,7 @@
 #include "http_front.h"
 #include "search_index.h"
 #include "search_service.h"
+#include "web_pages.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,8 +39,9 @@ int serve(const CommandLine& line) {
     }
     const std::size_t documents = corpus->documents.size();
     const SearchIndex index{std::move(corpus->documents), line.threads};
+    const WebPages pages{index, KeyRules{options.keys.has_value(), options.quota}};
     SearchService service{index, std::move(options)};
-    HttpFront front{service, stderr, line.threads};
+    HttpFront front{service, pages, stderr, line.threads};
     const int port = front.bind(line.host, line.port);
     if (port < 0) {
         std::fprintf(stderr, "tarvex-service: cannot listen on %s:%d\n", line.host.c_str(),

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "search_index.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvex::search {
+
+struct WebPage {
+    int status = 200;
+    std::string html; // UTF-8
+};
+
+// What the page on licence keys says about them.
+struct KeyRules {
+    bool listed = false;    // only the keys of the --keys file are accepted
+    std::int64_t quota = 0; // searches per key per UTC day, 0 for no limit
+};
+
+// The service's two web pages, so that a browser opened on the service finds them offline: the
+// search page (GET /search?q=...), with the same index, ranking and marks as doGoogleSearch and
+// its defaults (filter on, safe search off), and the page on licence keys (GET /apis).
+// Safe to call from many threads at once.
+class WebPages {
+public:
+    static constexpr const char* kSearchPath = "/search";
+    static constexpr const char* kKeysPath = "/apis";
+    static constexpr std::int32_t kResultsPerPage = 10;
+    // The deepest offset a page may start at; a larger "start" is taken as this.
+    static constexpr std::int32_t kMaxStart = 990;
+    // Sent with every page: it loads nothing and runs nothing, and its form posts only here.
+    static constexpr const char* kSecurityPolicy =
+        "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; base-uri 'none'";
+
+    WebPages(const SearchIndex& index, KeyRules keys);
+
+    // The search page for the query string of a request ("q=...&start=..."): 200 with the
+    // results (or only the form when q is empty), 414 when q is too long, 500 when the index
+    // fails.
+    [[nodiscard]] WebPage search(std::string_view queryString) const;
+    [[nodiscard]] WebPage keys() const;
+
+private:
+    const SearchIndex& m_index;
+    KeyRules m_keys;
+};
+
+// Text for HTML content and quoted attribute values: & < > " ' become references.
+[[nodiscard]] std::string escapeHtml(std::string_view text);
+
+} // namespace tarvex::search
