@@ -20,6 +20,10 @@ struct OleDate {
 // The day count of a broken-down local time (seconds only; tm_isdst is not used).
 [[nodiscard]] double oleDaysFromLocalTime(const std::tm& local);
 
+// The broken-down local time of a day count, to the nearest second; false for a value outside
+// the dates an OLE date can hold (years 100 to 9999) or not a number.
+[[nodiscard]] bool localTimeFromOleDays(double oleDays, std::tm& local);
+
 // Negative dates carry a positive time of day (-1.25 is 1899-12-29 06:00): the continuous day
 // count that orders them.
 [[nodiscard]] double continuousDays(double oleDays);

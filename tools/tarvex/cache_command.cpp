@@ -1,5 +1,6 @@
 #include "arg_list.h"
 #include "cache_file.h"
+#include "cache_location.h"
 #include "command.h"
 #include "setting_names.h"
 #include "window_files.h"
@@ -38,7 +39,7 @@ int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostr
         path = openSettings(std::nullopt)
                    ->getString(shell::kCachePath.section, shell::kCachePath.entry, "");
         if (path.empty()) {
-            path = defaultCachePath();
+            path = app::defaultCachePath(kWindowApplicationKey);
         }
     }
     const cache::SystemClock clock;

@@ -1,8 +1,10 @@
 #include "arg_list.h"
 #include "cache_file.h"
+#include "cache_location.h"
 #include "command.h"
 #include "command_queue.h"
 #include "search_controller.h"
+#include "service_pages.h"
 #include "setting_names.h"
 #include "settings_store.h"
 #include "window_files.h"
@@ -14,8 +16,6 @@
 
 namespace tarvex::cli {
 namespace {
-
-constexpr std::string_view kBuiltInEndpoint = "http://api.google.com/search/beta2";
 
 class ConsoleView final : public app::SearchView {
 public:
@@ -92,37 +92,23 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
     }
     const std::string key = args.value("key").value_or(settings->getString(
         shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback));
-    std::string endpoint = args.value("endpoint").value_or("");
-    if (endpoint.empty()) {
-        const char* fromEnvironment = std::getenv("TARVEX_ENDPOINT");
-        endpoint = fromEnvironment != nullptr ? fromEnvironment : "";
-    }
-    if (endpoint.empty()) {
-        endpoint =
-            settings->getString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry, "");
-    }
-    if (endpoint.empty()) {
-        endpoint = std::string{kBuiltInEndpoint};
-    }
+    const std::string endpoint = app::chooseEndpoint(*settings, args.value("endpoint"));
 
     const cache::SystemClock clock;
     cache::CGoogleResultCacheArray results{clock};
     results.cacheLifeHours = settings->getInt(shell::kCacheLife.section, shell::kCacheLife.entry,
                                               shell::kCacheLife.fallback);
     const bool useCacheFile = !args.has("no-cache");
-    std::string cachePath = args.value("cache").value_or(settings->getString(
-        shell::kCachePath.section, shell::kCachePath.entry, shell::kCachePath.fallback));
     PrintedErrors cacheErrors{err};
-    if (useCacheFile && !cachePath.empty() &&
-        !cache::LoadFromFile(cachePath, results, cacheErrors) && !args.has("cache")) {
-        settings->putString(shell::kCachePath.section, shell::kCachePath.entry, "");
+    if (useCacheFile) {
+        app::loadCache(*settings, results, cacheErrors, args.value("cache"));
     }
 
     ConsoleView view{app::SearchFields{query, key, "",
                                        settings->getInt(shell::kSearchCount.section,
                                                         shell::kSearchCount.entry, 0)},
                      err};
-    app::CommandQueue commands;
+    auto commands = std::make_shared<app::CommandQueue>();
     app::SearchController controller{
         view,
         *settings,
@@ -133,18 +119,14 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
     controller.OnSearch();
     while (controller.busy()) {
         int command = 0;
-        if (commands.next(command, std::chrono::hours{1}) &&
+        if (commands->next(command, std::chrono::hours{1}) &&
             command == app::kSearchCompletedCommand) {
             controller.OnSearchCompleted();
         }
     }
 
     if (useCacheFile) {
-        if (cachePath.empty()) {
-            cachePath = defaultCachePath();
-            settings->putString(shell::kCachePath.section, shell::kCachePath.entry, cachePath);
-        }
-        (void)cache::SaveToFile(cachePath, results);
+        (void)app::saveCache(*settings, results, kWindowApplicationKey, args.value("cache"));
     }
     if (!view.shown) {
         if (view.fields().statusText == "Error!") {

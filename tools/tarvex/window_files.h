@@ -16,7 +16,4 @@ inline constexpr const char* kWindowApplicationKey = "dunsk";
 [[nodiscard]] std::unique_ptr<shell::SettingsStore>
 openSettings(const std::optional<std::string>& file);
 
-// The window's default cache file in the per-user data folder (XDG); the folder is created.
-[[nodiscard]] std::string defaultCachePath();
-
 } // namespace tarvex::cli

@@ -1,0 +1,132 @@
+#include "service_pages.h"
+
+#include "setting_names.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace tarvex::app {
+namespace {
+
+constexpr const char* kVariable = "TARVEX_ENDPOINT";
+
+// Sets or clears TARVEX_ENDPOINT for one test and puts back what the process had.
+class EndpointVariable {
+public:
+    explicit EndpointVariable(const char* value) {
+        if (const char* old = std::getenv(kVariable); old != nullptr) {
+            m_saved = old;
+        }
+        if (value != nullptr) {
+            ::setenv(kVariable, value, 1);
+        } else {
+            ::unsetenv(kVariable);
+        }
+    }
+    ~EndpointVariable() {
+        if (m_saved) {
+            ::setenv(kVariable, m_saved->c_str(), 1);
+        } else {
+            ::unsetenv(kVariable);
+        }
+    }
+    EndpointVariable(const EndpointVariable&) = delete;
+    EndpointVariable& operator=(const EndpointVariable&) = delete;
+
+private:
+    std::optional<std::string> m_saved;
+};
+
+void storeEndpoint(shell::SettingsStore& settings, std::string_view value) {
+    settings.putString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry, value);
+}
+
+// Which endpoint a run uses.
+
+TEST(ChooseEndpoint, OverrideComesFirst) {
+    const EndpointVariable variable{"http://env/"};
+    shell::MemorySettingsStore settings;
+    storeEndpoint(settings, "http://setting/");
+    EXPECT_EQ(chooseEndpoint(settings, "http://override/"), "http://override/");
+}
+
+TEST(ChooseEndpoint, EnvironmentBeforeTheSetting) {
+    const EndpointVariable variable{"http://env/"};
+    shell::MemorySettingsStore settings;
+    storeEndpoint(settings, "http://setting/");
+    EXPECT_EQ(chooseEndpoint(settings), "http://env/");
+    EXPECT_EQ(chooseEndpoint(settings, std::string{}), "http://env/");
+}
+
+TEST(ChooseEndpoint, SettingWhenTheEnvironmentIsEmptyOrUnset) {
+    shell::MemorySettingsStore settings;
+    storeEndpoint(settings, "http://setting/");
+    {
+        const EndpointVariable variable{""};
+        EXPECT_EQ(chooseEndpoint(settings), "http://setting/");
+    }
+    const EndpointVariable variable{nullptr};
+    EXPECT_EQ(chooseEndpoint(settings), "http://setting/");
+}
+
+TEST(ChooseEndpoint, BuiltInWhenNothingNamesOne) {
+    const EndpointVariable variable{nullptr};
+    shell::MemorySettingsStore settings;
+    EXPECT_EQ(chooseEndpoint(settings), kBuiltInEndpoint);
+    storeEndpoint(settings, "");
+    EXPECT_EQ(chooseEndpoint(settings, std::string{}), kBuiltInEndpoint);
+}
+
+// The origin of the web pages.
+
+TEST(EndpointOrigin, SchemeAndHost) {
+    EXPECT_EQ(endpointOrigin("http://api.example.org/search/beta2"), "http://api.example.org");
+    EXPECT_EQ(endpointOrigin(kBuiltInEndpoint), "http://api.google.com");
+}
+
+TEST(EndpointOrigin, PortOnlyWhenNamed) {
+    EXPECT_EQ(endpointOrigin("http://127.0.0.1:8080/search/beta2?x#y"), "http://127.0.0.1:8080");
+    EXPECT_EQ(endpointOrigin("HTTPS://user:pw@host:443"), "https://host:443");
+}
+
+TEST(EndpointOrigin, UnparsableFallsBackToTheBuiltIn) {
+    EXPECT_EQ(endpointOrigin("not a url"), "http://api.google.com");
+    EXPECT_EQ(endpointOrigin(""), "http://api.google.com");
+    EXPECT_EQ(endpointOrigin("http://host:99999/"), "http://api.google.com");
+}
+
+// The web search page.
+
+constexpr std::string_view kTail = "&meta=lr%3D%26hl%3Den&btnG=Google+Search";
+
+TEST(SearchPageAddress, BlankStaysAsTyped) {
+    EXPECT_EQ(searchPageAddress("http://h", "two words"),
+              "http://h/search?q=two words" + std::string{kTail});
+}
+
+TEST(SearchPageAddress, CharactersThatChangeTheAddressAreEncoded) {
+    EXPECT_EQ(searchPageAddress("http://h", "a&b#c+d%"),
+              "http://h/search?q=a%26b%23c%2Bd%25" + std::string{kTail});
+}
+
+TEST(SearchPageAddress, NonAsciiIsEncodedAsUtf8WithUppercaseHex) {
+    EXPECT_EQ(searchPageAddress("http://h", "caf\xC3\xA9"),
+              "http://h/search?q=caf%C3%A9" + std::string{kTail});
+    EXPECT_EQ(searchPageAddress("http://h", "a\tb\x7F"),
+              "http://h/search?q=a%09b%7F" + std::string{kTail});
+}
+
+TEST(SearchPageAddress, OtherPrintableCharactersStay) {
+    EXPECT_EQ(searchPageAddress("http://h", "\"q\"/?=<>~"),
+              "http://h/search?q=\"q\"/?=<>~" + std::string{kTail});
+}
+
+TEST(DeveloperPageAddress, AppendsApis) {
+    EXPECT_EQ(developerPageAddress("http://h:81"), "http://h:81/apis");
+}
+
+} // namespace
+} // namespace tarvex::app
