@@ -1,0 +1,6 @@
+#include "search_app.h"
+
+int main(int argc, char** argv) {
+    tarvex::app::CSearchApp application;
+    return application.run(argc, argv);
+}

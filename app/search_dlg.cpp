@@ -1,0 +1,377 @@
+#include "search_dlg.h"
+
+#include "brand_texts.h"
+#include "cache_location.h"
+#include "commands.h"
+#include "dialog_builder.h"
+#include "google_result_ctrl.h"
+#include "link_label.h"
+#include "menus.h"
+#include "message_boxes.h"
+#include "service_pages.h"
+#include "setting_names.h"
+#include "url_opener.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+
+namespace tarvex::app {
+namespace {
+
+constexpr std::string_view kResultsShownStatus =
+    "Double click on an entry to open it in browser. Right click for more options.";
+constexpr int kNumberColumnWidth = 38;
+
+QString qtext(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
+    return store.getInt(entry.section, entry.entry, entry.fallback);
+}
+
+// The searched-at time as the desktop's locale writes a date and a time of day.
+QString searchedAtText(const cache::OleDate& date) {
+    std::tm local{};
+    if (date.status != cache::OleDate::kValid || !cache::localTimeFromOleDays(date.days, local)) {
+        return QStringLiteral("Unknown");
+    }
+    const QDate day{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    const QTime time{local.tm_hour, local.tm_min, local.tm_sec};
+    const QLocale locale;
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    if (!timeFormat.contains(QLatin1String("ss"))) {
+        timeFormat.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    }
+    return locale.toString(day, QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(time, timeFormat);
+}
+
+// Cache-file errors go to message boxes.
+class CacheErrorBoxes final : public cache::CacheFileErrors {
+public:
+    explicit CacheErrorBoxes(ui::MessageBoxes& messages) : m_messages(messages) {}
+    void report(const std::string& message) override { m_messages.show(message); }
+
+private:
+    ui::MessageBoxes& m_messages;
+};
+
+ProxyFactory defaultProxies(const SearchDlgServices& services) {
+    if (services.proxies) {
+        return services.proxies;
+    }
+    return
+        [endpoint = services.endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); };
+}
+
+} // namespace
+
+CSearchDlg::CSearchDlg(SearchDlgServices services, QWidget* parent)
+    : QDialog(parent), m_services(std::move(services)),
+      m_poster(std::make_shared<PostedCommands>(this)), m_cache(m_services.clock),
+      m_controller(*this, m_services.settings, m_cache, m_services.clock,
+                   defaultProxies(m_services), m_poster) {
+    m_spreadSheetMode = setting(m_services.settings, shell::kSpreadSheetMode) != 0 ? 1 : 0;
+    setWindowIcon(QIcon{QStringLiteral(":/icons/program_256.png")});
+    m_cache.cacheLifeHours = setting(m_services.settings, shell::kCacheLife);
+    buildControls();
+    initDialog();
+}
+
+CSearchDlg::~CSearchDlg() {
+    // A search still running is abandoned: its end is never delivered to this window.
+    m_poster->detach();
+    if (m_cacheLoadStepRan) {
+        saveCacheFile();
+    }
+}
+
+void CSearchDlg::buildControls() {
+    const res::BuiltDialog built = res::buildDialog(
+        res::mainDialogTemplate(), *this,
+        [this](const res::DialogControl& control, QWidget* parent) -> QWidget* {
+            if (control.id == res::kIdResultList) {
+                return new ui::CGoogleResultCtrl(parent);
+            }
+            if (control.id == res::kIdLinkLabel) {
+                auto* label = new ui::CLinkLabel(m_services.opener, m_services.messages, parent);
+                label->setText(qtext(control.text));
+                return label;
+            }
+            return nullptr;
+        });
+    const auto control = [&built](int id) { return built.controls.at(id); };
+    m_queryWord = static_cast<QComboBox*>(control(res::kIdQueryWord));
+    m_licenceKey = static_cast<QLineEdit*>(control(res::kIdLicenceKey));
+    m_resultCount = static_cast<QLabel*>(control(res::kIdResultCount));
+    m_searchNumber = static_cast<QLabel*>(control(res::kIdSearchCount));
+    m_status = static_cast<QLabel*>(control(res::kIdStatus));
+    m_searchedAt = static_cast<QLabel*>(control(res::kIdSearchedAt));
+    m_searchButton = static_cast<QPushButton*>(control(res::kCmdSearch));
+    m_moreTools = static_cast<QPushButton*>(control(res::kCmdMoreTools));
+    m_spreadSheet = static_cast<QCheckBox*>(control(res::kCmdSpreadSheet));
+    m_resultList = static_cast<ui::CGoogleResultCtrl*>(control(res::kIdResultList));
+    m_linkLabel = static_cast<ui::CLinkLabel*>(control(res::kIdLinkLabel));
+
+    for (const int id :
+         {res::kCmdSearch, res::kCmdSearchInBrowser, res::kCmdHelp, res::kCmdReset, res::kCmdAbout,
+          res::kCmdCache, res::kCmdMoreTools, res::kCmdOptions, res::kCmdTray, res::kCmdOk}) {
+        auto* button = static_cast<QPushButton*>(control(id));
+        connect(button, &QPushButton::clicked, this, [this, id] { onCommand(id); });
+    }
+    connect(m_spreadSheet, &QCheckBox::clicked, this, [this] { onCommand(res::kCmdSpreadSheet); });
+    m_resultList->setCommandTarget([this](int command) { onCommand(command); });
+
+    // Names for screen readers: the list by its role, the changing statics keep their text as
+    // name and carry their label as description.
+    m_resultList->setAccessibleName(QStringLiteral("Results"));
+    m_resultCount->setAccessibleDescription(QStringLiteral("Result #"));
+    m_searchNumber->setAccessibleDescription(QStringLiteral("Search #"));
+    m_searchedAt->setAccessibleDescription(QStringLiteral("Searched at"));
+    m_status->setAccessibleDescription(QStringLiteral("Status"));
+    m_linkLabel->setAccessibleName(m_linkLabel->text());
+}
+
+void CSearchDlg::initDialog() {
+    // The system menu entry for the About box exists only where the desktop has a system menu.
+    SearchFields fields = readFields();
+    m_linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
+    m_linkLabel->attach();
+    fields.licenceKey = m_services.settings.getString(
+        shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback);
+    m_searchCount = setting(m_services.settings, shell::kSearchCount);
+    fields.searchNumber = m_searchCount;
+    showFields(fields);
+
+    m_resultList->setShowGrid(true);
+    const int width = m_resultList->viewport()->width();
+    m_resultList->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
+    m_resultList->insertColumn(QStringLiteral("URL"), width - 40);
+    m_resultList->insertColumn(QStringLiteral("Title"), 0);
+    m_resultList->insertColumn(QStringLiteral("Snippet"), 0);
+    applyLayout();
+    m_resultList->contextMenuId = res::kResultListMenu;
+    m_resultList->defaultCommandId = res::kCmdBrowse;
+
+    const bool minimize = setting(m_services.settings, shell::kMinimize) != 0;
+    // No notification area yet: the start-up goes on, and Tray minimises the window.
+    if (minimize) {
+        QCoreApplication::postEvent(this, new CommandEvent(res::kCmdTray));
+    }
+    fillHistory();
+    loadCacheFile();
+    setWindowTitle(qtext(shell::ProductName() + " [" + shell::CoBrandName() + "]"));
+    std::string url;
+    std::string caption;
+    if (shell::CoBrandLink(url, caption) && !caption.empty()) {
+        m_moreTools->setText(qtext(caption));
+    }
+}
+
+void CSearchDlg::fillHistory() {
+    shell::loadWords(m_services.settings, shell::kSearchWordsSection, m_history);
+    m_queryWord->clear();
+    for (const std::string& word : m_history.words) {
+        m_queryWord->addItem(qtext(word));
+    }
+    m_queryWord->setCurrentIndex(-1);
+    m_queryWord->setEditText(QString{});
+}
+
+void CSearchDlg::loadCacheFile() {
+    CacheErrorBoxes errors{m_services.messages};
+    (void)loadCache(m_services.settings, m_cache, errors);
+    m_cacheLoadStepRan = true;
+}
+
+void CSearchDlg::saveCacheFile() {
+    (void)saveCache(m_services.settings, m_cache, m_services.applicationKey);
+}
+
+bool CSearchDlg::event(QEvent* event) {
+    if (event->type() == CommandEvent::kType) {
+        onCommand(static_cast<CommandEvent*>(event)->command());
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CSearchDlg::onCommand(int command) {
+    switch (command) {
+    case res::kCmdSearch:
+        m_controller.OnSearch();
+        break;
+    case res::kCmdOk:
+        onClose();
+        break;
+    case res::kCmdBrowse:
+        onBrowse();
+        break;
+    case res::kCmdAllUrls:
+        m_resultList->OnAllUrls();
+        break;
+    case res::kCmdFullTable:
+        m_resultList->CopyFullTable();
+        break;
+    case res::kCmdSelectedRows:
+        m_resultList->CopySelectedRows();
+        break;
+    case res::kCmdExit:
+        QCoreApplication::postEvent(this, new CommandEvent(res::kCmdOk));
+        break;
+    case res::kCmdSelectedUrls:
+        m_resultList->OnSelectedUrls();
+        break;
+    case res::kCmdTray:
+        onTray();
+        break;
+    case res::kCmdReset:
+        onReset();
+        break;
+    case res::kCmdSearchInBrowser:
+        onSearchInBrowser();
+        break;
+    case res::kCmdMoreTools:
+        (void)m_services.opener.OpenUrl(shell::MoreToolsAddress(), ui::kShowNormal);
+        break;
+    case res::kCmdSearchCompleted:
+        m_controller.OnSearchCompleted();
+        break;
+    case res::kCmdHelp:
+        (void)m_services.opener.OpenUrl(shell::HelpAddress(), ui::kShowNormal);
+        break;
+    case res::kCmdSpreadSheet:
+        onSpreadSheetMode();
+        break;
+    default:
+        // Options, Cache and About come with their dialogs; Word Selected has no handler here.
+        break;
+    }
+}
+
+void CSearchDlg::onClose() {
+    const SearchFields fields = readFields();
+    m_services.settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry,
+                                  fields.licenceKey);
+    done(QDialog::Accepted);
+}
+
+void CSearchDlg::onReset() {
+    SearchFields fields = readFields();
+    m_services.settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, 0);
+    fields.searchNumber = setting(m_services.settings, shell::kSearchCount);
+    showFields(fields);
+}
+
+void CSearchDlg::onSpreadSheetMode() {
+    const SearchFields fields = readFields();
+    (void)fields;
+    m_spreadSheetMode = m_spreadSheet->isChecked() ? 1 : 0;
+    m_services.settings.putInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry,
+                               m_spreadSheetMode);
+    applyLayout();
+}
+
+void CSearchDlg::applyLayout() {
+    ui::CGoogleResultCtrl& list = *m_resultList;
+    const int width = list.viewport()->width();
+    list.setItemCount(0);
+    QHeaderView& header = *list.horizontalHeader();
+    if (m_spreadSheetMode != 0) {
+        list.rowHeightPercent = ui::CGoogleResultCtrl::kSpreadSheetPercent;
+        header.resizeSection(1, (2 * width - 80) / 3);
+        header.resizeSection(2, width);
+        header.resizeSection(3, width);
+    } else {
+        header.resizeSection(1, width - 40);
+        list.rowHeightPercent = ui::CGoogleResultCtrl::kNormalPercent;
+        header.resizeSection(2, 0);
+        header.resizeSection(3, 0);
+    }
+    list.resetFont();
+    list.setItemCount(static_cast<int>(list.results().urls.size()));
+}
+
+void CSearchDlg::onSearchInBrowser() {
+    const SearchFields fields = readFields();
+    if (fields.queryWord.empty()) {
+        return;
+    }
+    (void)m_services.opener.OpenUrl(
+        searchPageAddress(endpointOrigin(m_services.endpoint), fields.queryWord), ui::kShowNormal);
+}
+
+void CSearchDlg::onBrowse() {
+    const std::string address = m_resultList->browseTarget();
+    if (!address.empty()) {
+        (void)ui::openServiceUrl(m_services.opener, address);
+    }
+}
+
+void CSearchDlg::onTray() {
+    showMinimized();
+}
+
+SearchFields CSearchDlg::readFields() {
+    SearchFields fields;
+    fields.queryWord = m_queryWord->currentText().toStdString();
+    fields.licenceKey = m_licenceKey->text().toStdString();
+    fields.statusText = m_status->text().toStdString();
+    fields.searchNumber = m_searchCount;
+    return fields;
+}
+
+void CSearchDlg::showFields(const SearchFields& fields) {
+    if (m_queryWord->currentText().toStdString() != fields.queryWord) {
+        m_queryWord->setEditText(qtext(fields.queryWord));
+    }
+    m_licenceKey->setText(qtext(fields.licenceKey));
+    m_status->setText(qtext(fields.statusText));
+    m_status->setAccessibleName(m_status->text());
+    m_searchCount = fields.searchNumber;
+    m_searchNumber->setText(QString::number(m_searchCount));
+    m_searchNumber->setAccessibleName(m_searchNumber->text());
+}
+
+void CSearchDlg::enableSearch(bool enabled) {
+    m_searchButton->setEnabled(enabled);
+}
+
+void CSearchDlg::messageBox(const std::string& text) {
+    m_services.messages.show(text);
+}
+
+void CSearchDlg::showResults(const cache::SearchResultSet& results) {
+    SearchFields fields = readFields();
+    m_resultCount->setText(QString::number(results.estimatedTotal));
+    m_resultCount->setAccessibleName(m_resultCount->text());
+    if (results.urls.size() > 0) {
+        fields.statusText = std::string{kResultsShownStatus};
+    }
+    m_searchedAt->setText(searchedAtText(results.searchedAt));
+    m_searchedAt->setAccessibleName(m_searchedAt->text());
+    showFields(fields);
+    m_resultList->setResults(results);
+    m_resultList->setItemCount(static_cast<int>(results.urls.size()));
+    shell::addWord(m_services.settings, shell::kSearchWordsSection, m_history, results.queryWord,
+                   shell::kSearchWordLimit);
+    const QString typed = m_queryWord->currentText();
+    m_queryWord->clear();
+    for (const std::string& word : m_history.words) {
+        m_queryWord->addItem(qtext(word));
+    }
+    m_queryWord->setCurrentIndex(m_history.selected);
+    if (m_history.selected < 0) {
+        m_queryWord->setEditText(typed);
+    }
+}
+
+} // namespace tarvex::app

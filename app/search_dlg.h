@@ -1,0 +1,105 @@
+#pragma once
+
+#include "google_result_cache.h"
+#include "posted_commands.h"
+#include "search_controller.h"
+#include "word_history.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarvex::ui {
+class CGoogleResultCtrl;
+class CLinkLabel;
+class MessageBoxes;
+class UrlOpener;
+} // namespace tarvex::ui
+
+namespace tarvex::app {
+
+// What the main window works with, handed in by the application (tests hand in their own).
+struct SearchDlgServices {
+    shell::SettingsStore& settings;
+    const cache::Clock& clock;
+    ui::UrlOpener& opener;
+    ui::MessageBoxes& messages;
+    // The endpoint in use: the searches go there and the service's web pages are on its origin.
+    std::string endpoint;
+    // The settings' application key; it names the default cache file's folder.
+    std::string applicationKey;
+    // Makes the proxy of one request; by default one for `endpoint`.
+    ProxyFactory proxies;
+};
+
+// The main window: licence key and query word, the result list, the statistics and the buttons.
+// Every button, menu item and posted command passes through onCommand.
+class CSearchDlg final : public QDialog, public SearchView {
+public:
+    explicit CSearchDlg(SearchDlgServices services, QWidget* parent = nullptr);
+    ~CSearchDlg() override;
+    CSearchDlg(const CSearchDlg&) = delete;
+    CSearchDlg& operator=(const CSearchDlg&) = delete;
+
+    void onCommand(int command);
+    // Sets the result list's columns and row height for the spreadsheet mode.
+    void applyLayout();
+
+    // SearchView
+    [[nodiscard]] SearchFields readFields() override;
+    void showFields(const SearchFields& fields) override;
+    void enableSearch(bool enabled) override;
+    void messageBox(const std::string& text) override;
+    void showResults(const cache::SearchResultSet& results) override;
+
+    [[nodiscard]] ui::CGoogleResultCtrl& resultList() { return *m_resultList; }
+    [[nodiscard]] cache::CGoogleResultCacheArray& resultCache() { return m_cache; }
+    [[nodiscard]] bool searching() const { return m_controller.busy(); }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void initDialog();
+    void buildControls();
+    void loadCacheFile();
+    void saveCacheFile();
+    void fillHistory();
+    void onClose();
+    void onReset();
+    void onSpreadSheetMode();
+    void onSearchInBrowser();
+    void onBrowse();
+    void onTray();
+
+    SearchDlgServices m_services;
+    std::shared_ptr<PostedCommands> m_poster;
+    cache::CGoogleResultCacheArray m_cache;
+    SearchController m_controller;
+    shell::WordList m_history;
+    std::int32_t m_searchCount = 0;
+    int m_spreadSheetMode = 0;
+    // The cache file was read at start-up: only then may the close write over it.
+    bool m_cacheLoadStepRan = false;
+
+    QComboBox* m_queryWord = nullptr;
+    QLineEdit* m_licenceKey = nullptr;
+    QLabel* m_resultCount = nullptr;
+    QLabel* m_searchNumber = nullptr;
+    QLabel* m_status = nullptr;
+    QLabel* m_searchedAt = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QPushButton* m_moreTools = nullptr;
+    QCheckBox* m_spreadSheet = nullptr;
+    ui::CGoogleResultCtrl* m_resultList = nullptr;
+    ui::CLinkLabel* m_linkLabel = nullptr;
+};
+
+} // namespace tarvex::app

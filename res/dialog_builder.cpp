@@ -1,0 +1,142 @@
+#include "dialog_builder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+
+namespace tarvex::res {
+namespace {
+
+QString caption(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* makeStatic(const DialogControl& control, QWidget* parent) {
+    auto* label = new QLabel(caption(control.text), parent);
+    // Texts shown here come from outside too (statuses, counts): never read them as markup.
+    label->setTextFormat(Qt::PlainText);
+    Qt::Alignment alignment = Qt::AlignTop;
+    if ((control.style & kStyleRightAligned) != 0) {
+        alignment |= Qt::AlignRight;
+    } else if ((control.style & kStyleCentered) != 0) {
+        alignment |= Qt::AlignHCenter;
+    } else {
+        alignment |= Qt::AlignLeft;
+    }
+    label->setAlignment(alignment);
+    if ((control.style & kStyleSunken) != 0) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    label->setWordWrap((control.style & kStyleNoWrap) == 0 && (control.style & kStyleSunken) == 0);
+    return label;
+}
+
+QWidget* makeControl(const DialogControl& control, QWidget* parent) {
+    switch (control.kind) {
+    case ControlKind::Static:
+        return makeStatic(control, parent);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(parent);
+        if ((control.style & kStylePassword) != 0) {
+            edit->setEchoMode(QLineEdit::Password);
+        }
+        return edit;
+    }
+    case ControlKind::ComboBox: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        return combo;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton: {
+        auto* button = new QPushButton(caption(control.text), parent);
+        button->setDefault(control.kind == ControlKind::DefaultPushButton);
+        return button;
+    }
+    case ControlKind::AutoCheckBox:
+        return new QCheckBox(caption(control.text), parent);
+    case ControlKind::GroupBox:
+        return new QGroupBox(caption(control.text), parent);
+    case ControlKind::ListView:
+        return new QTableView(parent);
+    case ControlKind::Trackbar:
+        return new QSlider(Qt::Horizontal, parent);
+    }
+    return new QWidget(parent);
+}
+
+bool takesLabelName(ControlKind kind) {
+    return kind == ControlKind::Edit || kind == ControlKind::ComboBox ||
+           kind == ControlKind::Trackbar;
+}
+
+} // namespace
+
+QFont dialogFont(const DialogTemplate& dialogTemplate) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (dialogTemplate.fontFace != "MS Shell Dlg" && dialogTemplate.fontFace != "MS Sans Serif") {
+        font.setFamily(caption(dialogTemplate.fontFace));
+    }
+    font.setPointSize(dialogTemplate.fontPoints);
+    return font;
+}
+
+BaseUnits baseUnitsOf(const QFont& font) {
+    const QFontMetrics metrics{font};
+    const int alphabet = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return baseUnitsFromFont(alphabet, metrics.height());
+}
+
+BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
+                        const ControlFactory& factory) {
+    const QFont font = dialogFont(dialogTemplate);
+    dialog.setFont(font);
+    dialog.setWindowTitle(caption(dialogTemplate.title));
+    BuiltDialog built{{}, baseUnitsOf(font)};
+    const PixelRect size =
+        toPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, built.base);
+    dialog.setFixedSize(size.width, size.height);
+
+    QString lastLabel;
+    QLabel* lastLabelWidget = nullptr;
+    for (const DialogControl& control : dialogTemplate.controls) {
+        QWidget* widget = factory ? factory(control, &dialog) : nullptr;
+        if (widget == nullptr) {
+            widget = makeControl(control, &dialog);
+        }
+        const PixelRect place = toPixels(control.rect, built.base);
+        int height = place.height;
+        if (control.kind == ControlKind::ComboBox) {
+            // A combo box's template height is that of its open list; closed it is one line.
+            height = toPixels({0, 0, 0, 13}, built.base).height;
+        }
+        widget->setGeometry(place.x, place.y, place.width, height);
+        if (takesLabelName(control.kind) && lastLabelWidget != nullptr) {
+            widget->setAccessibleName(lastLabel);
+            // The label relation screen readers follow.
+            lastLabelWidget->setBuddy(widget);
+        }
+        if (control.kind == ControlKind::Static && control.id == kNoId) {
+            lastLabel = caption(control.text).remove(QLatin1Char('&'));
+            lastLabelWidget = qobject_cast<QLabel*>(widget);
+        }
+        if (control.id != kNoId) {
+            widget->setObjectName(QStringLiteral("control%1").arg(control.id));
+            built.controls[control.id] = widget;
+        }
+    }
+    return built;
+}
+
+} // namespace tarvex::res

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "message_boxes.h"
+#include "ole_date.h"
+#include "url_opener.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+namespace tarvex::test {
+
+// Addresses the window asked to open; every open succeeds unless told otherwise.
+class RecordingOpener final : public ui::UrlOpener {
+public:
+    int OpenUrl(const std::string& url, int /*showCommand*/) override {
+        opened.push_back(url);
+        return result;
+    }
+    std::vector<std::string> opened;
+    int result = ui::kOpenSucceeded;
+};
+
+// Message boxes answered at once, their texts kept.
+class RecordingMessages final : public ui::MessageBoxes {
+public:
+    void show(const std::string& text, ui::MessageIcon icon) override {
+        texts.push_back(text);
+        icons.push_back(icon);
+    }
+    void beep() override { ++beeps; }
+    std::vector<std::string> texts;
+    std::vector<ui::MessageIcon> icons;
+    int beeps = 0;
+};
+
+class FixedClock final : public cache::Clock {
+public:
+    cache::OleDate now() const override { return date; }
+    cache::OleDate date{46364.5, cache::OleDate::kValid};
+};
+
+// The name a screen reader hears for a widget. (An editable combo box is named by its text on
+// Linux, with its label as relation; its name property holds the label's caption.)
+inline QString accessibleName(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible != nullptr ? accessible->text(QAccessible::Name) : QString{};
+}
+
+// The one widget below `root` that screen readers know by `name`; fails the test when there is
+// not exactly one.
+template <typename Widget>
+Widget* byName(QWidget& root, const QString& name) {
+    Widget* found = nullptr;
+    int count = 0;
+    for (Widget* widget : root.findChildren<Widget*>()) {
+        if (accessibleName(widget) == name || widget->accessibleName() == name) {
+            found = widget;
+            ++count;
+        }
+    }
+    return count == 1 ? found : nullptr;
+}
+
+} // namespace tarvex::test

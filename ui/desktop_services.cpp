@@ -1,0 +1,33 @@
+#include "desktop_services.h"
+
+#include "resource_strings.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tarvex::ui {
+
+int DesktopUrlOpener::OpenUrl(const std::string& url, int /*showCommand*/) {
+    const QUrl address{QString::fromStdString(url), QUrl::TolerantMode};
+    if (url.empty() || !address.isValid()) {
+        return kOpenFileNotFound;
+    }
+    return QDesktopServices::openUrl(address) ? kOpenSucceeded : kOpenNoAssociation;
+}
+
+void DesktopMessageBoxes::show(const std::string& text, MessageIcon icon) {
+    QMessageBox box{icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    QString::fromUtf8(res::kApplicationTitle.data(),
+                                      static_cast<qsizetype>(res::kApplicationTitle.size())),
+                    QString::fromStdString(text), QMessageBox::Ok, m_parent};
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void DesktopMessageBoxes::beep() {
+    QApplication::beep();
+}
+
+} // namespace tarvex::ui

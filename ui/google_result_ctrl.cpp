@@ -1,0 +1,96 @@
+#include "google_result_ctrl.h"
+
+#include "clipboard.h"
+#include "row_text.h"
+
+#include <QFontInfo>
+#include <QPainter>
+
+namespace tarvex::ui {
+namespace {
+
+constexpr int kFontHeight = 16;
+constexpr int kBoldHeight = 14;
+
+// Verdana where the desktop has it, else Arial.
+QString resultFace() {
+    QFont verdana{QStringLiteral("Verdana")};
+    verdana.setPixelSize(kFontHeight);
+    return QFontInfo{verdana}.family() == QStringLiteral("Verdana") ? QStringLiteral("Verdana")
+                                                                    : QStringLiteral("Arial");
+}
+
+QFont makeFont(const QString& face, int height, QFont::Weight weight) {
+    QFont font{face};
+    font.setPixelSize(height);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace
+
+CGoogleResultCtrl::CGoogleResultCtrl(QWidget* parent) : CMarkupListCtrl(parent) {
+    const QString face = resultFace();
+    m_base = makeFont(face, kFontHeight, QFont::Normal);
+    m_italic = m_base;
+    m_italic.setItalic(true);
+    m_underline = m_base;
+    m_underline.setUnderline(true);
+    m_bold = makeFont(face, kBoldHeight, QFont::Bold);
+    rowHeightPercent = kNormalPercent;
+    backColorOdd = QColor{255, 255, 255};
+    backColorEven = QColor{255, 255, 255};
+    setTextSource([this](int row, int column) {
+        return resultCellText(m_rows, row, column, spreadSheetMode());
+    });
+    resetFont();
+}
+
+void CGoogleResultCtrl::resetFont() {
+    setListFont(m_base, kFontHeight);
+}
+
+void CGoogleResultCtrl::OnAllUrls() const {
+    (void)CopyTextToClipboard(allUrlsText(m_rows.urls));
+}
+
+void CGoogleResultCtrl::OnSelectedUrls() const {
+    (void)CopyTextToClipboard(selectedUrlsText(m_rows.urls, itemCount(), selectedRows()));
+}
+
+std::string CGoogleResultCtrl::browseTarget() const {
+    return browseAddress(*this, selectedRows());
+}
+
+const QFont& CGoogleResultCtrl::lineFont(LineFont font) const {
+    switch (font) {
+    case LineFont::Underline:
+        return m_underline;
+    case LineFont::Bold:
+        return m_bold;
+    case LineFont::Italic:
+        return m_italic;
+    case LineFont::Base:
+        break;
+    }
+    return m_base;
+}
+
+void CGoogleResultCtrl::DrawItem(QPainter& painter, const QRect& cell, int row, int column,
+                                 bool highlighted) {
+    fillBackground(painter, cell, row, highlighted);
+    const int inset = cellInset();
+    const int lineStep = itemHeight() / 5;
+    const std::vector<CellLine> lines =
+        resultCellLines(cellText(row, column), highlighted, highlightMode);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const int top = cell.top() + static_cast<int>(k) * lineStep;
+        if (top >= cell.bottom()) {
+            break;
+        }
+        drawRuns(painter, lines[k].runs, lineFont(lines[k].font), cell.left() + inset, top,
+                 cell.right() - inset, cell.bottom() - top + 1);
+    }
+}
+
+} // namespace tarvex::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "markup_list_ctrl.h"
+#include "search_result_set.h"
+
+namespace tarvex::ui {
+
+// The result list: one tall five-line row per result in the normal mode, one row with URL,
+// title and snippet in columns in the spreadsheet mode (rowHeightPercent 130).
+class CGoogleResultCtrl : public CMarkupListCtrl {
+public:
+    static constexpr int kNormalPercent = 650;
+    static constexpr int kSpreadSheetPercent = 130;
+
+    explicit CGoogleResultCtrl(QWidget* parent = nullptr);
+
+    // The rows shown: a copy of the result set's lists. The owner sets the row count after.
+    void setResults(const cache::SearchResultSet& results) { m_rows = results; }
+    [[nodiscard]] const cache::SearchResultSet& results() const { return m_rows; }
+    [[nodiscard]] bool spreadSheetMode() const { return rowHeightPercent == kSpreadSheetPercent; }
+    // The list's own fonts again, so that rows are measured anew.
+    void resetFont();
+
+    // The copy and browse commands of both result lists.
+    void OnAllUrls() const;
+    void OnSelectedUrls() const;
+    [[nodiscard]] std::string browseTarget() const;
+
+    void DrawItem(QPainter& painter, const QRect& cell, int row, int column,
+                  bool highlighted) override;
+
+private:
+    [[nodiscard]] const QFont& lineFont(LineFont font) const;
+
+    cache::SearchResultSet m_rows;
+    QFont m_base;
+    QFont m_italic;
+    QFont m_underline;
+    QFont m_bold;
+};
+
+} // namespace tarvex::ui

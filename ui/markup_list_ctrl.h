@@ -1,0 +1,95 @@
+#pragma once
+
+#include "copy_text.h"
+#include "list_model.h"
+#include "markup.h"
+
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarvex::ui {
+
+// A list of rows drawn with a small colour mark-up; it shows a text while empty and turns double
+// clicks, right clicks and selection changes into commands of its owner.
+class CMarkupListCtrl : public QTableView, public CellSource {
+public:
+    // Where the list's commands go: the owner window's command routing.
+    using CommandTarget = std::function<void(int command)>;
+
+    explicit CMarkupListCtrl(QWidget* parent = nullptr);
+
+    void setCommandTarget(CommandTarget target) { m_commands = std::move(target); }
+    void setTextSource(ListModel::TextSource source);
+    void insertColumn(const QString& header, int width);
+    // The row count; the list asks for texts by row index as it draws.
+    void setItemCount(int count);
+    [[nodiscard]] int itemCount() const { return m_model.itemCount(); }
+    // Sets the rows' font and measures the rows again: height = |font height| × percent / 100.
+    void setListFont(const QFont& font, int pixelHeight);
+    [[nodiscard]] int itemHeight() const { return m_fontHeight * rowHeightPercent / 100; }
+
+    // Selected rows in ascending order.
+    [[nodiscard]] std::vector<int> selectedRows() const;
+    // The row that most recently became selected, when it still is; else -1.
+    int GetCurrentSelection();
+    int GetSelectedColumnTexts(int column, std::vector<std::string>& out) const;
+    int GetAllColumnTexts(int column, std::vector<std::string>& out) const;
+
+    [[nodiscard]] bool FullTableText(std::string& text) const;
+    [[nodiscard]] bool SelectedRowsText(std::string& text, int column) const;
+    void CopyFullTable() const;
+    void CopySelectedRows() const;
+
+    // CellSource: what the copy commands read.
+    [[nodiscard]] int rowCount() const override { return m_model.itemCount(); }
+    [[nodiscard]] int columnCount() const override { return m_model.columnCount(); }
+    [[nodiscard]] std::string headerText(int column) const override;
+    [[nodiscard]] std::string cellText(int row, int column) const override;
+
+    // Draws one cell of a row: background, then the cell's text.
+    virtual void DrawItem(QPainter& painter, const QRect& cell, int row, int column,
+                          bool highlighted);
+
+    int highlightMode = 1;
+    int rowHeightPercent = 130;
+    QColor backColorOdd{255, 255, 255};
+    QColor backColorEven{240, 255, 255};
+    MarkupColours colours;
+    QString emptyText = QStringLiteral("The list is empty");
+    int contextMenuId = 0;
+    int defaultCommandId = 0;
+    int selectCommandId = 0;
+    int currentItem = -1;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+
+    virtual void PostDefaultCommand();
+    virtual void ShowContextMenu(const QPoint& globalPosition);
+
+    // Draws the runs of one line from `left`, cut at `right` with an ellipsis.
+    void drawRuns(QPainter& painter, const std::vector<MarkupRun>& runs, const QFont& font,
+                  int left, int top, int right, int height) const;
+    [[nodiscard]] QColor resolve(const RunColour& colour) const;
+    void fillBackground(QPainter& painter, const QRect& cell, int row, bool highlighted) const;
+    // Half a blank of the base font: the inset of every cell.
+    [[nodiscard]] int cellInset() const;
+    [[nodiscard]] const QFont& baseFont() const { return m_baseFont; }
+
+private:
+    ListModel m_model;
+    CommandTarget m_commands;
+    QFont m_baseFont;
+    int m_fontHeight = 14;
+};
+
+} // namespace tarvex::ui
