@@ -230,8 +230,9 @@ void CMarkupListCtrl::paintEvent(QPaintEvent* event) {
     }
     QPainter painter{viewport()};
     const QRect area = viewport()->rect();
-    painter.fillRect(area, palette().color(QPalette::Window));
-    painter.setPen(palette().color(QPalette::WindowText));
+    // The desktop's window colours: what Qt calls the base of views and their text.
+    painter.fillRect(area, palette().color(QPalette::Base));
+    painter.setPen(palette().color(QPalette::Text));
     // The desktop's ordinary proportional font, not the rows' font.
     painter.setFont(QFont{});
     painter.drawText(area.adjusted(0, 10, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
