@@ -1,0 +1,385 @@
+// The main window on the offscreen platform: start-up with a full cache file up to the first
+// paint, a search against the local service up to the painted rows, and one full repaint of the
+// result list in both layouts. Each benchmark also reports its mean in milliseconds as "ms" and,
+// where there is one, the goal as "goal_ms".
+#include "cache_file.h"
+#include "commands.h"
+#include "google_result_ctrl.h"
+#include "search_dlg.h"
+#include "service_process.h"
+#include "setting_names.h"
+#include "settings_store.h"
+#include "window_test_support.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLineEdit>
+#include <QObject>
+
+namespace {
+
+using namespace tarvex;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kCacheWords = 1000;
+constexpr int kResultsPerWord = 30;
+constexpr int kPaintTimeoutMs = 10000;
+constexpr int kSearchTimeoutMs = 30000;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A folder of its own under /tmp, removed with everything in it at the end of the run.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarvex_window_bench_XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a temporary folder");
+        }
+        m_path = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Counts the paint events a widget receives, so that a benchmark knows it really painted.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+// Texts of about the lengths the service returns, drawn from a small vocabulary.
+class TextMaker {
+public:
+    std::string words(std::size_t length) {
+        std::string text;
+        while (text.size() < length) {
+            if (!text.empty()) {
+                text += ' ';
+            }
+            text += kVocabulary[m_pick(m_random) % kVocabulary.size()];
+        }
+        return text;
+    }
+    // `length` bytes or so with `runs` words in bold.
+    std::string marked(std::size_t length, int runs) {
+        std::string text;
+        const std::size_t piece = length / static_cast<std::size_t>(runs + 1);
+        for (int run = 0; run < runs; ++run) {
+            text += words(piece > 10 ? piece - 10 : 1) + " <b>" + words(1) + "</b> ";
+        }
+        return text + words(piece);
+    }
+
+private:
+    static inline const std::vector<std::string> kVocabulary{
+        "computing", "machine", "history", "early",   "memory",  "program", "valve",
+        "transistor", "punched", "card",   "analytical", "engine", "stored", "relay",
+        "the",       "of",      "and",     "a",       "with",    "for",     "system"};
+    std::mt19937 m_random{20240601U};
+    std::uniform_int_distribution<std::size_t> m_pick{0, 1000};
+};
+
+cache::SearchResultSet resultSet(TextMaker& text, const std::string& word, int count,
+                                 const cache::OleDate& searchedAt) {
+    cache::SearchResultSet set;
+    set.queryWord = word;
+    set.estimatedTotal = count * 40;
+    set.searchedAt = searchedAt;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        set.urls.add("http://www." + word + ".example.org/pages/" + n + ".html");
+        set.titles.add(text.marked(60, 1));
+        set.snippets.add(text.marked(150, 2));
+        set.summaries.add(text.words(80));
+        set.categoryNames.add("Top/Computers/History/" + text.words(8));
+        set.directoryTitles.add(text.words(20));
+    }
+    return set;
+}
+
+// The window with the doubles the tests use and settings in memory.
+struct WindowServices {
+    shell::MemorySettingsStore settings;
+    test::FixedClock clock;
+    test::RecordingOpener opener;
+    test::RecordingMessages messages;
+
+    std::unique_ptr<app::CSearchDlg> open(const std::string& endpoint) {
+        return std::make_unique<app::CSearchDlg>(
+            app::SearchDlgServices{settings, clock, opener, messages, endpoint, "window_bench", {}});
+    }
+};
+
+// Shows the window and runs the event loop until the result list has been painted.
+bool showAndWaitForPaint(app::CSearchDlg& window) {
+    const PaintCounter painted{window.resultList().viewport()};
+    window.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (painted.count == 0 && waited.elapsed() < kPaintTimeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return painted.count > 0;
+}
+
+// A search through the window with `word` typed, as a click on Search makes it; true once the
+// window is idle again.
+bool searchFor(app::CSearchDlg& window, const QString& word) {
+    auto* queryWord = test::byName<QComboBox>(window, "Query Word");
+    if (queryWord == nullptr) {
+        return false;
+    }
+    queryWord->setEditText(word);
+    window.onCommand(res::kCmdSearch);
+    QElapsedTimer waited;
+    waited.start();
+    while (window.searching() && waited.elapsed() < kSearchTimeoutMs) {
+        // Sleeps until the worker posts its end, leaving the CPU to the service.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return !window.searching();
+}
+
+void reportMilliseconds(benchmark::State& state, const char* name, double total) {
+    state.counters[name] = total / static_cast<double>(state.iterations());
+}
+
+// Start-up with a cache file of 1 000 words × 30 results: the constructor loads the file, then
+// the window is shown and the event loop runs until its first paint. That paint is the one the
+// expose event starts: it draws every widget into the window's backing store and flushes it,
+// as on a screen. (grab() would draw into a pixmap of its own instead, skipping the backing
+// store and the expose path.)
+void startToFirstPaint(benchmark::State& state, const std::filesystem::path& folder) {
+    const std::filesystem::path master = folder / "start.glr";
+    const std::filesystem::path working = folder / "start_working.glr";
+    if (!std::filesystem::exists(master)) {
+        test::FixedClock clock;
+        cache::CGoogleResultCacheArray cache{clock};
+        TextMaker text;
+        for (int word = 0; word < kCacheWords; ++word) {
+            const std::string name = "word" + std::to_string(word);
+            (void)cache.Store(name, resultSet(text, name, kResultsPerWord, clock.now()));
+        }
+        if (!cache::SaveToFile(master.string(), cache)) {
+            state.SkipWithError("cannot write the cache file");
+            return;
+        }
+    }
+    double constructMs = 0;
+    double totalMs = 0;
+    for (auto _ : state) {
+        // Closing the window saves the cache; every start reads an untouched copy.
+        state.PauseTiming();
+        std::filesystem::copy_file(master, working,
+                                   std::filesystem::copy_options::overwrite_existing);
+        WindowServices services;
+        (void)services.settings.putString(shell::kCachePath.section, shell::kCachePath.entry,
+                                          working.string());
+        state.ResumeTiming();
+
+        const Clock::time_point start = Clock::now();
+        std::unique_ptr<app::CSearchDlg> window = services.open("http://127.0.0.1:9/");
+        constructMs += millisecondsSince(start);
+        const bool painted = showAndWaitForPaint(*window);
+        totalMs += millisecondsSince(start);
+
+        state.PauseTiming();
+        const bool loaded = window->resultCache().GetCount() == kCacheWords;
+        window.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        if (!painted || !loaded || !services.messages.texts.empty()) {
+            state.SkipWithError(!painted ? "the window was not painted"
+                                         : "the cache file was not loaded");
+            return;
+        }
+    }
+    state.counters["entries"] = kCacheWords;
+    state.counters["file_MB"] =
+        static_cast<double>(std::filesystem::file_size(master)) / (1024.0 * 1024.0);
+    reportMilliseconds(state, "construct_ms", constructMs);
+    reportMilliseconds(state, "ms", totalMs);
+    state.counters["goal_ms"] = 300;
+}
+
+// Words of the built-in corpus with at least 30 results each; the window's cache is emptied
+// before every search, so each one goes to the service.
+const std::vector<QString> kServiceWords{"computing", "computer", "machine", "memory"};
+
+void searchToRowsPainted(benchmark::State& state,
+                         std::unique_ptr<test::ServiceProcess>& service) {
+    if (!service) {
+        service = std::make_unique<test::ServiceProcess>(
+            TARVEX_SERVICE_BINARY, std::vector<std::string>{"--corpus", TARVEX_BUNDLED_CORPUS});
+    }
+    if (service->endpoint().empty()) {
+        state.SkipWithError(("the service did not start: " + service->errorOutput()).c_str());
+        return;
+    }
+    WindowServices services;
+    (void)services.settings.putString(shell::kCachePath.section, shell::kCachePath.entry, "");
+    services.settings.putInt(shell::kMaximumResults.section, shell::kMaximumResults.entry, 30);
+    services.settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, "bench");
+    std::unique_ptr<app::CSearchDlg> window = services.open(service->endpoint());
+    if (!showAndWaitForPaint(*window)) {
+        state.SkipWithError("the window was not painted");
+        return;
+    }
+    const PaintCounter painted{window->resultList().viewport()};
+    std::size_t next = 0;
+    double searchMs = 0;
+    double totalMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->resultCache().clear();
+        window->resultList().setItemCount(0);
+        const QString& word = kServiceWords[next++ % kServiceWords.size()];
+        const int paintsBefore = painted.count;
+        state.ResumeTiming();
+
+        const Clock::time_point start = Clock::now();
+        const bool finished = searchFor(*window, word);
+        searchMs += millisecondsSince(start);
+        window->resultList().viewport()->repaint();
+        totalMs += millisecondsSince(start);
+
+        if (!finished || window->resultList().itemCount() != 30 ||
+            painted.count == paintsBefore) {
+            state.SkipWithError(("no 30 rows painted for " + word.toStdString()).c_str());
+            break;
+        }
+    }
+    reportMilliseconds(state, "search_ms", searchMs);
+    reportMilliseconds(state, "ms", totalMs);
+    state.counters["goal_ms"] = 20;
+    // The window saves nothing: the test folder is not the user's.
+    (void)services.settings.putString(shell::kCachePath.section, shell::kCachePath.entry, "");
+}
+
+// One repaint of the result list's visible rows with 30 results, in the normal layout (argument
+// 0) or the spreadsheet layout (1). repaint() paints at once into the backing store.
+void paintFullPage(benchmark::State& state) {
+    const bool spreadSheet = state.range(0) != 0;
+    WindowServices services;
+    services.settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, "bench");
+    std::unique_ptr<app::CSearchDlg> window = services.open("http://127.0.0.1:9/");
+    if (!showAndWaitForPaint(*window)) {
+        state.SkipWithError("the window was not painted");
+        return;
+    }
+    TextMaker text;
+    (void)window->resultCache().Store(
+        "page", resultSet(text, "page", kResultsPerWord, services.clock.now()));
+    if (!searchFor(*window, "page") || window->resultList().itemCount() != kResultsPerWord) {
+        state.SkipWithError("the cached results were not shown");
+        return;
+    }
+    if (spreadSheet) {
+        auto* box = test::byName<QCheckBox>(*window, "Spread Sheet Mode");
+        if (box == nullptr) {
+            state.SkipWithError("no Spread Sheet Mode check box");
+            return;
+        }
+        box->setChecked(true);
+        window->onCommand(res::kCmdSpreadSheet);
+    }
+    QCoreApplication::processEvents();
+    if (window->resultList().spreadSheetMode() != spreadSheet ||
+        window->resultList().itemCount() != kResultsPerWord) {
+        state.SkipWithError("the layout did not change");
+        return;
+    }
+    QWidget* viewport = window->resultList().viewport();
+    const PaintCounter painted{viewport};
+    double totalMs = 0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        viewport->repaint();
+        totalMs += millisecondsSince(start);
+    }
+    if (painted.count != static_cast<int>(state.iterations())) {
+        state.SkipWithError("a repaint did not paint");
+        return;
+    }
+    const int rowHeight = window->resultList().itemHeight();
+    state.counters["rows_visible"] =
+        rowHeight > 0 ? (viewport->height() + rowHeight - 1) / rowHeight : 0;
+    reportMilliseconds(state, "ms", totalMs);
+    state.SetLabel(spreadSheet ? "spreadsheet" : "normal");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The figures are those of the offscreen platform, whatever the caller's session is.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application{argc, argv};
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    const TemporaryFolder folder;
+    // A window that falls back to its default cache file writes it here, not in the user's.
+    setenv("XDG_DATA_HOME", (folder.path() / "data").c_str(), 1);
+    std::unique_ptr<test::ServiceProcess> service;
+
+    benchmark::RegisterBenchmark("BM_StartToFirstPaint",
+                                 [&folder](benchmark::State& state) {
+                                     startToFirstPaint(state, folder.path());
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(
+        "BM_SearchToRowsPainted",
+        [&service](benchmark::State& state) { searchToRowsPainted(state, service); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_PaintFullPage", paintFullPage)
+        ->ArgName("spreadsheet")
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    service.reset();
+    return 0;
+}
