@@ -1,5 +1,7 @@
 #include "markup.h"
 
+#include "ascii_case.h"
+
 #include <optional>
 
 namespace tarvex::ui {
@@ -14,20 +16,8 @@ constexpr RunColour fixed(Rgb rgb) {
 constexpr RunColour kHighlightTextColour{Rgb{}, true};
 
 std::optional<std::uint8_t> hexByte(char high, char low) {
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        return -1;
-    };
-    const int h = digit(high);
-    const int l = digit(low);
+    const int h = asciiHexValue(high);
+    const int l = asciiHexValue(low);
     if (h < 0 || l < 0) {
         return std::nullopt;
     }

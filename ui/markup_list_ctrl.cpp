@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -247,15 +248,13 @@ void CMarkupListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CMarkupListCtrl::PostDefaultCommand() {
+    // Posted, not sent: the owner handles it after the click has been dealt with.
     const int command = defaultCommandId;
-    QMetaObject::invokeMethod(
-        this,
-        [this, command] {
-            if (m_commands) {
-                m_commands(command);
-            }
-        },
-        Qt::QueuedConnection);
+    QTimer::singleShot(0, this, [this, command] {
+        if (m_commands) {
+            m_commands(command);
+        }
+    });
 }
 
 void CMarkupListCtrl::contextMenuEvent(QContextMenuEvent* event) {

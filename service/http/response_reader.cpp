@@ -1,5 +1,7 @@
 #include "http_response.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 #include <charconv>
 #include <new>
@@ -174,14 +176,7 @@ bool readChunkedBody(Input& input, HttpResponse& response) {
         }
         std::uint64_t size = 0;
         for (const char c : line) {
-            int digit = -1;
-            if (c >= '0' && c <= '9') {
-                digit = c - '0';
-            } else if (c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            } else if (c >= 'A' && c <= 'F') {
-                digit = c - 'A' + 10;
-            }
+            const int digit = asciiHexValue(c);
             if (digit < 0) {
                 return false;
             }

@@ -24,4 +24,19 @@ namespace tarvex {
            });
 }
 
+// The value of a hexadecimal digit in either case, or -1 (byte and UTF-16 texts alike).
+template <typename Char>
+[[nodiscard]] constexpr int asciiHexValue(Char c) {
+    if (c >= Char{'0'} && c <= Char{'9'}) {
+        return static_cast<int>(c - Char{'0'});
+    }
+    if (c >= Char{'a'} && c <= Char{'f'}) {
+        return static_cast<int>(c - Char{'a'}) + 10;
+    }
+    if (c >= Char{'A'} && c <= Char{'F'}) {
+        return static_cast<int>(c - Char{'A'}) + 10;
+    }
+    return -1;
+}
+
 } // namespace tarvex

@@ -1,5 +1,7 @@
 #include "binary_text.h"
 
+#include "ascii_case.h"
+
 #include <array>
 
 namespace tarvex::soap {
@@ -27,16 +29,7 @@ std::uint8_t sextet(char16_t c) {
 }
 
 int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    return -1;
+    return asciiHexValue(c);
 }
 
 } // namespace

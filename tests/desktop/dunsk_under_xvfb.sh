@@ -15,14 +15,13 @@ dunsk=$1
 service=$2
 corpus=$3
 tarvex=$4
-here=$(cd "$(dirname "$0")" && pwd)
-
 for tool in Xvfb xdotool; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed"
         exit 77
     fi
 done
+here=$(cd "$(dirname "$0")" && pwd)
 
 fail() {
     echo "FAIL: $*" >&2
@@ -50,6 +49,8 @@ cleanup() {
         kill -TERM "$xvfbPid" 2>/dev/null || true
         wait "$xvfbPid" 2>/dev/null || true
     fi
+    # The settings file goes with the logs: it tells what the window stored.
+    cp "${settingsFile:-}" "$artefacts/dunsk.conf" 2>/dev/null || true
     rm -rf "$scratch"
     if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
         echo "logs and screenshots: $artefacts" >&2
@@ -93,12 +94,14 @@ settingValue() {
     local section=$1 key=$2
     [ -f "$settingsFile" ] || return 1
     awk -v section="$section" -v key="$key" '
+        function hex(digit) { return index("0123456789abcdef", tolower(digit)) - 1 }
         function unescape(text,    out, i, c) {
             out = ""
             for (i = 1; i <= length(text); ++i) {
                 c = substr(text, i, 1)
                 if (c == "%" && i + 2 <= length(text)) {
-                    out = out sprintf("%c", strtonum("0x" substr(text, i + 1, 2)))
+                    out = out sprintf("%c", hex(substr(text, i + 1, 1)) * 16 + \
+                                            hex(substr(text, i + 2, 1)))
                     i += 2
                 } else {
                     out = out c

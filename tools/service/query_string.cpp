@@ -1,19 +1,12 @@
 #include "query_string.h"
 
+#include "ascii_case.h"
+
 namespace tarvex::search {
 namespace {
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return asciiHexValue(c);
 }
 
 bool keptAsIs(char c) {
