@@ -173,6 +173,18 @@ TEST_F(SearchDlgTest, AFailedRequestShowsOnlyError) {
     EXPECT_TRUE(m_messages.texts.empty());
 }
 
+TEST_F(SearchDlgTest, EnterInTheQueryWordSearches) {
+    open();
+    licenceKey().setText("key");
+    queryWord().setFocus();
+    queryWord().setEditText("unix");
+    QTest::keyClick(queryWord().lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window->searching(); }, 30000));
+    QCoreApplication::processEvents();
+    EXPECT_GT(results().itemCount(), 0);
+    EXPECT_EQ(queryWord().count(), 1) << "the word went into the history once";
+}
+
 TEST_F(SearchDlgTest, NoLicenceKeyAsksForOne) {
     open();
     search("lisp", "");
