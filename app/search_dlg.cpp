@@ -1,13 +1,17 @@
 #include "search_dlg.h"
 
+#include "about_dlg.h"
 #include "brand_texts.h"
+#include "cache_dlg.h"
 #include "cache_location.h"
 #include "commands.h"
+#include "date_text.h"
 #include "dialog_builder.h"
 #include "google_result_ctrl.h"
 #include "link_label.h"
 #include "menus.h"
 #include "message_boxes.h"
+#include "options_dlg.h"
 #include "service_pages.h"
 #include "setting_names.h"
 #include "url_opener.h"
@@ -15,11 +19,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 
 namespace tarvex::app {
@@ -37,21 +39,12 @@ std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry
     return store.getInt(entry.section, entry.entry, entry.fallback);
 }
 
-// The searched-at time as the desktop's locale writes a date and a time of day.
+// The searched-at time as the desktop's locale writes it.
 QString searchedAtText(const cache::OleDate& date) {
-    std::tm local{};
-    if (date.status != cache::OleDate::kValid || !cache::localTimeFromOleDays(date.days, local)) {
+    if (date.status != cache::OleDate::kValid) {
         return QStringLiteral("Unknown");
     }
-    const QDate day{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-    const QTime time{local.tm_hour, local.tm_min, local.tm_sec};
-    const QLocale locale;
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    if (!timeFormat.contains(QLatin1String("ss"))) {
-        timeFormat.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
-    }
-    return locale.toString(day, QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(time, timeFormat);
+    return ui::localeDateText(date.days).value_or(QStringLiteral("Unknown"));
 }
 
 // Cache-file errors go to message boxes.
@@ -162,7 +155,14 @@ void CSearchDlg::initDialog() {
     m_resultList->defaultCommandId = res::kCmdBrowse;
 
     const bool minimize = setting(m_services.settings, shell::kMinimize) != 0;
-    // No notification area yet: the start-up goes on, and Tray minimises the window.
+    m_tray = m_services.trays ? m_services.trays() : std::make_unique<shell::CSystemTray>();
+    m_tray->setCommandTarget([this](int command) { onCommand(command); });
+    m_trayInstalled = m_tray->Install(shell::ProductName(), res::kTrayMenu);
+    // Without a notification area the start-up goes on all the same, and Tray minimises.
+    if (m_trayInstalled) {
+        (void)m_tray->SetDefaultItem(0, true);
+        (void)m_tray->Withdraw();
+    }
     if (minimize) {
         QCoreApplication::postEvent(this, new CommandEvent(res::kCmdTray));
     }
@@ -213,22 +213,14 @@ void CSearchDlg::onCommand(int command) {
         onClose();
         break;
     case res::kCmdBrowse:
-        onBrowse();
-        break;
     case res::kCmdAllUrls:
-        m_resultList->OnAllUrls();
-        break;
     case res::kCmdFullTable:
-        m_resultList->CopyFullTable();
-        break;
     case res::kCmdSelectedRows:
-        m_resultList->CopySelectedRows();
+    case res::kCmdSelectedUrls:
+        (void)m_resultList->onResultCommand(command, m_services.opener);
         break;
     case res::kCmdExit:
         QCoreApplication::postEvent(this, new CommandEvent(res::kCmdOk));
-        break;
-    case res::kCmdSelectedUrls:
-        m_resultList->OnSelectedUrls();
         break;
     case res::kCmdTray:
         onTray();
@@ -251,8 +243,20 @@ void CSearchDlg::onCommand(int command) {
     case res::kCmdSpreadSheet:
         onSpreadSheetMode();
         break;
+    case res::kCmdRestore:
+        onRestore();
+        break;
+    case res::kCmdOptions:
+        onOptions();
+        break;
+    case res::kCmdCache:
+        onCache();
+        break;
+    case res::kCmdAbout:
+        onAbout();
+        break;
     default:
-        // Options, Cache and About come with their dialogs; Word Selected has no handler here.
+        // Word Selected has no handler here.
         break;
     }
 }
@@ -309,15 +313,48 @@ void CSearchDlg::onSearchInBrowser() {
         searchPageAddress(endpointOrigin(m_services.endpoint), fields.queryWord), ui::kShowNormal);
 }
 
-void CSearchDlg::onBrowse() {
-    const std::string address = m_resultList->browseTarget();
-    if (!address.empty()) {
-        (void)ui::openServiceUrl(m_services.opener, address);
+void CSearchDlg::onTray() {
+    if (!m_trayInstalled) {
+        // No icon to come back by: the window goes to the taskbar instead of away.
+        showMinimized();
+        return;
     }
+    (void)m_tray->PutBack();
+    hide();
 }
 
-void CSearchDlg::onTray() {
-    showMinimized();
+void CSearchDlg::onRestore() {
+    showNormal();
+    raise();
+    activateWindow();
+    (void)m_tray->Withdraw();
+}
+
+void CSearchDlg::onOptions() {
+    const shell::StartupShortcut startup{
+        [this](const std::string& message) { m_services.messages.show(message); }};
+    {
+        shell::COptions options{m_services.settings, startup, m_services.messages,
+                                [this] {
+                                    m_history.words.clear();
+                                    m_history.selected = -1;
+                                    m_queryWord->clear();
+                                },
+                                isVisible() ? this : nullptr};
+        options.exec();
+    }
+    m_cache.cacheLifeHours = setting(m_services.settings, shell::kCacheLife);
+}
+
+void CSearchDlg::onCache() {
+    cache::CCacheDlg browser{m_cache, m_services.settings, m_services.opener, m_services.messages,
+                             this};
+    browser.exec();
+}
+
+void CSearchDlg::onAbout() {
+    shell::CAboutDlg about{isVisible() ? this : nullptr};
+    about.exec();
 }
 
 SearchFields CSearchDlg::readFields() {

@@ -2,6 +2,7 @@
 
 #include "google_result_cache.h"
 #include "posted_commands.h"
+#include "system_tray.h"
 #include "search_controller.h"
 #include "word_history.h"
 
@@ -37,6 +38,8 @@ struct SearchDlgServices {
     std::string applicationKey;
     // Makes the proxy of one request; by default one for `endpoint`.
     ProxyFactory proxies;
+    // Makes the tray icon; by default the desktop's.
+    std::function<std::unique_ptr<shell::SystemTray>()> trays;
 };
 
 // The main window: licence key and query word, the result list, the statistics and the buttons.
@@ -62,6 +65,7 @@ public:
     [[nodiscard]] ui::CGoogleResultCtrl& resultList() { return *m_resultList; }
     [[nodiscard]] cache::CGoogleResultCacheArray& resultCache() { return m_cache; }
     [[nodiscard]] bool searching() const { return m_controller.busy(); }
+    [[nodiscard]] shell::SystemTray& tray() { return *m_tray; }
 
 protected:
     bool event(QEvent* event) override;
@@ -76,13 +80,18 @@ private:
     void onReset();
     void onSpreadSheetMode();
     void onSearchInBrowser();
-    void onBrowse();
     void onTray();
+    void onRestore();
+    void onOptions();
+    void onCache();
+    void onAbout();
 
     SearchDlgServices m_services;
     std::shared_ptr<PostedCommands> m_poster;
     cache::CGoogleResultCacheArray m_cache;
     SearchController m_controller;
+    std::unique_ptr<shell::SystemTray> m_tray;
+    bool m_trayInstalled = false;
     shell::WordList m_history;
     std::int32_t m_searchCount = 0;
     int m_spreadSheetMode = 0;

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,9 @@ QLabel* makeStatic(const DialogControl& control, QWidget* parent) {
     if ((control.style & kStyleSunken) != 0) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if ((control.style & kStyleVCentered) != 0) {
+        label->setAlignment((label->alignment() & ~Qt::AlignTop) | Qt::AlignVCenter);
     }
     label->setWordWrap((control.style & kStyleNoWrap) == 0 && (control.style & kStyleSunken) == 0);
     return label;
@@ -69,8 +73,21 @@ QWidget* makeControl(const DialogControl& control, QWidget* parent) {
         return new QGroupBox(caption(control.text), parent);
     case ControlKind::ListView:
         return new QTableView(parent);
-    case ControlKind::Trackbar:
-        return new QSlider(Qt::Horizontal, parent);
+    case ControlKind::Trackbar: {
+        auto* slider = new QSlider(Qt::Horizontal, parent);
+        if ((control.style & kStyleAutoTicks) != 0) {
+            slider->setTickPosition(QSlider::TicksBelow);
+            slider->setTickInterval(1);
+        }
+        return slider;
+    }
+    case ControlKind::Icon: {
+        // The program's icon (128) is the one icon a template shows.
+        auto* icon = new QLabel(parent);
+        icon->setPixmap(QIcon{QStringLiteral(":/icons/program_256.png")}.pixmap(32, 32));
+        icon->setAccessibleName(QStringLiteral("Tarvex"));
+        return icon;
+    }
     }
     return new QWidget(parent);
 }

@@ -19,6 +19,7 @@ enum class ControlKind {
     GroupBox,
     ListView,
     Trackbar,
+    Icon, // a static that shows the icon named by its text ("128")
 };
 
 // Styles that change how a control looks or behaves; a template ORs them together.
@@ -33,6 +34,8 @@ enum ControlStyle : std::uint32_t {
     kStyleVScroll = 1U << 6,         // a vertical scroll bar
     kStyleSingleSelection = 1U << 7, // a list where one row at a time is selected
     kStyleNumber = 1U << 8,          // an edit that takes digits only
+    kStyleVCentered = 1U << 9,       // text centred from top to bottom
+    kStyleAutoTicks = 1U << 10,      // a slider with a tick at every value
 };
 
 // No identifier: a label or a frame nobody addresses.
@@ -57,8 +60,11 @@ struct DialogTemplate {
     std::span<const DialogControl> controls;
 };
 
-// The main window (102).
+// The main window (102), Options (146), the cache browser (148) and About (280).
 [[nodiscard]] const DialogTemplate& mainDialogTemplate();
+[[nodiscard]] const DialogTemplate& optionsDialogTemplate();
+[[nodiscard]] const DialogTemplate& cacheDialogTemplate();
+[[nodiscard]] const DialogTemplate& aboutDialogTemplate();
 // Any template by its number; null for an unknown one.
 [[nodiscard]] const DialogTemplate* findDialogTemplate(int id);
 

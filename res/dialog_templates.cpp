@@ -41,14 +41,96 @@ constexpr DialogTemplate kMainDialog{
     102, "Tarvex", 421, 255, "MS Shell Dlg", 8, true, kMainControls,
 };
 
+// Options: the controls that act at once on the left, the cache life and the wipe button on the
+// right, the result size below.
+constexpr std::array kOptionsControls{
+    DialogControl{1009, AutoCheckBox, "Minimize to tray at startup", kStyleNone, {15, 15, 133, 11}},
+    DialogControl{1010, AutoCheckBox, "Run on Windows startup", kStyleNone, {15, 29, 133, 10}},
+    DialogControl{1026, AutoCheckBox, "Filter Similar Results", kStyleNone, {15, 44, 133, 9}},
+    DialogControl{1027, AutoCheckBox, "&Safe Search (remove adult results)", kStyleNone,
+                  {15, 58, 133, 9}},
+    DialogControl{kNoId, GroupBox, "", kStyleNone, {7, 7, 150, 68}},
+    DialogControl{kNoId, Static, "Local Cache Life", kStyleNone, {168, 24, 59, 11}},
+    DialogControl{1013, Edit, "", kStyleAutoHScroll, {233, 22, 31, 12}},
+    DialogControl{kNoId, Static, "hours", kStyleNone, {274, 24, 24, 8}},
+    DialogControl{1028, PushButton, "Wipe the drop down word list", kStyleNone, {174, 51, 118, 15}},
+    DialogControl{kNoId, GroupBox, "", kStyleNone, {163, 7, 143, 68}},
+    DialogControl{kNoId, GroupBox, "Result Size", kStyleNone, {9, 79, 297, 53}},
+    DialogControl{1025, Trackbar, "", kStyleAutoTicks, {19, 92, 100, 20}},
+    DialogControl{kNoId, Static, "10", kStyleNone, {24, 115, 14, 8}},
+    DialogControl{kNoId, Static, "20", kStyleNone, {65, 115, 14, 8}},
+    DialogControl{kNoId, Static, "30", kStyleNone, {105, 115, 14, 8}},
+    DialogControl{kNoId, Static,
+                  "Google API permits only 10 results per search, so if you configure more than "
+                  "10 results, multiple searches will be performed for a single query.",
+                  kStyleNone, {135, 91, 164, 34}},
+    DialogControl{1, DefaultPushButton, "OK", kStyleNone, {256, 139, 50, 14}},
+};
+
+// The cache browser: the words on the left third, their results on the right, the time and the
+// buttons along the bottom.
+constexpr std::array kCacheControls{
+    DialogControl{kNoId, Static, "Words in Cache", kStyleNone, {7, 7, 135, 9}},
+    DialogControl{1016, ListView, "", kStyleNone, {7, 18, 135, 206}},
+    DialogControl{kNoId, Static, "Search Results", kStyleNone, {149, 7, 265, 9}},
+    DialogControl{1018, ListView, "", kStyleSingleSelection, {149, 18, 265, 206}},
+    DialogControl{kNoId, Static, "Searched at", kStyleNone, {7, 236, 45, 8}},
+    DialogControl{1014, Static, "", kStyleSunken | kStyleNoWrap, {55, 234, 130, 12}},
+    DialogControl{1019, PushButton, "Delete &Selected", kStyleNone, {196, 233, 70, 14}},
+    DialogControl{1021, PushButton, "Wipe &Cache", kStyleNone, {270, 233, 70, 14}},
+    DialogControl{2, PushButton, "Close", kStyleNone, {344, 233, 70, 14}},
+};
+
+// About: placeholders in angle brackets are replaced when the box opens.
+constexpr std::array kAboutControls{
+    DialogControl{kNoId, Icon, "128", kStyleNone, {17, 15, 20, 20}},
+    DialogControl{kNoId, Static, "<Product Name>", kStyleVCentered, {49, 13, 187, 12}},
+    DialogControl{kNoId, Static, "<Copyright>", kStyleNone, {49, 32, 187, 18}},
+    DialogControl{kNoId, GroupBox, "", kStyleNone, {9, 5, 233, 51}},
+    DialogControl{kNoId, Static, "Brought to you by", kStyleNone, {49, 70, 187, 9}},
+    DialogControl{kNoId, Static, "<Co-brand Name>", kStyleNone, {49, 83, 187, 10}},
+    DialogControl{kNoId, GroupBox, "", kStyleNone, {9, 60, 233, 39}},
+    DialogControl{kNoId, Static, "<Version Date>", kStyleNone, {9, 171, 76, 8}},
+    DialogControl{1, DefaultPushButton, "OK", kStyleNone, {181, 166, 61, 18}},
+};
+
+constexpr DialogTemplate kOptionsDialog{
+    146, "Options", 313, 159, "MS Shell Dlg", 8, false, kOptionsControls,
+};
+constexpr DialogTemplate kCacheDialog{
+    148, "Cache Browser", 421, 255, "MS Shell Dlg", 8, false, kCacheControls,
+};
+constexpr DialogTemplate kAboutDialog{
+    280, "About", 251, 190, "MS Sans Serif", 8, false, kAboutControls,
+};
+
+constexpr std::array kTemplates{&kMainDialog, &kOptionsDialog, &kCacheDialog, &kAboutDialog};
+
 } // namespace
 
 const DialogTemplate& mainDialogTemplate() {
     return kMainDialog;
 }
 
+const DialogTemplate& optionsDialogTemplate() {
+    return kOptionsDialog;
+}
+
+const DialogTemplate& cacheDialogTemplate() {
+    return kCacheDialog;
+}
+
+const DialogTemplate& aboutDialogTemplate() {
+    return kAboutDialog;
+}
+
 const DialogTemplate* findDialogTemplate(int id) {
-    return id == kMainDialog.id ? &kMainDialog : nullptr;
+    for (const DialogTemplate* dialogTemplate : kTemplates) {
+        if (dialogTemplate->id == id) {
+            return dialogTemplate;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace tarvex::res

@@ -28,11 +28,18 @@ constexpr std::array kCacheResultItems{
     MenuItem{0, "Copy", kCopyItems},
 };
 
+constexpr std::array kTrayItems{
+    MenuItem{135, "Restore", {}}, MenuItem{0, "", {}}, MenuItem{145, "Options...", {}},
+    MenuItem{0, "", {}},          MenuItem{136, "Exit", {}},
+};
+
+constexpr std::array kTrayPopup{MenuItem{0, "TRAY", kTrayItems}};
 constexpr std::array kResultListPopup{MenuItem{0, "Results", kResultListItems}};
 constexpr std::array kCacheResultPopup{MenuItem{0, "Results", kCacheResultItems}};
 
 constexpr std::array kMenus{
     MenuResource{kResultListMenu, kResultListPopup},
+    MenuResource{kTrayMenu, kTrayPopup},
     MenuResource{kCacheResultMenu, kCacheResultPopup},
 };
 

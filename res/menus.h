@@ -5,7 +5,8 @@
 
 namespace tarvex::res {
 
-// One entry of a menu: a command, or a submenu when `items` is not empty.
+// One entry of a menu: a command, a submenu when `items` is not empty, or a separator when it
+// has neither command nor text.
 struct MenuItem {
     int command = 0;
     std::string_view text;
@@ -20,6 +21,8 @@ struct MenuResource {
 
 // Menu 129: the main window's result list.
 inline constexpr int kResultListMenu = 129;
+// Menu 140: the tray icon's.
+inline constexpr int kTrayMenu = 140;
 // Menu 141: the cache browser's result list.
 inline constexpr int kCacheResultMenu = 141;
 

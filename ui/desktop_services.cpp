@@ -26,6 +26,23 @@ void DesktopMessageBoxes::show(const std::string& text, MessageIcon icon) {
     box.exec();
 }
 
+Answer DesktopMessageBoxes::ask(const std::string& text) {
+    QMessageBox box{QMessageBox::Question,
+                    QString::fromUtf8(res::kApplicationTitle.data(),
+                                      static_cast<qsizetype>(res::kApplicationTitle.size())),
+                    QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent};
+    box.setTextFormat(Qt::PlainText);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 void DesktopMessageBoxes::beep() {
     QApplication::beep();
 }

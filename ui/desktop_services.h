@@ -19,6 +19,7 @@ public:
     explicit DesktopMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void show(const std::string& text, MessageIcon icon) override;
+    [[nodiscard]] Answer ask(const std::string& text) override;
     void beep() override;
 
 private:

@@ -1,6 +1,7 @@
 #include "google_result_ctrl.h"
 
 #include "clipboard.h"
+#include "commands.h"
 #include "row_text.h"
 
 #include <QFontInfo>
@@ -58,8 +59,34 @@ void CGoogleResultCtrl::OnSelectedUrls() const {
     (void)CopyTextToClipboard(selectedUrlsText(m_rows.urls, itemCount(), selectedRows()));
 }
 
-std::string CGoogleResultCtrl::browseTarget() const {
-    return browseAddress(*this, selectedRows());
+void CGoogleResultCtrl::OnBrowse(UrlOpener& opener) const {
+    const std::string address = browseAddress(*this, selectedRows());
+    if (!address.empty()) {
+        // A failed launch shows nothing.
+        (void)openServiceUrl(opener, address);
+    }
+}
+
+bool CGoogleResultCtrl::onResultCommand(int command, UrlOpener& opener) const {
+    switch (command) {
+    case res::kCmdBrowse:
+        OnBrowse(opener);
+        return true;
+    case res::kCmdFullTable:
+        CopyFullTable();
+        return true;
+    case res::kCmdSelectedRows:
+        CopySelectedRows();
+        return true;
+    case res::kCmdAllUrls:
+        OnAllUrls();
+        return true;
+    case res::kCmdSelectedUrls:
+        OnSelectedUrls();
+        return true;
+    default:
+        return false;
+    }
 }
 
 const QFont& CGoogleResultCtrl::lineFont(LineFont font) const {

@@ -2,6 +2,7 @@
 
 #include "markup_list_ctrl.h"
 #include "search_result_set.h"
+#include "url_opener.h"
 
 namespace tarvex::ui {
 
@@ -24,7 +25,10 @@ public:
     // The copy and browse commands of both result lists.
     void OnAllUrls() const;
     void OnSelectedUrls() const;
-    [[nodiscard]] std::string browseTarget() const;
+    void OnBrowse(UrlOpener& opener) const;
+    // Browse (131), Full Table (134), Selected Rows (137), All URLs (138) and Selected URLs
+    // (139), as every window with a result list handles them; false for any other command.
+    bool onResultCommand(int command, UrlOpener& opener) const;
 
     void DrawItem(QPainter& painter, const QRect& cell, int row, int column,
                   bool highlighted) override;

@@ -31,7 +31,13 @@ public:
         texts.push_back(text);
         icons.push_back(icon);
     }
+    ui::Answer ask(const std::string& text) override {
+        questions.push_back(text);
+        return answer;
+    }
     void beep() override { ++beeps; }
+    std::vector<std::string> questions;
+    ui::Answer answer = ui::Answer::Yes;
     std::vector<std::string> texts;
     std::vector<ui::MessageIcon> icons;
     int beeps = 0;

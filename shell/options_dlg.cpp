@@ -1,0 +1,156 @@
+#include "options_dlg.h"
+
+#include "dialog_builder.h"
+#include "message_boxes.h"
+#include "setting_names.h"
+#include "word_history.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include <charconv>
+
+namespace tarvex::shell {
+namespace {
+
+constexpr int kMinimizeBox = 1009;
+constexpr int kRunAtStartupBox = 1010;
+constexpr int kCacheLifeEdit = 1013;
+constexpr int kResultSizeSlider = 1025;
+constexpr int kFilterBox = 1026;
+constexpr int kSafeSearchBox = 1027;
+constexpr int kWipeButton = 1028;
+constexpr int kOk = 1;
+
+constexpr int kFewestResults = 10;
+constexpr int kMostResults = 30;
+
+std::int32_t setting(SettingsStore& store, const IntSetting& entry) {
+    return store.getInt(entry.section, entry.entry, entry.fallback);
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+std::optional<std::int32_t> wholeNumber(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
+                   ui::MessageBoxes& messages, std::function<void()> wipeQueryWords,
+                   QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_startup(startup), m_messages(messages),
+      m_wipeQueryWords(std::move(wipeQueryWords)) {
+    cacheLife = setting(m_settings, kCacheLife);
+    maximumResults = setting(m_settings, kMaximumResults);
+    filterSimilarResults = setting(m_settings, kSearchFilter) != 0;
+    safeSearch = setting(m_settings, kSafeSearch) != 0;
+
+    const res::BuiltDialog built = res::buildDialog(res::optionsDialogTemplate(), *this);
+    m_minimize = static_cast<QCheckBox*>(built.controls.at(kMinimizeBox));
+    m_runAtStartup = static_cast<QCheckBox*>(built.controls.at(kRunAtStartupBox));
+    m_filter = static_cast<QCheckBox*>(built.controls.at(kFilterBox));
+    m_safeSearch = static_cast<QCheckBox*>(built.controls.at(kSafeSearchBox));
+    m_cacheLife = static_cast<QLineEdit*>(built.controls.at(kCacheLifeEdit));
+    m_resultSize = static_cast<QSlider*>(built.controls.at(kResultSizeSlider));
+    m_resultSize->setAccessibleName(QStringLiteral("Result Size"));
+    for (const int id : {kMinimizeBox, kRunAtStartupBox}) {
+        connect(static_cast<QCheckBox*>(built.controls.at(id)), &QCheckBox::clicked, this,
+                [this, id] { onCommand(id); });
+    }
+    for (const int id : {kWipeButton, kOk}) {
+        connect(static_cast<QPushButton*>(built.controls.at(id)), &QPushButton::clicked, this,
+                [this, id] { onCommand(id); });
+    }
+
+    // The members into the controls, then the states read from outside.
+    m_cacheLife->setText(QString::number(cacheLife));
+    m_filter->setChecked(filterSimilarResults);
+    m_safeSearch->setChecked(safeSearch);
+    m_runAtStartup->setChecked(m_startup.StartupShortcutExists(kStartupLinkName));
+    m_minimize->setChecked(setting(m_settings, kMinimize) != 0);
+    m_resultSize->setPageStep(10);
+    m_resultSize->setSingleStep(2);
+    m_resultSize->setValue(maximumResults);
+    m_resultSize->setRange(kFewestResults, kMostResults);
+    m_resultSize->setValue(std::clamp(maximumResults, kFewestResults, kMostResults));
+}
+
+void COptions::onCommand(int command) {
+    switch (command) {
+    case kMinimizeBox:
+        onMinimize();
+        break;
+    case kRunAtStartupBox:
+        onRunAtStartup();
+        break;
+    case kWipeButton:
+        onWipe();
+        break;
+    case kOk:
+        onOk();
+        break;
+    default:
+        break;
+    }
+}
+
+void COptions::onMinimize() {
+    const bool minimize = setting(m_settings, kMinimize) == 0;
+    m_settings.putInt(kMinimize.section, kMinimize.entry, minimize ? 1 : 0);
+    m_minimize->setChecked(minimize);
+}
+
+void COptions::onRunAtStartup() {
+    // The new state comes from the file, not from the check box.
+    const bool on = !m_startup.StartupShortcutExists(kStartupLinkName);
+    (void)m_startup.SetStartupShortcut(kStartupLinkName, kStartupDescription, on);
+    m_runAtStartup->setChecked(on);
+}
+
+void COptions::onWipe() {
+    wipeWords(m_settings, kSearchWordsSection);
+    if (m_wipeQueryWords) {
+        m_wipeQueryWords();
+    }
+}
+
+void COptions::onOk() {
+    const std::optional<std::int32_t> life = wholeNumber(m_cacheLife->text().toStdString());
+    if (!life) {
+        m_messages.show("Please enter an integer.");
+        m_cacheLife->setFocus();
+        m_cacheLife->selectAll();
+        return;
+    }
+    cacheLife = *life;
+    maximumResults = m_resultSize->value();
+    filterSimilarResults = m_filter->isChecked();
+    safeSearch = m_safeSearch->isChecked();
+    m_settings.putInt(kCacheLife.section, kCacheLife.entry, cacheLife);
+    m_settings.putInt(kMaximumResults.section, kMaximumResults.entry, maximumResults);
+    m_settings.putInt(kSearchFilter.section, kSearchFilter.entry, filterSimilarResults ? 1 : 0);
+    m_settings.putInt(kSafeSearch.section, kSafeSearch.entry, safeSearch ? 1 : 0);
+    accept();
+}
+
+} // namespace tarvex::shell
