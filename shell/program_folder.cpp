@@ -5,16 +5,15 @@
 #include <array>
 
 namespace tarvex::shell {
-namespace {
 
 std::string executablePath() {
     std::array<char, 4096> buffer{};
-    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return length > 0 ? std::string{buffer.data(), static_cast<std::size_t>(length)}
-                      : std::string{};
+    // A result that fills the buffer may have been cut short: refused rather than half a path.
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    return length > 0 && static_cast<std::size_t>(length) < buffer.size()
+               ? std::string{buffer.data(), static_cast<std::size_t>(length)}
+               : std::string{};
 }
-
-} // namespace
 
 std::string programFolder() {
     const std::string path = executablePath();
