@@ -145,7 +145,7 @@ void CSearchDlg::initDialog() {
     showFields(fields);
 
     m_resultList->setShowGrid(true);
-    const int width = m_resultList->viewport()->width();
+    const int width = m_resultList->clientWidth();
     m_resultList->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
     m_resultList->insertColumn(QStringLiteral("URL"), width - 40);
     m_resultList->insertColumn(QStringLiteral("Title"), 0);
@@ -286,7 +286,7 @@ void CSearchDlg::onSpreadSheetMode() {
 
 void CSearchDlg::applyLayout() {
     ui::CGoogleResultCtrl& list = *m_resultList;
-    const int width = list.viewport()->width();
+    const int width = list.clientWidth();
     list.setItemCount(0);
     QHeaderView& header = *list.horizontalHeader();
     if (m_spreadSheetMode != 0) {

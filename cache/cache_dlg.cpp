@@ -52,7 +52,7 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
     }
 
     // The words: numbered rows of the cache's words; a selection shows that word's results.
-    const int wordWidth = m_words->viewport()->width();
+    const int wordWidth = m_words->clientWidth();
     m_words->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
     m_words->insertColumn(QStringLiteral("Words"), wordWidth - 40);
     m_words->selectCommandId = res::kCmdWordSelected;
@@ -69,7 +69,7 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
     m_results->defaultCommandId = res::kCmdBrowse;
     m_results->setShowGrid(true);
     m_results->emptyText = QStringLiteral("Please select a word");
-    const int width = m_results->viewport()->width();
+    const int width = m_results->clientWidth();
     m_results->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
     m_results->insertColumn(QStringLiteral("URL"), width - 40);
     if (settings.getInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry,

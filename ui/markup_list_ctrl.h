@@ -32,6 +32,11 @@ public:
     // Sets the rows' font and measures the rows again: height = |font height| × percent / 100.
     void setListFont(const QFont& font, int pixelHeight);
     [[nodiscard]] int itemHeight() const { return m_fontHeight * rowHeightPercent / 100; }
+    // The width inside the frame less a vertical scroll bar on screen; before the list is first
+    // shown (the viewport not laid out yet), the width inside the frame.
+    [[nodiscard]] int clientWidth() const {
+        return isVisible() ? viewport()->width() : maximumViewportSize().width();
+    }
 
     // Selected rows in ascending order.
     [[nodiscard]] std::vector<int> selectedRows() const;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLabel>
 
 namespace tarvex::cache {
@@ -74,6 +75,10 @@ TEST_F(CacheDlgTest, AnEmptyCacheSaysSo) {
     EXPECT_EQ(dialog.wordList().itemCount(), 0);
     EXPECT_EQ(dialog.wordList().emptyText, "The cache is empty");
     EXPECT_EQ(dialog.resultList().emptyText, "Please select a word");
+    // Columns fill the lists: the client width less the number column and a margin.
+    EXPECT_EQ(dialog.wordList().horizontalHeader()->sectionSize(1),
+              dialog.wordList().clientWidth() - 40);
+    EXPECT_GT(dialog.resultList().horizontalHeader()->sectionSize(1), 300);
     dialog.onCommand(1021);
     EXPECT_EQ(m_messages.texts, std::vector<std::string>{"The cache is empty."});
     EXPECT_TRUE(m_messages.questions.empty());
