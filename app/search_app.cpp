@@ -6,8 +6,10 @@
 #include "qt_settings_store.h"
 #include "search_dlg.h"
 #include "service_pages.h"
+#include "termination_signals.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 
 namespace tarvex::app {
@@ -27,8 +29,19 @@ int CSearchApp::run(int argc, char** argv) {
     ui::DesktopMessageBoxes messages;
     {
         CSearchDlg window{SearchDlgServices{
-            settings, clock, opener, messages, chooseEndpoint(settings), key, {}}};
+            settings, clock, opener, messages, chooseEndpoint(settings), key, {}, {}}};
         messages.setParent(&window);
+        // Asked to end by the system: close as the close box does (the key typed since the last
+        // Search stays unsaved), and the cache is saved as the window goes.
+        const TerminationSignals termination{[&window] {
+            for (QWidget* open : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QDialog*>(open);
+                if (dialog != nullptr && dialog != &window && dialog->isVisible()) {
+                    dialog->reject();
+                }
+            }
+            window.reject();
+        }};
         // The window's own loop rather than exec(): hiding the window must not end the run.
         QEventLoop loop;
         QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);

@@ -1,0 +1,35 @@
+// A request to end the program reaches the window's thread as a call.
+#include "termination_signals.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <csignal>
+
+namespace tarvex::app {
+namespace {
+
+TEST(TerminationSignalsTest, EachSignalBecomesACallOnTheWindowsThread) {
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        int calls = 0;
+        {
+            const TerminationSignals requests{[&calls] { ++calls; }};
+            ASSERT_EQ(std::raise(number), 0);
+            EXPECT_EQ(calls, 0) << "not from inside the handler";
+            EXPECT_TRUE(QTest::qWaitFor([&calls] { return calls == 1; }, 2000)) << number;
+        }
+    }
+}
+
+TEST(TerminationSignalsTest, TheOldHandlingComesBackAfterwards) {
+    struct sigaction before {};
+    ::sigaction(SIGTERM, nullptr, &before);
+    { const TerminationSignals requests{[] {}}; }
+    struct sigaction after {};
+    ::sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(before.sa_handler, after.sa_handler);
+}
+
+} // namespace
+} // namespace tarvex::app
