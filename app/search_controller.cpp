@@ -16,6 +16,10 @@ constexpr std::string_view kSecondPage = "Search[2] in progress...";
 constexpr std::string_view kThirdPage = "Search[3] in progress...";
 constexpr std::string_view kError = "Error!";
 
+// A search asks for pages of ten, at most three of them, whatever the answers say.
+constexpr std::int32_t kPageSize = 10;
+constexpr std::int32_t kMaxRequests = 3;
+
 std::string text(const char16_t* wide) {
     return wide == nullptr ? std::string{} : utf16ToCodePage(sysStringView(wide));
 }
@@ -140,7 +144,9 @@ void SearchController::OnSearchCompleted() {
     cache::SearchResultSet page;
     page.queryWord = fields.queryWord;
     page.estimatedTotal = response.estimatedTotalResultsCount;
-    for (std::int32_t i = 0; i < count && response.resultElements != nullptr; ++i) {
+    // A server may send more than was asked for; only what was asked for is kept.
+    const std::int32_t kept = std::min(count, m_job->maxResults);
+    for (std::int32_t i = 0; i < kept && response.resultElements != nullptr; ++i) {
         const proxy::ResultElement& element = response.resultElements[i];
         page.urls.add(text(element.URL));
         page.titles.add(text(element.title));
@@ -159,17 +165,18 @@ void SearchController::OnSearchCompleted() {
         m_cache.Append(page.queryWord, page);
     }
 
-    // Paging: pages of ten at offsets 0, 10 and 20 while more results are wanted.
+    // Paging: pages of ten at offsets 0, 10 and 20 while more results are wanted and the answer
+    // is the page that was asked for. The requests made so far follow from the offset asked for,
+    // so no answer can make the search ask for more pages than Maximum Results allows.
     const std::int32_t wanted = setting(m_settings, shell::kMaximumResults);
+    const auto allowed =
+        std::min<std::int64_t>(kMaxRequests, (std::int64_t{wanted} + kPageSize - 1) / kPageSize);
+    const std::int32_t made = m_job->start / kPageSize + 1;
     std::string_view status;
-    if (startIndex == 1 && endIndex == 10 && wanted > 10) {
-        m_job->start = 10;
-        m_job->maxResults = wanted >= 20 ? 10 : wanted - 10;
-        status = kSecondPage;
-    } else if (startIndex == 11 && endIndex == 20 && wanted > 20) {
-        m_job->start = 20;
-        m_job->maxResults = wanted >= 30 ? 10 : wanted - 20;
-        status = kThirdPage;
+    if (made < allowed && startIndex == m_job->start + 1 && endIndex == m_job->start + kPageSize) {
+        m_job->start += kPageSize;
+        m_job->maxResults = std::min(kPageSize, wanted - m_job->start);
+        status = made == 1 ? kSecondPage : kThirdPage;
     }
     if (!status.empty()) {
         if (startWorker(fields)) {

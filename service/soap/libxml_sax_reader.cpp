@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -18,6 +19,10 @@ namespace tarvex::soap {
 namespace {
 
 using Utf8 = const xmlChar*;
+
+// Scratch buffers larger than this are given back once used, so that one long text does not
+// keep its copies for the rest of the parse or the life of the reader.
+constexpr std::size_t kKeptScratchBytes = std::size_t{1} << 20;
 
 std::string_view utf8View(Utf8 text) {
     return text == nullptr ? std::string_view{}
@@ -247,6 +252,14 @@ public:
     [[nodiscard]] bool empty() const { return m_size == 0; }
     [[nodiscard]] std::string_view view() const { return {m_data.get(), m_size}; }
     void clear() { m_size = 0; }
+    // Empty again; a large block goes back to the heap.
+    void clearAndTrim() {
+        m_size = 0;
+        if (m_capacity > kKeptScratchBytes) {
+            m_data.reset();
+            m_capacity = 0;
+        }
+    }
 
 private:
     bool grow(std::size_t length) noexcept {
@@ -266,6 +279,43 @@ private:
     std::unique_ptr<char[]> m_data;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
+};
+
+// libxml2 reads a start tag once its '>' has arrived, and then compares each attribute with all
+// the ones before it. A tag still waiting for its end is counted here as its bytes come, so
+// that one with too many attributes fails before libxml2 takes it in.
+class PendingTagCounter {
+public:
+    // The attributes (each has one '=' outside the quoted values) in the tag starting at
+    // document offset `start`, of which `tag` holds what has arrived; earlier bytes of the same
+    // tag are not read again.
+    int count(std::uint64_t start, std::string_view tag) {
+        if (start != m_start) {
+            m_start = start;
+            m_scanned = 0;
+            m_quote = 0;
+            m_count = 0;
+        }
+        for (; m_scanned < tag.size() && !(m_quote == 0 && tag[m_scanned] == '>'); ++m_scanned) {
+            const char c = tag[m_scanned];
+            if (m_quote != 0) {
+                m_quote = c == m_quote ? 0 : m_quote;
+            } else if (c == '"' || c == '\'') {
+                m_quote = c;
+            } else if (c == '=') {
+                ++m_count;
+            }
+        }
+        return m_count;
+    }
+    void reset() { m_start = kNone; }
+
+private:
+    static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+    std::uint64_t m_start = kNone;
+    std::size_t m_scanned = 0;
+    char m_quote = 0;
+    int m_count = 0;
 };
 
 class LibxmlSaxReader final : public SaxReader {
@@ -289,6 +339,20 @@ private:
 
     [[nodiscard]] bool running() const { return !failed(m_status); }
 
+    // False when libxml2 waits for the end of a start tag that already has too many attributes.
+    [[nodiscard]] bool pendingTagFits() {
+        const xmlParserInputPtr input = m_context->input;
+        if (m_context->instate != XML_PARSER_START_TAG || input == nullptr ||
+            input->cur == nullptr || input->end == nullptr || input->base == nullptr) {
+            return true;
+        }
+        // Decoded input, UTF-8 whatever the document's encoding; `consumed` counts the bytes
+        // libxml2 has already dropped from its buffer.
+        const std::uint64_t start =
+            input->consumed + static_cast<std::uint64_t>(input->cur - input->base);
+        return m_pendingTag.count(start, utf8View(input->cur, input->end)) <= kMaxAttributes;
+    }
+
     static void onStartElement(void* context, Utf8 local, Utf8 prefix, Utf8 uri, int namespaceCount,
                                const xmlChar** namespaces, int attributeCount, int defaulted,
                                const xmlChar** attributes);
@@ -311,11 +375,18 @@ private:
             fail(kOutOfMemory);
             return;
         }
-        m_pendingUtf8.clear();
+        m_pendingUtf8.clearAndTrim();
         if (m_handler != nullptr) {
             if (const HResult status = m_handler->characters(m_text.view()); failed(status)) {
                 fail(status);
             }
+        }
+        trimText();
+    }
+
+    void trimText() {
+        if (m_text.capacity() * sizeof(char16_t) > kKeptScratchBytes) {
+            m_text = Utf16Buffer{};
         }
     }
 
@@ -336,6 +407,7 @@ private:
     std::u16string_view m_local;
     std::u16string_view m_qname;
     PendingText m_pendingUtf8; // character data not yet handed on
+    PendingTagCounter m_pendingTag;
     Utf16Buffer m_text;
     Utf16Buffer m_prefix;
     Utf16Buffer m_prefixUri;
@@ -351,7 +423,8 @@ void LibxmlSaxReader::onStartElement(void* context, Utf8 local, Utf8 prefix, Utf
     if (!reader.running()) {
         return;
     }
-    if (++reader.m_depth > kMaxElementDepth) {
+    if (++reader.m_depth > kMaxElementDepth ||
+        attributeCount > kMaxAttributes - std::max(namespaceCount, 0)) {
         reader.fail(kFail);
         return;
     }
@@ -469,6 +542,7 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     m_status = kOk;
     m_depth = 0;
     m_pendingUtf8.clear();
+    m_pendingTag.reset();
     // A new parser has a new dictionary: names converted before may not be looked up by address.
     m_names.clear();
     m_context = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
@@ -486,6 +560,10 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     std::array<char, 16384> buffer; // scratch for streams that are not in memory; not zeroed
     bool ended = false;
     while (running() && !ended) {
+        if (!pendingTagFits()) {
+            fail(kFail);
+            break;
+        }
         std::string_view chunk;
         if (const HResult status = stream.next(chunk, buffer.data(), buffer.size());
             failed(status)) {
@@ -508,6 +586,8 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     }
     xmlFreeParserCtxt(m_context);
     m_context = nullptr;
+    m_pendingUtf8.clearAndTrim();
+    trimText();
     xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunction);
     return m_status;
 }

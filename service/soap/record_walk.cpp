@@ -22,6 +22,12 @@ const SoapMapEntry* countEntryOf(const SoapMap& owner, const SoapMapEntry& array
     return &owner.entries[arrayEntry.sizeIsIndex];
 }
 
+// What a copy of a string allocates: its units, the length prefix and the terminator.
+std::size_t stringBytes(const char16_t* text) {
+    return std::size_t{sysStringLen(text)} * sizeof(char16_t) + sizeof(std::uint32_t) +
+           sizeof(char16_t);
+}
+
 bool isStructEntry(const SoapMapEntry& entry) {
     return entry.type == XsdType::User && entry.nestedMap != nullptr &&
            entry.nestedMap->kind != SoapMapKind::Enum;
@@ -168,7 +174,7 @@ void releaseMember(const SoapMap& owner, const SoapMapEntry& entry, std::byte* m
 }
 
 HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* target,
-                 MemoryManager& memory) {
+                 MemoryManager& memory, CopyBudget& budget) {
     if (isStructEntry(entry)) {
         const SoapMap& map = *entry.nestedMap;
         for (const SoapMapEntry* e = map.entries; e != nullptr && !isTerminator(*e); ++e) {
@@ -176,7 +182,7 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
                 continue; // set by the copy of its array
             }
             if (const HResult status =
-                    copyMember(map, *e, source + e->offset, target + e->offset, memory);
+                    copyMember(map, *e, source + e->offset, target + e->offset, memory, budget);
                 failed(status)) {
                 return status;
             }
@@ -186,6 +192,9 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
     if (isStringType(entry.type)) {
         const SysString text = loadAt<SysString>(source);
         if (text != nullptr) {
+            if (!budget.take(stringBytes(text))) {
+                return kOutOfMemory;
+            }
             const SysString copy = sysAllocString(sysStringView(text));
             if (copy == nullptr) {
                 return kOutOfMemory;
@@ -198,6 +207,9 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
         const auto block = loadAt<XsdBinary>(source);
         if (block.data != nullptr) {
             const std::size_t size = block.size > 0 ? static_cast<std::size_t>(block.size) : 0;
+            if (!budget.take(size)) {
+                return kOutOfMemory;
+            }
             auto* data = static_cast<std::uint8_t*>(memory.allocate(size));
             if (data == nullptr) {
                 return kOutOfMemory;
@@ -214,7 +226,7 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
 }
 
 HResult copyMember(const SoapMap& owner, const SoapMapEntry& entry, const std::byte* source,
-                   std::byte* target, MemoryManager& memory) {
+                   std::byte* target, MemoryManager& memory, CopyBudget& budget) {
     const std::size_t stride = itemStride(entry);
     if ((entry.flags & SoapFlag::DynamicArray) != 0) {
         const auto* block = static_cast<const std::byte*>(loadAt<void*>(source));
@@ -222,18 +234,22 @@ HResult copyMember(const SoapMap& owner, const SoapMapEntry& entry, const std::b
             return kOk;
         }
         const std::int64_t count = readArrayCount(owner, entry, source - entry.offset);
-        auto* copy =
-            static_cast<std::byte*>(memory.allocate(static_cast<std::size_t>(count) * stride));
+        std::size_t bytes = 0;
+        if (__builtin_mul_overflow(static_cast<std::uint64_t>(count), stride, &bytes) ||
+            !budget.take(bytes)) {
+            return kOutOfMemory;
+        }
+        auto* copy = static_cast<std::byte*>(memory.allocate(bytes));
         if (copy == nullptr) {
             return kOutOfMemory;
         }
-        std::memset(copy, 0, static_cast<std::size_t>(count) * stride);
+        std::memset(copy, 0, bytes);
         // The block belongs to the target from here on, so a failure below leaves it releasable.
         storeAt<void*>(target, copy);
         writeArrayCount(owner, entry, target - entry.offset, count);
         for (std::int64_t i = 0; i < count; ++i) {
             const std::size_t at = static_cast<std::size_t>(i) * stride;
-            if (const HResult status = copyItem(entry, block + at, copy + at, memory);
+            if (const HResult status = copyItem(entry, block + at, copy + at, memory, budget);
                 failed(status)) {
                 return status;
             }
@@ -244,14 +260,14 @@ HResult copyMember(const SoapMap& owner, const SoapMapEntry& entry, const std::b
         const std::int64_t count = fixedItemCount(entry);
         for (std::int64_t i = 0; i < count; ++i) {
             const std::size_t at = static_cast<std::size_t>(i) * stride;
-            if (const HResult status = copyItem(entry, source + at, target + at, memory);
+            if (const HResult status = copyItem(entry, source + at, target + at, memory, budget);
                 failed(status)) {
                 return status;
             }
         }
         return kOk;
     }
-    return copyItem(entry, source, target, memory);
+    return copyItem(entry, source, target, memory, budget);
 }
 
 } // namespace tarvex::soap

@@ -393,14 +393,13 @@ HResult SoapMessageHandler::storeReference(std::u16string_view href, std::byte* 
     return pushState(nullptr, nullptr, nullptr, 0, 0, 0, 0);
 }
 
-HResult SoapMessageHandler::referencedValue(std::vector<StoredReference> referrers,
+HResult SoapMessageHandler::referencedValue(std::vector<StoredReference>&& referrers,
                                             const SaxAttributes& attributes) {
     std::u16string_view href;
     if (!failed(attributes.valueByQName(u"href", href))) {
         return kFail;
     }
-    const StoredReference& first = referrers.front();
-    // Every further referrer gets its own copy once the parse is complete.
+    const StoredReference first = referrers.front();
     for (std::size_t i = 1; i < referrers.size(); ++i) {
         const StoredReference& other = referrers[i];
         const bool sameShape =
@@ -410,8 +409,11 @@ HResult SoapMessageHandler::referencedValue(std::vector<StoredReference> referre
         if (!sameShape) {
             return kFail;
         }
+    }
+    if (referrers.size() > 1) {
+        // Every further referrer gets its own copy once the parse is complete.
         try {
-            m_copies.push_back(ReferenceCopy{first, other});
+            m_shared.push_back(std::move(referrers));
         } catch (const std::bad_alloc&) {
             return kOutOfMemory;
         }

@@ -12,10 +12,12 @@ namespace tarvex::soap {
 // A SAX2 XML reader. The content handler may be changed from inside an event; every later event
 // goes to the new one. parse() reads the whole stream on the caller's thread and stops at the
 // first failure a handler returns, returning that status. Documents with a DOCTYPE, elements
-// nested deeper than kMaxElementDepth and malformed XML fail.
+// nested deeper than kMaxElementDepth, elements with more than kMaxAttributes attributes
+// (namespace declarations included) and malformed XML fail.
 class SaxReader {
 public:
     static constexpr int kMaxElementDepth = 256;
+    static constexpr int kMaxAttributes = 256;
 
     virtual ~SaxReader() = default;
     virtual void setContentHandler(SaxContentHandler* handler) = 0;

@@ -2,12 +2,41 @@
 
 #include "record_walk.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tarvex::soap {
 namespace {
 
 constexpr std::size_t kStackGrowth = 16;
+
+// Hands a stream on and counts the bytes it hands out.
+class CountingStream final : public ByteStream {
+public:
+    explicit CountingStream(ByteStream& inner) : m_inner(inner) {}
+
+    [[nodiscard]] HResult read(char* buffer, std::size_t capacity, std::size_t& count) override {
+        const HResult status = m_inner.read(buffer, capacity, count);
+        if (!failed(status)) {
+            m_count += count;
+        }
+        return status;
+    }
+    [[nodiscard]] HResult next(std::string_view& chunk, char* scratch,
+                               std::size_t capacity) override {
+        const HResult status = m_inner.next(chunk, scratch, capacity);
+        if (!failed(status)) {
+            m_count += chunk.size();
+        }
+        return status;
+    }
+    [[nodiscard]] bool atEnd() const override { return m_inner.atEnd(); }
+    [[nodiscard]] std::size_t count() const { return m_count; }
+
+private:
+    ByteStream& m_inner;
+    std::size_t m_count = 0;
+};
 
 } // namespace
 
@@ -99,40 +128,57 @@ void SoapMessageHandler::resetParse() {
     m_text.clear();
     m_leaf = Leaf{};
     m_references.clear();
-    m_copies.clear();
+    m_shared.clear();
 }
 
 HResult SoapMessageHandler::beginParse(SaxReader& reader, ByteStream& stream) {
+    HResult status = kOk;
+    // The SAX callbacks keep exceptions to themselves; this catches what the steps around the
+    // parse may throw, so that no std::bad_alloc leaves the parser.
+    try {
+        status = runParse(reader, stream);
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
+    }
+    reader.setContentHandler(nullptr);
+    m_reader = nullptr;
+    m_references.clear();
+    m_shared.clear();
+    return status;
+}
+
+HResult SoapMessageHandler::runParse(SaxReader& reader, ByteStream& stream) {
     resetParse();
     m_reader = &reader;
     reader.setContentHandler(this);
-    HResult status = reader.parse(stream);
+    CountingStream counted{stream};
+    HResult status = reader.parse(counted);
     reader.setContentHandler(nullptr);
     m_reader = nullptr;
     if (!failed(status) && !m_references.empty()) {
         status = kFail; // an href whose id never came
     }
     if (!failed(status)) {
-        status = copyReferencedValues();
+        status = copyReferencedValues(counted.count());
     }
-    m_references.clear();
-    m_copies.clear();
     return status;
 }
 
-HResult SoapMessageHandler::copyReferencedValues() {
+HResult SoapMessageHandler::copyReferencedValues(std::size_t responseBytes) {
+    CopyBudget budget{std::min(responseBytes, kMaxCopyBytes)};
     // Later values may fill referrers inside earlier ones, so the copies go last to first.
-    for (auto it = m_copies.rbegin(); it != m_copies.rend(); ++it) {
-        const StoredReference& from = it->source;
-        const StoredReference& to = it->target;
+    for (auto group = m_shared.rbegin(); group != m_shared.rend(); ++group) {
+        const StoredReference& from = group->front();
         auto* source = static_cast<std::byte*>(from.target);
-        auto* target = static_cast<std::byte*>(to.target);
         const bool wholeArray = (from.flags & SoapFlag::AnyArray) != 0;
-        const HResult status = wholeArray
-                                   ? copyMember(*from.map, *from.entry, source, target, m_memory)
-                                   : copyItem(*from.entry, source, target, m_memory);
-        if (failed(status)) {
-            return status;
+        for (std::size_t i = group->size() - 1; i > 0; --i) {
+            auto* target = static_cast<std::byte*>((*group)[i].target);
+            const HResult status =
+                wholeArray ? copyMember(*from.map, *from.entry, source, target, m_memory, budget)
+                           : copyItem(*from.entry, source, target, m_memory, budget);
+            if (failed(status)) {
+                return status;
+            }
         }
     }
     return kOk;

@@ -34,6 +34,9 @@ class SoapMessageHandler : public SaxContentHandler {
 public:
     // Arrays announcing more than this (size times stride) are refused before allocation.
     static constexpr std::size_t kMaxArrayBytes = std::size_t{64} << 20;
+    // Copies for values referred to from several places may add no more bytes than the
+    // response holds, and never more than this (the largest response the client reads).
+    static constexpr std::size_t kMaxCopyBytes = std::size_t{64} << 20;
 
     SoapMessageHandler(MemoryManager& memory, bool client);
     ~SoapMessageHandler() override;
@@ -62,7 +65,8 @@ public:
     [[nodiscard]] HResult writeMap(const EnvelopeStyle& style, const SoapMap& map, void* record,
                                    OutputSink& sink, bool withWrapper);
 
-    // Response side: runs `reader` over `stream` with this handler installed.
+    // Response side: runs `reader` over `stream` with this handler installed. Copies past
+    // their budget and memory that cannot be had fail with kOutOfMemory.
     [[nodiscard]] HResult beginParse(SaxReader& reader, ByteStream& stream);
     // Releases what the receiving side owns in the operation's record and the header record.
     void cleanup();
@@ -102,7 +106,7 @@ private:
                                            const SaxAttributes& attributes);
     [[nodiscard]] HResult unknownHeader(std::u16string_view uri, std::u16string_view local,
                                         const SaxAttributes& attributes);
-    [[nodiscard]] HResult referencedValue(std::vector<StoredReference> referrers,
+    [[nodiscard]] HResult referencedValue(std::vector<StoredReference>&& referrers,
                                           const SaxAttributes& attributes);
     [[nodiscard]] HResult startValue(std::byte* destination, const SoapMapEntry& entry,
                                      std::uint32_t flags);
@@ -114,7 +118,8 @@ private:
     [[nodiscard]] HResult takeArraySlot(ParseState& array, std::byte*& slot);
     [[nodiscard]] HResult convertLeafText();
     [[nodiscard]] HResult checkComplete(const ParseState& state) const;
-    [[nodiscard]] HResult copyReferencedValues();
+    [[nodiscard]] HResult runParse(SaxReader& reader, ByteStream& stream);
+    [[nodiscard]] HResult copyReferencedValues(std::size_t responseBytes);
     [[nodiscard]] bool rpcEncoded() const;
     [[nodiscard]] const SoapMap* operationMap() const;
     void resetParse();
@@ -142,13 +147,9 @@ private:
     std::u16string m_text;     // character data of the current leaf
     bool m_textStored = false; // the leaf's text went straight into the record
     ReferenceTable m_references;
-    // Values referred to from more than one place: the first referrer receives the value, the
-    // others a copy of it once the parse is complete.
-    struct ReferenceCopy {
-        StoredReference source;
-        StoredReference target;
-    };
-    std::vector<ReferenceCopy> m_copies;
+    // Values referred to from more than one place, all referrers of one value together: the
+    // first receives the value, the others a copy of it once the parse is complete.
+    std::vector<std::vector<StoredReference>> m_shared;
     TextCollector m_collector;
     SkipHandler m_skip;
 };

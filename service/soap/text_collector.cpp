@@ -3,6 +3,11 @@
 #include <new>
 
 namespace tarvex::soap {
+namespace {
+
+constexpr std::size_t kKeptUnits = std::size_t{512} << 10;
+
+} // namespace
 
 void TextCollector::install(SaxReader& reader, SaxContentHandler& owner,
                             std::u16string_view initialText) {
@@ -59,6 +64,9 @@ HResult TextCollector::endElement(std::u16string_view uri, std::u16string_view l
     // The installed element has ended: the owner gets its content, then its end, and the reader.
     SaxContentHandler& owner = *m_owner;
     HResult status = owner.characters(m_buffer.view());
+    if (m_buffer.capacity() > kKeptUnits) {
+        m_buffer = Utf16Buffer{}; // one long text does not keep its copy for the rest of the parse
+    }
     if (!failed(status)) {
         status = owner.endElement(uri, local, qname);
     }

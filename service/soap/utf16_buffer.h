@@ -13,6 +13,7 @@ public:
     void clear() { m_size = 0; }
     [[nodiscard]] std::size_t size() const { return m_size; }
     [[nodiscard]] bool empty() const { return m_size == 0; }
+    [[nodiscard]] std::size_t capacity() const { return m_capacity; }
     [[nodiscard]] std::u16string_view view() const { return {m_data.get(), m_size}; }
 
     // Throw std::bad_alloc when memory cannot be had.

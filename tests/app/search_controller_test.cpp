@@ -128,6 +128,43 @@ TEST_F(SearchControllerTest, TwentyResultsAndEmptyPages) {
     EXPECT_EQ(m_view.shown.back().urls.size(), 0U);
 }
 
+// Regression: a server whose every answer claimed to be the first page made the search ask for
+// the second page forever.
+TEST_F(SearchControllerTest, AnswersCannotMakeTheSearchAskForMorePages) {
+    m_settings.putInt("Settings", "Maximum Results", 30);
+    start(
+        std::vector<ScriptedServer::Answer>(5, ScriptedServer::answer(test::searchAnswer(0, 10))));
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 2U) << "the second answer is not the page asked for";
+    ASSERT_EQ(m_view.shown.size(), 1U);
+    EXPECT_EQ(m_view.shown[0].urls.size(), 10U);
+
+    m_settings.putInt("Settings", "Maximum Results", 1000);
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 10)),
+           ScriptedServer::answer(test::searchAnswer(20, 10)),
+           ScriptedServer::answer(test::searchAnswer(30, 10))});
+    m_view.fields.queryWord = "many";
+    runSearch();
+    EXPECT_EQ(m_server->requests().size(), 3U) << "three requests at most";
+    EXPECT_EQ(m_view.shown.back().urls.size(), 30U);
+}
+
+// Regression: a page holding more results than were asked for was kept whole, shown and cached.
+TEST_F(SearchControllerTest, APageKeepsOnlyTheResultsAskedFor) {
+    m_settings.putInt("Settings", "Maximum Results", 15);
+    start({ScriptedServer::answer(test::searchAnswer(0, 10)),
+           ScriptedServer::answer(test::searchAnswer(10, 400))});
+    runSearch();
+    EXPECT_NE(m_server->requests().at(1).find("<maxResults>5</maxResults>"), std::string::npos);
+    ASSERT_EQ(m_view.shown.size(), 1U);
+    EXPECT_EQ(m_view.shown[0].urls.size(), 15U);
+    EXPECT_EQ(m_view.shown[0].urls[14], "http://r/15");
+    cache::SearchResultSet cached;
+    ASSERT_TRUE(m_cache.Lookup("kelvin", cached, false));
+    EXPECT_EQ(cached.urls.size(), 15U);
+}
+
 TEST_F(SearchControllerTest, CacheHitMakesNoRequest) {
     start({ScriptedServer::answer(test::searchAnswer(0, 10))});
     runSearch();

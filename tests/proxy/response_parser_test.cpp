@@ -206,6 +206,34 @@ TEST_P(ResponseParserTest, OneValueReferredToFromSeveralPlaces) {
     }
 }
 
+// `refs` items that all refer to one result whose snippet holds `snippetBytes` bytes.
+std::string sharedResult(int refs, std::size_t snippetBytes) {
+    std::string items;
+    for (int i = 0; i < refs; ++i) {
+        items += R"(<item href="#s"/>)";
+    }
+    return envelope(
+        resultBody("<return>" + kScalars + elements(refs, items) + kNoCategories + "</return>") +
+        R"(<m id="s"><summary/><URL>u</URL><snippet>)" + std::string(snippetBytes, 'x') +
+        "</snippet><title/><cachedSize/><relatedInformationPresent>0"
+        "</relatedInformationPresent><hostName/><directoryCategory>"
+        "<fullViewableName/><specialEncoding/></directoryCategory><directoryTitle/>"
+        "</m>");
+}
+
+// Regression: every referrer got a deep copy without limit, so 200 KB of references to one
+// 10 KB result grew to gigabytes.
+TEST_P(ResponseParserTest, CopiesOfASharedValueHaveABudget) {
+    EXPECT_EQ(parse(sharedResult(10000, 10000)), kOutOfMemory);
+    // Copies may add as many bytes as the response holds: two copies of a 2000-unit snippet
+    // (8 KB in UTF-16) fit a 13 KB response, twelve do not.
+    const std::string fits = sharedResult(3, 2000) + std::string(10000, ' ');
+    ASSERT_EQ(parse(fits), kOk);
+    ASSERT_EQ(m_last["resultElements"].size(), 3U);
+    EXPECT_EQ(m_last["resultElements"][2]["snippet"].get<std::string>().size(), 2000U);
+    EXPECT_EQ(parse(sharedResult(13, 2000) + std::string(10000, ' ')), kOutOfMemory);
+}
+
 TEST_P(ResponseParserTest, ArraysMustHoldTheAnnouncedItems) {
     ASSERT_EQ(parse(valid(elements(0, ""))), kOk);
     EXPECT_EQ(m_last["resultElements"].size(), 0U);
