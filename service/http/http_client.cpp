@@ -12,7 +12,8 @@ bool authenticate(const std::vector<std::string>& /*challenges*/) {
 
 } // namespace
 
-HttpClient::HttpClient(SocketFactory sockets) : m_sockets(std::move(sockets)) {}
+HttpClient::HttpClient(SocketFactory sockets, const Clock& clock)
+    : m_sockets(std::move(sockets)), m_clock(clock) {}
 
 HttpClient::~HttpClient() {
     closeConnection();
@@ -109,7 +110,8 @@ bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
     m_socket->setDeadline(m_deadline);
     m_socket->setTimeout(settings.timeoutMs);
     bool ok = sendRequest(url, settings) &&
-              readResponse(*m_socket, m_response, settings.readBlockSize) == ReadResult::Done;
+              readResponse(*m_socket, m_response, settings.readBlockSize, m_clock, m_deadline) ==
+                  ReadResult::Done;
     if (!ok && reused && m_response.status == -1) {
         // RFC 9112 9.3.1: a kept connection the server closed before answering; the request
         // was not taken, so it goes once more on a new connection.
@@ -120,7 +122,8 @@ bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
         m_socket->setDeadline(m_deadline);
         m_socket->setTimeout(settings.timeoutMs);
         ok = sendRequest(url, settings) &&
-             readResponse(*m_socket, m_response, settings.readBlockSize) == ReadResult::Done;
+             readResponse(*m_socket, m_response, settings.readBlockSize, m_clock, m_deadline) ==
+                 ReadResult::Done;
     }
     if (!ok) {
         m_lastSocketError = m_socket ? m_socket->lastError() : 0;
@@ -164,7 +167,7 @@ bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
     if (m_target.port == 0) {
         m_target.port = settings.port;
     }
-    m_deadline = std::chrono::steady_clock::now() + kMaxExchangeTime;
+    m_deadline = m_clock.now() + kMaxExchangeTime;
     for (int redirects = 0;; ++redirects) {
         if (!exchange(m_target, settings)) {
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clock.h"
 #include "http_response.h"
 #include "socket.h"
 #include "url.h"
@@ -41,7 +42,8 @@ public:
     static constexpr int kMaxRedirects = 5;
     static constexpr std::chrono::seconds kMaxExchangeTime{60};
 
-    explicit HttpClient(SocketFactory sockets = createSocket);
+    // The exchange time is read from `clock`, which must outlive the client.
+    explicit HttpClient(SocketFactory sockets = createSocket, const Clock& clock = steadyClock());
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
@@ -69,6 +71,7 @@ private:
     void closeConnection();
 
     SocketFactory m_sockets;
+    const Clock& m_clock;
     std::unique_ptr<Socket> m_socket;
     std::string m_connectedHost;
     std::uint16_t m_connectedPort = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "byte_source.h"
+#include "clock.h"
 #include "header_table.h"
 
 #include <cstddef>
@@ -22,10 +23,18 @@ enum class ReadResult : std::int32_t {
     NothingRead = 7,
 };
 
-// Caps on what a server may send, so that no answer can exhaust memory.
+// Caps on what a server may send, so that no answer can exhaust memory or hold the reader for
+// long. Going past one is a read failure.
 inline constexpr std::size_t kMaxResponseBytes = std::size_t{64} << 20;
+// A header name or value this long or longer is ignored.
 inline constexpr std::size_t kMaxHeaderLine = 1024;
 inline constexpr std::uint32_t kMaxChunkSize = 0x7FFFFFFF;
+// Header and trailer lines of one response together. Far above what any real answer carries, and
+// low enough that names built to share one hash cannot make the header table slow.
+inline constexpr std::size_t kMaxHeaderLines = 256;
+// Bytes of the header blocks (interim ones too) and trailer lines of one response together; this
+// bounds what the header table can grow to.
+inline constexpr std::size_t kMaxHeaderBytes = std::size_t{256} << 10;
 
 struct HttpResponse {
     std::int32_t status = -1;
@@ -43,5 +52,10 @@ struct HttpResponse {
 // length, or runs to the end of the connection. Interim 100 responses are skipped. The result is
 // also kept in `response.lastResult`.
 ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t readBlockSize);
+// The same within a time limit: once `clock` is past `deadline` the read fails as a read failure
+// of the part it is in. The clock is looked at before every receive, after the header lines and
+// at the end, so time spent on the answer counts as well as the waits for it.
+ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t readBlockSize,
+                        const Clock& clock, Clock::TimePoint deadline);
 
 } // namespace tarvex::http

@@ -11,30 +11,46 @@ namespace {
 
 constexpr std::size_t kHeaderBlock = 2048;
 constexpr int kMaxEmptyReceives = 5;
+// The work buffer holds at most the largest body and the line ends around its last chunk.
+constexpr std::size_t kMaxBufferedBytes = kMaxResponseBytes + kHeaderBlock;
+
+// What one receive brought.
+enum class Receipt {
+    Bytes,
+    Closed,  // the peer has ended the connection
+    Failed,  // the receive failed
+    Stopped, // nothing was received: the buffer is full, memory ran out or the deadline passed
+};
 
 // The bytes received so far and where reading stands in them.
 class Input {
 public:
-    Input(ByteSource& source, std::size_t blockSize) : m_source(source), m_blockSize(blockSize) {}
+    Input(ByteSource& source, std::size_t blockSize, const Clock& clock, Clock::TimePoint deadline)
+        : m_source(source), m_blockSize(blockSize), m_clock(clock), m_deadline(deadline) {}
 
-    // Receives one more block; false on failure, and `closed` when the peer ended.
-    bool more(bool& closed, std::size_t blockSize = 0) {
-        const std::size_t size = blockSize == 0 ? m_blockSize : blockSize;
-        if (m_bytes.size() + size > kMaxResponseBytes + kHeaderBlock) {
-            return false;
-        }
+    // Receives one more block, of `blockSize` bytes or the default size.
+    Receipt more(std::size_t blockSize = 0) {
         const std::size_t old = m_bytes.size();
+        if (old >= kMaxBufferedBytes || pastDeadline()) {
+            return Receipt::Stopped;
+        }
+        const std::size_t size =
+            std::min(blockSize == 0 ? m_blockSize : blockSize, kMaxBufferedBytes - old);
         try {
             m_bytes.resize(old + size);
         } catch (const std::bad_alloc&) {
-            return false;
+            return Receipt::Stopped;
         }
         std::size_t count = 0;
         const HResult status = m_source.receive(m_bytes.data() + old, size, count);
         m_bytes.resize(old + (failed(status) ? 0 : std::min(count, size)));
-        closed = !failed(status) && count == 0;
-        return !failed(status);
+        if (failed(status)) {
+            return Receipt::Failed;
+        }
+        return count == 0 ? Receipt::Closed : Receipt::Bytes;
     }
+
+    [[nodiscard]] bool pastDeadline() const { return m_clock.now() > m_deadline; }
 
     [[nodiscard]] std::string_view rest() const {
         return std::string_view{m_bytes}.substr(m_position);
@@ -49,15 +65,42 @@ public:
 private:
     ByteSource& m_source;
     std::size_t m_blockSize;
+    const Clock& m_clock;
+    Clock::TimePoint m_deadline;
     std::string m_bytes;
     std::size_t m_position = 0;
+};
+
+// What is left of the header caps of one response; every header block and trailer line draws on
+// it.
+class HeaderAllowance {
+public:
+    [[nodiscard]] std::size_t bytesLeft() const { return m_bytes; }
+    // False when the bytes or the line would go past the cap.
+    [[nodiscard]] bool takeBytes(std::size_t count) {
+        if (count > m_bytes) {
+            return false;
+        }
+        m_bytes -= count;
+        return true;
+    }
+    [[nodiscard]] bool takeLine() {
+        if (m_lines == 0) {
+            return false;
+        }
+        --m_lines;
+        return true;
+    }
+
+private:
+    std::size_t m_bytes = kMaxHeaderBytes;
+    std::size_t m_lines = kMaxHeaderLines;
 };
 
 // Makes sure `count` unread bytes are there; false when the connection fails or ends first.
 bool require(Input& input, std::size_t count) {
     while (input.rest().size() < count) {
-        bool closed = false;
-        if (!input.more(closed) || closed) {
+        if (input.more() != Receipt::Bytes) {
             return false;
         }
     }
@@ -80,34 +123,34 @@ bool readLine(Input& input, std::string& line, std::size_t maxLength) {
         if (rest.size() > maxLength + 2) {
             return false;
         }
-        bool closed = false;
-        if (!input.more(closed) || closed) {
+        if (input.more() != Receipt::Bytes) {
             return false;
         }
     }
 }
 
-// Receives until the header block (ending in an empty line) is complete; returns its length
-// including the final CR LF CR LF, or 0 on failure.
-std::size_t receiveHeaderBlock(Input& input) {
+// Receives until the header block (ending in an empty line) is complete and takes its bytes from
+// the allowance; returns its length including the final CR LF CR LF, or 0 on failure.
+std::size_t receiveHeaderBlock(Input& input, HeaderAllowance& allowance) {
     int emptyReceives = 0;
     std::size_t searched = 0;
     while (true) {
         const std::string_view rest = input.rest();
         const std::size_t end = rest.find("\r\n\r\n", searched);
         if (end != std::string_view::npos) {
-            return end + 4;
+            return allowance.takeBytes(end + 4) ? end + 4 : 0;
         }
-        if (rest.size() > kMaxResponseBytes) {
+        // A block not ended in what has come is longer than that.
+        if (rest.size() >= allowance.bytesLeft()) {
             return 0;
         }
         searched = rest.size() >= 3 ? rest.size() - 3 : 0;
-        bool closed = false;
-        if (!input.more(closed, kHeaderBlock)) {
+        const Receipt receipt = input.more(kHeaderBlock);
+        if (receipt == Receipt::Failed || receipt == Receipt::Stopped) {
             return 0;
         }
         // A receive that brings nothing is tried again, five times in a row at most.
-        emptyReceives = closed ? emptyReceives + 1 : 0;
+        emptyReceives = receipt == Receipt::Closed ? emptyReceives + 1 : 0;
         if (emptyReceives >= kMaxEmptyReceives) {
             return 0;
         }
@@ -156,8 +199,12 @@ void addHeaderLine(std::string_view line, HttpResponse& response) {
     response.headers.add(name, value);
 }
 
-void addHeaderLines(std::string_view block, HttpResponse& response) {
+// False when the lines are more than the allowance.
+bool addHeaderLines(std::string_view block, HttpResponse& response, HeaderAllowance& allowance) {
     while (!block.empty()) {
+        if (!allowance.takeLine()) {
+            return false;
+        }
         const std::size_t end = block.find("\r\n");
         addHeaderLine(block.substr(0, end), response);
         if (end == std::string_view::npos) {
@@ -165,10 +212,11 @@ void addHeaderLines(std::string_view block, HttpResponse& response) {
         }
         block.remove_prefix(end + 2);
     }
+    return true;
 }
 
 // RFC 9112 7.1: chunk-size is hex; extensions are not accepted here.
-bool readChunkedBody(Input& input, HttpResponse& response) {
+bool readChunkedBody(Input& input, HttpResponse& response, HeaderAllowance& allowance) {
     std::string line;
     while (true) {
         if (!readLine(input, line, 16) || line.empty()) {
@@ -212,6 +260,9 @@ bool readChunkedBody(Input& input, HttpResponse& response) {
         if (line.empty()) {
             return true;
         }
+        if (!allowance.takeLine() || !allowance.takeBytes(line.size() + 2)) {
+            return false;
+        }
         if (announced) {
             addHeaderLine(line, response);
         }
@@ -223,11 +274,8 @@ bool readBodyOfLength(Input& input, HttpResponse& response, std::int64_t length)
         return false;
     }
     const auto size = static_cast<std::size_t>(length);
-    while (input.rest().size() < size) {
-        bool closed = false;
-        if (!input.more(closed) || closed) {
-            return false;
-        }
+    if (!require(input, size)) {
+        return false;
     }
     response.body.assign(input.rest().substr(0, size));
     input.consume(size);
@@ -237,10 +285,13 @@ bool readBodyOfLength(Input& input, HttpResponse& response, std::int64_t length)
 bool readBodyToClose(Input& input, HttpResponse& response) {
     while (true) {
         if (input.rest().size() > kMaxResponseBytes) {
+            return false; // too long, not cut short
+        }
+        const Receipt receipt = input.more();
+        if (receipt == Receipt::Stopped) {
             return false;
         }
-        bool closed = false;
-        if (!input.more(closed) || closed) {
+        if (receipt != Receipt::Bytes) {
             break; // a failed receive ends such a body too
         }
     }
@@ -250,8 +301,9 @@ bool readBodyToClose(Input& input, HttpResponse& response) {
 }
 
 ReadResult readOne(Input& input, HttpResponse& response) {
+    HeaderAllowance allowance;
     while (true) {
-        const std::size_t blockLength = receiveHeaderBlock(input);
+        const std::size_t blockLength = receiveHeaderBlock(input, allowance);
         if (blockLength == 0) {
             return ReadResult::HeaderReadFailed;
         }
@@ -266,20 +318,32 @@ ReadResult readOne(Input& input, HttpResponse& response) {
             input.compact();
             continue;
         }
-        addHeaderLines(block.substr(lineEnd + 2), response);
+        if (!addHeaderLines(block.substr(lineEnd + 2), response, allowance)) {
+            return ReadResult::HeaderReadFailed;
+        }
         input.consume(blockLength);
+        input.compact();
         break;
     }
+    if (input.pastDeadline()) {
+        return ReadResult::HeaderReadFailed;
+    }
     const auto encoding = response.headers.get("Transfer-Encoding");
-    if (encoding && *encoding == "chunked") {
-        return readChunkedBody(input, response) ? ReadResult::Done : ReadResult::ChunkedBodyFailed;
-    }
+    const bool chunked = encoding && *encoding == "chunked";
     const std::int64_t length = response.contentLength();
-    if (length == -1) {
-        return readBodyToClose(input, response) ? ReadResult::Done : ReadResult::BodyReadFailed;
+    bool ok = false;
+    if (chunked) {
+        ok = readChunkedBody(input, response, allowance);
+    } else if (length == -1) {
+        ok = readBodyToClose(input, response);
+    } else {
+        ok = readBodyOfLength(input, response, length);
     }
-    return readBodyOfLength(input, response, length) ? ReadResult::Done
-                                                     : ReadResult::BodyReadFailed;
+    // An answer complete only after the deadline fails as one the deadline cut off would.
+    if (ok && !input.pastDeadline()) {
+        return ReadResult::Done;
+    }
+    return chunked ? ReadResult::ChunkedBodyFailed : ReadResult::BodyReadFailed;
 }
 
 } // namespace
@@ -306,8 +370,13 @@ std::int64_t HttpResponse::contentLength() const {
 }
 
 ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t readBlockSize) {
+    return readResponse(source, response, readBlockSize, steadyClock(), Clock::TimePoint::max());
+}
+
+ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t readBlockSize,
+                        const Clock& clock, Clock::TimePoint deadline) {
     response.reset();
-    Input input{source, readBlockSize == 0 ? 2048 : readBlockSize};
+    Input input{source, readBlockSize == 0 ? 2048 : readBlockSize, clock, deadline};
     try {
         response.lastResult = readOne(input, response);
     } catch (const std::bad_alloc&) {

@@ -30,6 +30,18 @@ int listenOnLoopback(std::uint16_t& port) {
     return descriptor;
 }
 
+bool sendAll(int connection, const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const ssize_t count =
+            ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count < 0) {
+            return false;
+        }
+        sent += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
 bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
     while (!stop) {
         pollfd entry{descriptor, POLLIN, 0};
@@ -127,9 +139,18 @@ bool ScriptedServer::serve(int connection, std::size_t& next) {
              waited += std::chrono::milliseconds{10}) {
             std::this_thread::sleep_for(std::chrono::milliseconds{10});
         }
-        if (m_stop ||
-            ::send(connection, piece.bytes.data(), piece.bytes.size(), MSG_NOSIGNAL) < 0) {
+        if (m_stop || !sendAll(connection, piece.bytes)) {
             return false;
+        }
+        for (std::size_t index = 0; piece.blocks; ++index) {
+            const std::string block = piece.blocks(index);
+            if (block.empty()) {
+                break;
+            }
+            // A client that gave up closes its end, and the send fails.
+            if (m_stop || !sendAll(connection, block)) {
+                return false;
+            }
         }
     }
     return !answer.closeAfter;

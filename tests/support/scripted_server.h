@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,9 +15,14 @@ namespace tarvex::test {
 // piece by piece with optional pauses, and records the raw requests.
 class ScriptedServer {
 public:
+    // Block `index` of an answer made while it is sent; an empty block ends it. Answers of many
+    // megabytes need not be held in memory that way.
+    using Blocks = std::function<std::string(std::size_t index)>;
+
     struct Piece {
         std::string bytes;
         std::chrono::milliseconds pauseBefore{0};
+        Blocks blocks{}; // when set, sent after `bytes`
     };
     struct Answer {
         std::vector<Piece> pieces;
@@ -36,6 +42,11 @@ public:
     // An answer of one piece.
     static Answer answer(std::string bytes, bool closeAfter = true) {
         return Answer{{Piece{std::move(bytes)}}, closeAfter};
+    }
+    // An answer of `head` and then the blocks.
+    static Answer generated(std::string head, Blocks blocks, bool closeAfter = true) {
+        return Answer{{Piece{std::move(head), std::chrono::milliseconds{0}, std::move(blocks)}},
+                      closeAfter};
     }
     // "HTTP/1.1 <status>" with Content-Length and the body.
     static std::string response(int status, const std::string& body,
