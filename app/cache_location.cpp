@@ -6,6 +6,39 @@
 #include <filesystem>
 
 namespace tarvex::app {
+namespace {
+
+// Passes each error on and remembers that there was one.
+class NotedErrors final : public cache::CacheFileErrors {
+public:
+    explicit NotedErrors(cache::CacheFileErrors& next) : m_next(next) {}
+    void report(const std::string& message) override {
+        any = true;
+        m_next.report(message);
+    }
+    bool any = false;
+
+private:
+    cache::CacheFileErrors& m_next;
+};
+
+std::string fill(std::string_view text, std::string_view first, std::string_view second = {}) {
+    std::string message{text};
+    if (const auto at = message.find("%1"); at != std::string::npos) {
+        message.replace(at, 2, first);
+    }
+    if (const auto at = message.find("%2"); at != std::string::npos) {
+        message.replace(at, 2, second);
+    }
+    return message;
+}
+
+std::string cacheFileSetting(shell::SettingsStore& settings) {
+    return settings.getString(shell::kCachePath.section, shell::kCachePath.entry,
+                              shell::kCachePath.fallback);
+}
+
+} // namespace
 
 std::string defaultCachePath(std::string_view applicationKey) {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
@@ -19,31 +52,57 @@ std::string defaultCachePath(std::string_view applicationKey) {
     return base.append(cache::kDefaultCacheFile);
 }
 
-bool loadCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArray& results,
-               cache::CacheFileErrors& errors, const std::optional<std::string>& path) {
-    const std::string file = path.value_or(settings.getString(
-        shell::kCachePath.section, shell::kCachePath.entry, shell::kCachePath.fallback));
+CacheLoad loadCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArray& results,
+                    cache::CacheFileErrors& errors, const std::optional<std::string>& path) {
+    const std::string file = path.value_or(cacheFileSetting(settings));
     if (file.empty()) {
-        return false;
+        return {};
     }
-    if (cache::LoadFromFile(file, results, errors)) {
-        return true;
+    NotedErrors noted{errors};
+    if (cache::LoadFromFile(file, results, noted)) {
+        return {file, noted.any};
     }
     if (!path) {
         settings.putString(shell::kCachePath.section, shell::kCachePath.entry, "");
     }
-    return false;
+    return {};
 }
 
-bool saveCache(shell::SettingsStore& settings, const cache::CGoogleResultCacheArray& results,
-               std::string_view applicationKey, const std::optional<std::string>& path) {
-    std::string file = path.value_or(settings.getString(
-        shell::kCachePath.section, shell::kCachePath.entry, shell::kCachePath.fallback));
-    if (file.empty()) {
-        file = defaultCachePath(applicationKey);
-        settings.putString(shell::kCachePath.section, shell::kCachePath.entry, file);
+std::vector<std::string> CacheSave::messages() const {
+    std::vector<std::string> texts;
+    if (!keptAs.empty()) {
+        texts.push_back(fill(kDamagedCacheKept, file, keptAs));
     }
-    return cache::SaveToFile(file, results);
+    if (keepFailed) {
+        texts.push_back(fill(kDamagedCacheNotKept, file));
+    } else if (!saved) {
+        texts.push_back(fill(kCacheNotSaved, file));
+    }
+    return texts;
 }
+
+CacheSave saveCache(shell::SettingsStore& settings, const cache::CGoogleResultCacheArray& results,
+                    std::string_view applicationKey, CacheLoad& load,
+                    const std::optional<std::string>& path) {
+    CacheSave result;
+    result.file = path.value_or(cacheFileSetting(settings));
+    if (result.file.empty()) {
+        result.file = defaultCachePath(applicationKey);
+        settings.putString(shell::kCachePath.section, shell::kCachePath.entry, result.file);
+    }
+    // The entries after the damage are still in the file; a save would lose them for good.
+    if (load.errorsReported && load.file == result.file) {
+        const cache::KeptCopy kept = cache::keepDamagedFile(result.file);
+        if (kept.status == cache::KeptCopy::Status::Failed) {
+            result.keepFailed = true;
+            return result;
+        }
+        result.keptAs = kept.path;
+        load.errorsReported = false;
+    }
+    result.saved = cache::SaveToFile(result.file, results);
+    return result;
+}
+
 
 } // namespace tarvex::app

@@ -80,6 +80,14 @@ CSearchDlg::CSearchDlg(SearchDlgServices services, QWidget* parent)
 }
 
 CSearchDlg::~CSearchDlg() {
+    destroyWindow();
+}
+
+void CSearchDlg::destroyWindow() {
+    if (m_destroyed) {
+        return;
+    }
+    m_destroyed = true;
     // A search still running is abandoned: its end is never delivered to this window.
     m_poster->detach();
     if (m_cacheLoadStepRan) {
@@ -188,12 +196,18 @@ void CSearchDlg::fillHistory() {
 
 void CSearchDlg::loadCacheFile() {
     CacheErrorBoxes errors{m_services.messages};
-    (void)loadCache(m_services.settings, m_cache, errors);
+    m_cacheLoad = loadCache(m_services.settings, m_cache, errors);
     m_cacheLoadStepRan = true;
 }
 
 void CSearchDlg::saveCacheFile() {
-    (void)saveCache(m_services.settings, m_cache, m_services.applicationKey);
+    // A damaged file is kept aside before the save writes over it; a failed save keeps the old
+    // file and says so.
+    const CacheSave save =
+        saveCache(m_services.settings, m_cache, m_services.applicationKey, m_cacheLoad);
+    for (const std::string& message : save.messages()) {
+        m_services.messages.show(message);
+    }
 }
 
 bool CSearchDlg::event(QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cache_location.h"
 #include "google_result_cache.h"
 #include "posted_commands.h"
 #include "system_tray.h"
@@ -52,6 +53,9 @@ public:
     CSearchDlg& operator=(const CSearchDlg&) = delete;
 
     void onCommand(int command);
+    // The destroy step: the cache saved to its file (once; the destructor does it when nobody
+    // did). Messages of a failed save go to the message boxes.
+    void destroyWindow();
     // Sets the result list's columns and row height for the spreadsheet mode.
     void applyLayout();
 
@@ -97,6 +101,8 @@ private:
     int m_spreadSheetMode = 0;
     // The cache file was read at start-up: only then may the close write over it.
     bool m_cacheLoadStepRan = false;
+    bool m_destroyed = false;
+    CacheLoad m_cacheLoad;
 
     QComboBox* m_queryWord = nullptr;
     QLineEdit* m_licenceKey = nullptr;

@@ -2,12 +2,14 @@
 
 #include "code_page.h"
 
+#include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvex::cache {
@@ -29,6 +31,24 @@ constexpr std::string_view kGeneralError = "An unknown error occurred while acce
 constexpr std::string_view kBadIndex = "%1 has a bad format.";
 constexpr std::string_view kBadClass = "%1 contained an unexpected object.";
 constexpr std::string_view kUnnamedFile = "an unnamed file";
+
+// malloc's header and rounding of one block, roughly: part of what a block costs.
+constexpr std::size_t kAllocationOverhead = 16;
+
+// The heap block of a string, when its text does not fit into the string itself.
+std::size_t stringMemory(const std::string& text) {
+    static const std::size_t inPlace = std::string{}.capacity();
+    return text.capacity() > inPlace ? text.capacity() + 1 + kAllocationOverhead : 0;
+}
+
+// An entry without its strings: the object, its block and its place in the cache.
+constexpr std::size_t kEntryMemory =
+    sizeof(CGoogleResultCache) + kAllocationOverhead + sizeof(std::unique_ptr<CGoogleResultCache>);
+
+// A list's array of `count` strings, without their texts.
+std::size_t listArrayMemory(std::size_t count) {
+    return count == 0 ? 0 : count * sizeof(std::string) + kAllocationOverhead;
+}
 
 template <class T>
 void put(std::string& out, T value) {
@@ -95,6 +115,7 @@ public:
     }
 
     [[nodiscard]] std::size_t left() const { return m_bytes.size() - m_at; }
+    void skipToEnd() { m_at = m_bytes.size(); }
 
 private:
     std::string_view m_bytes;
@@ -151,12 +172,15 @@ StreamError readString(Input& in, std::string& text) {
     const std::uint64_t bytes = unicode ? 2 * length : length;
     std::string_view raw;
     if (bytes > in.left() || !in.take(static_cast<std::size_t>(bytes), raw)) {
-        in.take(in.left(), raw);
+        in.skipToEnd();
         return StreamError::EndOfFile;
     }
     if (unicode) {
         std::u16string wide(static_cast<std::size_t>(length), u'\0');
         std::memcpy(wide.data(), raw.data(), raw.size());
+        // Texts of the program hold no zero byte: a UTF-16 text ends at its first zero too, as
+        // an ANSI one does, so that what is read writes back and reads back the same.
+        wide.resize(std::min(wide.size(), wide.find(u'\0')));
         text = utf16ToCodePage(wide);
     } else {
         text.assign(raw.substr(0, raw.find('\0')));
@@ -167,7 +191,8 @@ StreamError readString(Input& in, std::string& text) {
 class Loader {
 public:
     Loader(std::string_view bytes, const std::string& fileName, CacheFileErrors& errors)
-        : m_in(bytes), m_fileName(fileName), m_errors(errors) {}
+        : m_in(bytes), m_fileName(fileName), m_errors(errors),
+          m_budget(loadMemoryBudget(bytes.size())) {}
 
     void run(CGoogleResultCacheArray& cache);
 
@@ -198,6 +223,20 @@ private:
         m_errors.report(message);
     }
 
+    // Counts `bytes` of memory against the budget. Once it is spent, the general error is
+    // reported and loading ends.
+    bool charge(std::size_t bytes) {
+        if (m_overBudget || bytes > m_budget - m_used) {
+            if (!m_overBudget) {
+                m_overBudget = true;
+                report(StreamError::General);
+            }
+            return false;
+        }
+        m_used += bytes;
+        return true;
+    }
+
     // The class tag of the next entry; BadIndex, BadClass or EndOfFile when there is none.
     StreamError readTag(bool& noObject);
     void readList(CSerStringArray& list);
@@ -207,6 +246,9 @@ private:
     CacheFileErrors& m_errors;
     std::uint32_t m_items = 0;      // items in the stream's table so far
     std::uint32_t m_entryClass = 0; // the entry class's index, once read
+    std::size_t m_budget;
+    std::size_t m_used = 0;
+    bool m_overBudget = false;
 };
 
 StreamError Loader::readTag(bool& noObject) {
@@ -250,16 +292,30 @@ void Loader::readList(CSerStringArray& list) {
     list.clear();
     std::uint32_t count = 0;
     std::int32_t index = 0;
+    list.currentIndex = -1;
     if (!m_in.get(count) || !m_in.get(index)) {
         report(StreamError::EndOfFile);
-        list.currentIndex = -1;
         return;
     }
+    // Every string takes at least its one-byte length, so a count past the end of the file is
+    // the end-of-file error its strings would meet, found before their memory is taken.
+    if (count > m_in.left()) {
+        m_in.skipToEnd();
+        report(StreamError::EndOfFile);
+        return;
+    }
+    if (!charge(listArrayMemory(count))) {
+        return;
+    }
+    list.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         std::string text;
         if (const StreamError error = readString(m_in, text); error != StreamError::None) {
             report(error);
             break;
+        }
+        if (!charge(stringMemory(text))) {
+            return;
         }
         list.add(std::move(text));
     }
@@ -285,6 +341,9 @@ void Loader::run(CGoogleResultCacheArray& cache) {
         }
         auto entry = std::make_unique<CGoogleResultCache>();
         ++m_items;
+        if (!charge(kEntryMemory)) {
+            return;
+        }
         StreamError error = readString(m_in, entry->queryWord);
         if (error == StreamError::None &&
             (!m_in.get(entry->estimatedTotal) || !m_in.get(entry->searchedAt.status) ||
@@ -295,13 +354,70 @@ void Loader::run(CGoogleResultCacheArray& cache) {
             report(error);
             return;
         }
+        if (!charge(stringMemory(entry->queryWord))) {
+            return;
+        }
         for (CSerStringArray* list :
              {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
               &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
             readList(*list);
+            if (m_overBudget) {
+                return;
+            }
+        }
+        // Rows are read by index from every list, so an entry whose lists differ is dropped.
+        // Its lists were read to their end, so the next entry is read as usual.
+        if (!hasParallelLists(*entry)) {
+            report(StreamError::BadIndex);
+            continue;
         }
         cache.add(std::move(entry));
     }
+}
+
+// The whole of a regular file; nothing for a folder, a device or a file that does not read.
+std::optional<std::string> readRegularFile(const std::string& path) {
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    std::string data;
+    if (ok) {
+        data.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (ok && done < data.size()) {
+            const ssize_t count = ::read(descriptor, data.data() + done, data.size() - done);
+            if (count > 0) {
+                done += static_cast<std::size_t>(count);
+            } else if (count == 0) {
+                break; // the file became shorter since fstat
+            } else {
+                ok = errno == EINTR;
+            }
+        }
+        data.resize(done);
+    }
+    ::close(descriptor);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+// Writes all of `bytes`, flushes them to the disk and closes; false when any step fails.
+bool writeAndClose(int descriptor, std::string_view bytes) {
+    bool ok = true;
+    for (std::size_t written = 0; ok && written < bytes.size();) {
+        const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        ok = count > 0 || (count < 0 && errno == EINTR);
+        written += count > 0 ? static_cast<std::size_t>(count) : 0;
+    }
+    ok = ::fsync(descriptor) == 0 && ok;
+    ok = ::close(descriptor) == 0 && ok;
+    return ok;
 }
 
 } // namespace
@@ -333,6 +449,19 @@ std::string writeCacheBytes(const CGoogleResultCacheArray& cache) {
     return out;
 }
 
+std::size_t entryMemory(const CGoogleResultCache& entry) {
+    std::size_t total = kEntryMemory + stringMemory(entry.queryWord);
+    for (const CSerStringArray* list :
+         {&entry.urls, &entry.titles, &entry.summaries, &entry.snippets, &entry.categoryNames,
+          &entry.directoryTitles, &entry.reservedList}) {
+        total += listArrayMemory(list->items().capacity());
+        for (const std::string& item : list->items()) {
+            total += stringMemory(item);
+        }
+    }
+    return total;
+}
+
 void readCacheBytes(std::string_view bytes, const std::string& fileName,
                     CGoogleResultCacheArray& cache, CacheFileErrors& errors) {
     Loader{bytes, fileName, errors}.run(cache);
@@ -340,12 +469,11 @@ void readCacheBytes(std::string_view bytes, const std::string& fileName,
 
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
                   CacheFileErrors& errors) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const std::optional<std::string> bytes = readRegularFile(path);
+    if (!bytes) {
         return false;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    readCacheBytes(bytes, path, cache, errors);
+    readCacheBytes(*bytes, path, cache, errors);
     return true;
 }
 
@@ -356,20 +484,55 @@ bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache) {
     if (descriptor < 0) {
         return false;
     }
-    bool ok = true;
-    for (std::size_t written = 0; ok && written < bytes.size();) {
-        const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-        ok = count > 0;
-        written += ok ? static_cast<std::size_t>(count) : 0;
-    }
-    ok = ::fsync(descriptor) == 0 && ok;
-    ok = ::close(descriptor) == 0 && ok;
     // The old file is replaced only by a complete new one.
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!writeAndClose(descriptor, bytes) || std::rename(temporary.c_str(), path.c_str()) != 0) {
         std::remove(temporary.c_str());
         return false;
     }
     return true;
+}
+
+KeptCopy keepDamagedFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {errno == ENOENT ? KeptCopy::Status::NoFile : KeptCopy::Status::Failed, {}};
+    }
+    for (int n = 0; n < kMaxDamagedCopies; ++n) {
+        std::string name = path + std::string{kDamagedSuffix};
+        if (n > 0) {
+            name.append(".").append(std::to_string(n));
+        }
+        // A second name for the same file: nothing is copied, an existing name is never
+        // replaced, and the save's rename then leaves the old file under this name alone.
+        if (::link(path.c_str(), name.c_str()) == 0) {
+            return {KeptCopy::Status::Kept, name};
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (errno == ENOENT) {
+            return {KeptCopy::Status::NoFile, {}};
+        }
+        // A file system without hard links: a copy, under a name that must be new.
+        const std::optional<std::string> bytes = readRegularFile(path);
+        if (!bytes) {
+            return {KeptCopy::Status::Failed, {}};
+        }
+        const int descriptor =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777);
+        if (descriptor < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return {KeptCopy::Status::Failed, {}};
+        }
+        if (!writeAndClose(descriptor, *bytes)) {
+            std::remove(name.c_str());
+            return {KeptCopy::Status::Failed, {}};
+        }
+        return {KeptCopy::Status::Kept, name};
+    }
+    return {KeptCopy::Status::Failed, {}};
 }
 
 } // namespace tarvex::cache

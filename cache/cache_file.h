@@ -2,6 +2,8 @@
 
 #include "google_result_cache.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,16 +20,50 @@ public:
 // length-prefixed string lists; integers little-endian.
 [[nodiscard]] std::string writeCacheBytes(const CGoogleResultCacheArray& cache);
 
+// What a cache read from `fileBytes` bytes may take in memory: every string costs its header
+// even when it takes one byte in the file, so a bound on the count alone is not enough.
+inline constexpr std::size_t kLoadMemoryPerFileByte = 16;
+inline constexpr std::size_t kLoadMemoryAllowance = std::size_t{1} << 20;
+[[nodiscard]] constexpr std::size_t loadMemoryBudget(std::size_t fileBytes) {
+    constexpr std::size_t kLargest = (SIZE_MAX - kLoadMemoryAllowance) / kLoadMemoryPerFileByte;
+    return fileBytes > kLargest ? SIZE_MAX
+                                : kLoadMemoryAllowance + kLoadMemoryPerFileByte * fileBytes;
+}
+
+// What an entry of the cache takes in memory, as the loader counts it against its budget.
+[[nodiscard]] std::size_t entryMemory(const CGoogleResultCache& entry);
+
 // Replaces the cache by what `bytes` hold, as far as they can be read; each error is reported.
-// `fileName` names the file in the messages that name it.
+// `fileName` names the file in the messages that name it. An entry whose six result lists
+// differ in length is dropped and reported as a bad format; loading stops with a general error
+// when the cache would take more than loadMemoryBudget(bytes.size()).
 void readCacheBytes(std::string_view bytes, const std::string& fileName,
                     CGoogleResultCacheArray& cache, CacheFileErrors& errors);
 
-// False when the file cannot be read (nothing changes).
+// False when the file cannot be read, or is no regular file (a folder, a device); nothing
+// changes then.
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache, CacheFileErrors& errors);
 // Written to a temporary file in the same folder and renamed over the old one, so that a failed
 // save keeps the last good file. False when it cannot be written.
 bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache);
+
+// A copy of a damaged cache file kept before a save replaces it.
+struct KeptCopy {
+    enum class Status {
+        Kept,   // `path` names the copy
+        NoFile, // there was no file to keep
+        Failed, // the file is there but no copy could be made
+    };
+    Status status = Status::Failed;
+    std::string path;
+};
+
+// Gives the file at `path` a second name, the first free one of PATH.damaged, PATH.damaged.1,
+// PATH.damaged.2 ...; an existing name is never overwritten.
+[[nodiscard]] KeptCopy keepDamagedFile(const std::string& path);
+// How many of those names are tried before giving up.
+inline constexpr int kMaxDamagedCopies = 1000;
+inline constexpr std::string_view kDamagedSuffix = ".damaged";
 
 // The default file name in the program folder.
 inline constexpr std::string_view kDefaultCacheFile = "quorlan.glr";

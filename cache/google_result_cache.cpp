@@ -20,6 +20,17 @@ void copyResults(const From& from, To& to) {
 
 } // namespace
 
+bool hasParallelLists(const CGoogleResultCache& entry) {
+    const std::size_t rows = entry.urls.size();
+    for (const CSerStringArray* list : {&entry.titles, &entry.summaries, &entry.snippets,
+                                        &entry.categoryNames, &entry.directoryTitles}) {
+        if (list->size() != rows) {
+            return false;
+        }
+    }
+    return true;
+}
+
 CGoogleResultCache* CGoogleResultCacheArray::find(std::string_view word) const {
     for (const auto& entry : m_entries) {
         if (sameWord(entry->queryWord, word)) {

@@ -26,6 +26,9 @@ struct CGoogleResultCache {
     OleDate searchedAt;
 };
 
+// Whether the six result lists hold one element per row each (reservedList is none of them).
+[[nodiscard]] bool hasParallelLists(const CGoogleResultCache& entry);
+
 // The result cache: one entry per query word (compared without regard to case), in the order
 // the words were first stored. Nothing is removed but by the user.
 class CGoogleResultCacheArray {

@@ -18,9 +18,11 @@ public:
     CSerStringArray(std::initializer_list<std::string> items) : m_items(items) {}
 
     [[nodiscard]] std::size_t size() const { return m_items.size(); }
-    [[nodiscard]] const std::string& operator[](std::size_t i) const { return m_items[i]; }
+    // Element i; std::out_of_range outside the list (lists of a file may be short).
+    [[nodiscard]] const std::string& operator[](std::size_t i) const { return m_items.at(i); }
     [[nodiscard]] const std::vector<std::string>& items() const { return m_items; }
     void add(std::string item) { m_items.push_back(std::move(item)); }
+    void reserve(std::size_t count) { m_items.reserve(count); }
     void clear() { m_items.clear(); }
 
     // The first index whose string is the same word as `s`, or -1.

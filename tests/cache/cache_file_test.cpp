@@ -127,18 +127,28 @@ TEST_F(CacheFileTest, CutInsideTheFirstEntrysUrls) {
     m_cache.Store("w", page);
     const std::string bytes = writeCacheBytes(m_cache);
     const std::size_t cut = bytes.find("http://three/") + 4;
-    load(bytes.substr(0, cut));
+    load(bytes.substr(0, cut), "/tmp/w.glr");
+    // Two URLs and no titles are rows that do not line up: the entry is dropped.
+    EXPECT_EQ(m_loaded.GetCount(), 0);
+    ASSERT_EQ(m_errors.messages.size(), 8U);
+    EXPECT_EQ(m_errors.messages[0], kEndOfFile) << "one for the cut list and one for each later";
+    EXPECT_EQ(m_errors.messages[6], kEndOfFile);
+    EXPECT_EQ(m_errors.messages[7], "/tmp/w.glr has a bad format.");
+
+    // Cut inside the lists of an entry without rows: the lists line up and the entry stays.
+    CGoogleResultCacheArray noRows{m_clock};
+    noRows.Store("w", SearchResultSet{});
+    const std::string empty = writeCacheBytes(noRows);
+    load(empty.substr(0, empty.size() - 20));
     ASSERT_EQ(m_loaded.GetCount(), 1);
-    const auto& entry = *m_loaded.entries()[0];
-    EXPECT_EQ(entry.urls, (CSerStringArray{"http://one/", "http://two/"}));
-    EXPECT_EQ(entry.titles.size(), 0U);
-    EXPECT_EQ(m_errors.messages.size(), 7U) << "one for the cut list and one for each later list";
+    EXPECT_EQ(m_errors.messages.size(), 3U);
 }
 
 TEST_F(CacheFileTest, AFileCutAtEveryOffsetLoadsWhatItCan) {
     SearchResultSet set;
     set.urls = {"http://a/", std::string(300, 'u')};
     set.titles = {"t1", "t2"};
+    set.summaries = set.snippets = set.categoryNames = set.directoryTitles = {"", "x"};
     m_cache.Store("one", set);
     m_cache.Store("two", set);
     const std::string bytes = writeCacheBytes(m_cache);
@@ -155,6 +165,8 @@ TEST_F(CacheFileTest, AFileCutAtEveryOffsetLoadsWhatItCan) {
 TEST_F(CacheFileTest, IndexesSchemasAndClasses) {
     SearchResultSet oneUrl;
     oneUrl.urls = {"u"};
+    oneUrl.titles = oneUrl.summaries = oneUrl.snippets = oneUrl.categoryNames =
+        oneUrl.directoryTitles = {""};
     m_cache.Store("w", oneUrl);
     std::string bytes = writeCacheBytes(m_cache);
     const std::size_t urlsIndex = bytes.rfind('u') - 1 - 4;

@@ -71,7 +71,8 @@ namespace tarvex::cli {
 namespace {
 
 TEST(CacheCommandTest, DumpsEntriesAndTheLoadErrors) {
-    // One entry for "abc" with one URL, then a count that promises a second entry.
+    // One entry for "abc" with one result (a URL and five empty texts), then a count that
+    // promises a second entry.
     std::string bytes =
         std::string("\x02\x00\x00\x00\xFF\xFF\x01\x00\x12\x00", 10) + "CGoogleResultCache" +
         std::string("\x03"
@@ -80,9 +81,10 @@ TEST(CacheCommandTest, DumpsEntriesAndTheLoadErrors) {
                     "\x00\x00\x00\x00",
                     12) +
         std::string(8, '\0') + std::string("\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x09", 9) + "http://a/";
-    for (int i = 0; i < 6; ++i) {
-        bytes += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
+    for (int i = 0; i < 5; ++i) {
+        bytes += std::string("\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x00", 9);
     }
+    bytes += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8);
     const TempFile file{bytes};
     const ToolRun result = run({"cache", "dump", file.path()});
     ASSERT_EQ(result.status, kExitOk) << result.err;

@@ -4,12 +4,50 @@
 #include "json_output.h"
 #include "soap_fault.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvex::cli {
 namespace {
+
+// A body larger than this is refused, as the HTTP client refuses such an answer.
+constexpr std::size_t kMaxBodyFileBytes = std::size_t{64} << 20;
+
+enum class FileRead { Ok, CannotRead, TooLarge };
+
+// The whole file into `bytes`; a folder cannot be read. Pipes and devices are read until they
+// end or pass kMaxBodyFileBytes.
+FileRead readBodyFile(const std::string& path, std::string& bytes) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return FileRead::CannotRead;
+    }
+    struct stat info {};
+    FileRead result = ::fstat(descriptor, &info) == 0 && !S_ISDIR(info.st_mode)
+                          ? FileRead::Ok
+                          : FileRead::CannotRead;
+    char buffer[1 << 16];
+    while (result == FileRead::Ok) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count == 0) {
+            break;
+        }
+        if (count < 0) {
+            result = errno == EINTR ? FileRead::Ok : FileRead::CannotRead;
+            continue;
+        }
+        if (static_cast<std::size_t>(count) > kMaxBodyFileBytes - bytes.size()) {
+            result = FileRead::TooLarge;
+            continue;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(descriptor);
+    return result;
+}
 
 // The one FILE argument of parse and fault, read whole; empty optional (after a message) when
 // the words are wrong or the file cannot be read.
@@ -25,13 +63,20 @@ std::optional<std::string> readFileArgument(std::string_view command,
         return std::nullopt;
     }
     const std::string& path = args.positional().front();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string body;
+    switch (readBodyFile(path, body)) {
+    case FileRead::Ok:
+        return body;
+    case FileRead::CannotRead:
         err << "tarvex " << command << ": cannot read " << path << '\n';
-        exitStatus = kExitFailed;
-        return std::nullopt;
+        break;
+    case FileRead::TooLarge:
+        err << "tarvex " << command << ": " << path << " is larger than "
+            << (kMaxBodyFileBytes >> 20) << " MiB\n";
+        break;
     }
-    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    exitStatus = kExitFailed;
+    return std::nullopt;
 }
 
 int printError(std::ostream& out, HResult status) {

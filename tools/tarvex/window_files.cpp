@@ -1,5 +1,7 @@
 #include "window_files.h"
 
+#include <filesystem>
+
 #ifdef TARVEX_HAVE_QT_SETTINGS
 #include "qt_settings_store.h"
 #endif
@@ -7,6 +9,15 @@
 namespace tarvex::cli {
 
 std::unique_ptr<shell::SettingsStore> openSettings(const std::optional<std::string>& file) {
+    if (file) {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        const fs::path parent = fs::path{*file}.parent_path();
+        if ((!parent.empty() && !fs::is_directory(parent, error)) ||
+            fs::is_directory(*file, error)) {
+            return nullptr;
+        }
+    }
 #ifdef TARVEX_HAVE_QT_SETTINGS
     if (file) {
         return shell::QtSettingsStore::inFile(*file);

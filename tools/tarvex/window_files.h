@@ -12,7 +12,8 @@ namespace tarvex::cli {
 inline constexpr const char* kWindowApplicationKey = "dunsk";
 
 // The window's settings, or those of an INI file when one is named. Without Qt, settings live
-// in memory for the one run.
+// in memory for the one run. Null when the named file's folder does not exist or the file is a
+// folder: no folder is made up for settings.
 [[nodiscard]] std::unique_ptr<shell::SettingsStore>
 openSettings(const std::optional<std::string>& file);
 
