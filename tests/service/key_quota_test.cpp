@@ -19,14 +19,40 @@ TEST(KeyQuotaTest, CountsPerKeyAndStartsAfreshEachDay) {
     }
 }
 
-TEST(KeyQuotaTest, MadeUpKeysCannotGrowTheTableWithoutBound) {
+// Regression: 65,536 made-up keys filled the table and a new key was refused for the day.
+TEST(KeyQuotaTest, AFullTableNeverRefusesAKeyWithinItsQuota) {
     KeyQuota quota{5};
     for (std::size_t i = 0; i < KeyQuota::kMaxKeysPerDay; ++i) {
         ASSERT_TRUE(quota.take(std::to_string(i), 7));
     }
-    EXPECT_FALSE(quota.take("one more", 7));
-    EXPECT_TRUE(quota.take("0", 7)) << "keys already counted go on";
-    EXPECT_TRUE(quota.take("one more", 8)) << "the next day starts afresh";
+    EXPECT_TRUE(quota.take("one more", 7));
+    for (std::size_t i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(quota.take("new " + std::to_string(i), 7)) << i;
+    }
+}
+
+TEST(KeyQuotaTest, TheKeysWithFewestSearchesArePushedOutFirst) {
+    KeyQuota quota{3, 3};
+    for (const char* key : {"used up", "used up", "used up", "twice", "twice", "once"}) {
+        ASSERT_TRUE(quota.take(key, 1)) << key;
+    }
+    // The table is full: each new key pushes out a key with one search, never those with more.
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(quota.take("made up " + std::to_string(i), 1)) << i;
+    }
+    EXPECT_FALSE(quota.take("used up", 1)) << "a key at its limit is still counted";
+    EXPECT_TRUE(quota.take("twice", 1));
+    EXPECT_FALSE(quota.take("twice", 1));
+}
+
+TEST(KeyQuotaTest, AmongEqualCountsTheLongestUnusedGoesFirst) {
+    KeyQuota quota{2, 2};
+    ASSERT_TRUE(quota.take("old", 1));
+    ASSERT_TRUE(quota.take("recent", 1));
+    ASSERT_TRUE(quota.take("new", 1)); // pushes out "old"
+    ASSERT_TRUE(quota.take("recent", 1));
+    EXPECT_FALSE(quota.take("recent", 1)) << "\"recent\" kept its count";
+    EXPECT_TRUE(quota.take("old", 1));
 }
 
 } // namespace

@@ -171,6 +171,25 @@ TEST_F(SearchServiceTest, QuotaEndsTheDayAndANewDayStartsAfresh) {
     EXPECT_EQ(service.answer(searchRequest(u"a", u"lisp", 0, 10)).status, 200);
 }
 
+// Regression: once made-up keys had filled the quota table, a key that had made no search was
+// told it had exceeded its daily limit.
+TEST_F(SearchServiceTest, MadeUpKeysCannotUseUpTheQuotaOfOthers) {
+    ServiceOptions options;
+    options.quota = 2;
+    options.today = [] { return 100; };
+    options.quotaKeys = 4;
+    SearchService service{*s_index, options};
+    for (int i = 0; i < 20; ++i) {
+        const std::u16string key = u"made-up-" + std::u16string(1, static_cast<char16_t>(u'a' + i));
+        ASSERT_EQ(service.answer(searchRequest(key, u"lisp", 0, 1)).status, 200) << i;
+    }
+    EXPECT_EQ(service.answer(searchRequest(u"fresh", u"lisp", 0, 1)).status, 200);
+    EXPECT_EQ(service.answer(searchRequest(u"fresh", u"lisp", 0, 1)).status, 200);
+    // The limit, when it comes, is the key's own.
+    EXPECT_EQ(readFault(service.answer(searchRequest(u"fresh", u"lisp", 0, 1))).text,
+              "Exception from service object: Daily limit of 2 queries exceeded for key fresh");
+}
+
 TEST_F(SearchServiceTest, RequestsThatAreNotCallsAreClientFaults) {
     SearchService service{*s_index, {}};
     const std::string kit = readFile(kHistoric + "kit-sample_doGoogleSearch_request.xml");

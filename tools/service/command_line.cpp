@@ -25,7 +25,7 @@ std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words
             continue;
         }
         if (word != "--listen" && word != "--corpus" && word != "--keys" && word != "--quota" &&
-            word != "--threads") {
+            word != "--threads" && word != "--connections") {
             error = "unknown argument: " + word;
             return std::nullopt;
         }
@@ -49,6 +49,11 @@ std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words
         } else if (word == "--quota") {
             if (!number<std::int64_t>(value, 1, INT64_MAX, line.quota)) {
                 error = "--quota wants a number of at least 1: " + value;
+                return std::nullopt;
+            }
+        } else if (word == "--connections") {
+            if (!number<std::size_t>(value, 1, 65536, line.connections)) {
+                error = "--connections wants a number from 1 to 65536: " + value;
                 return std::nullopt;
             }
         } else if (!number<std::size_t>(value, 1, 1024, line.threads)) {

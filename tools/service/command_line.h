@@ -15,12 +15,13 @@ struct CommandLine {
     std::optional<std::string> keys;
     std::int64_t quota = 0;
     std::size_t threads = 64;
+    std::size_t connections = 4096;
     bool help = false;
 };
 
 inline constexpr const char* kUsage =
     "usage: tarvex-service [--listen HOST:PORT] [--corpus FILE] [--keys FILE] [--quota N]\n"
-    "                      [--threads N]\n"
+    "                      [--threads N] [--connections N]\n"
     "Serves doGoogleSearch, doSpellingSuggestion and doGetCachedPage (SOAP 1.1) at\n"
     "http://HOST:PORT/search/beta2 and prints that address on its first line. The same\n"
     "port serves a web search page (/search?q=...) and a page on licence keys (/apis).\n"
@@ -29,7 +30,10 @@ inline constexpr const char* kUsage =
     "             (default: /var/lib/dpkg/status, else the built-in corpus)\n"
     "  --keys     file of accepted licence keys, one per line (default: any non-empty key)\n"
     "  --quota    searches per key per day (default: no limit)\n"
-    "  --threads  requests served at once (default 64)\n";
+    "  --threads  requests served at once (default 64)\n"
+    "  --connections\n"
+    "             clients connected at once (default 4096); past it the idlest\n"
+    "             connection is closed to take a new one\n";
 
 // Reads the arguments after the program name; on a mistake returns nothing and says why.
 [[nodiscard]] std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words,

@@ -41,7 +41,7 @@ int serve(const CommandLine& line) {
     const SearchIndex index{std::move(corpus->documents), line.threads};
     const WebPages pages{index, KeyRules{options.keys.has_value(), options.quota}};
     SearchService service{index, std::move(options)};
-    HttpFront front{service, pages, stderr, line.threads};
+    HttpFront front{service, pages, stderr, line.threads, line.connections};
     const int port = front.bind(line.host, line.port);
     if (port < 0) {
         std::fprintf(stderr, "tarvex-service: cannot listen on %s:%d\n", line.host.c_str(),

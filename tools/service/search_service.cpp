@@ -27,7 +27,7 @@ std::int64_t utcDay() {
 }
 
 SearchService::SearchService(const SearchIndex& index, ServiceOptions options)
-    : m_index(index), m_options(std::move(options)), m_quota(m_options.quota) {
+    : m_index(index), m_options(std::move(options)), m_quota(m_options.quota, m_options.quotaKeys) {
     if (!m_options.today) {
         m_options.today = utcDay;
     }

@@ -19,6 +19,7 @@ struct ServiceOptions {
     std::int64_t quota = 0; // searches per key per day, 0 for no limit
     // The current day number; quotas start afresh when it changes.
     std::function<std::int64_t()> today;
+    std::size_t quotaKeys = KeyQuota::kMaxKeysPerDay; // keys counted at once
 };
 
 struct ServiceReply {

@@ -1,0 +1,476 @@
+#include "http_server.h"
+
+#include "listen_socket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace tarvex::search {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bytes taken from a socket in one read.
+constexpr std::size_t kReadBytes = std::size_t{64} << 10;
+// New connections taken in one turn of the loop, so that the ones already open get their turn.
+constexpr int kAcceptsPerTurn = 256;
+// What a closing connection may still send before it is cut off.
+constexpr std::size_t kMaxLingerBytes = std::size_t{4} << 20;
+// A pause in accepting when no descriptor or no slot is free.
+constexpr auto kAcceptPause = 50ms;
+constexpr auto kLongestWait = 1000ms;
+constexpr const char* kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+
+HttpResponse plain(int status, const char* text) {
+    HttpResponse response;
+    response.status = status;
+    response.contentType = "text/plain; charset=utf-8";
+    response.body = text;
+    response.close = true;
+    return response;
+}
+
+bool wouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
+} // namespace
+
+HttpServer::HttpServer(HttpHandler& handler, ServerLimits limits, std::FILE* log)
+    : m_handler(handler), m_limits(limits), m_log(log) {
+    m_limits.connections = connectionRoom(std::max<std::size_t>(m_limits.connections, 1));
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
+        m_wakeRead = ends[0];
+        m_wakeWrite = ends[1];
+    }
+    m_pool = std::make_unique<WorkerPool>(std::max<std::size_t>(m_limits.workers, 1));
+}
+
+HttpServer::~HttpServer() {
+    m_pool.reset();
+    closeAll();
+    for (const int fd : {m_listener, m_wakeRead, m_wakeWrite}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+int HttpServer::bind(const std::string& host, int port) {
+    const auto listener = openListener(host, port);
+    if (!listener) {
+        return -1;
+    }
+    m_listener = listener->socket;
+    return listener->port;
+}
+
+void HttpServer::stop() {
+    m_stopping = true;
+    wake();
+}
+
+void HttpServer::wake() {
+    if (m_wakeWrite >= 0) {
+        const char byte = 0;
+        // A full pipe already holds a wake-up.
+        [[maybe_unused]] const ssize_t put = ::write(m_wakeWrite, &byte, 1);
+    }
+}
+
+bool HttpServer::run() {
+    if (m_listener < 0 || m_wakeRead < 0) {
+        return false;
+    }
+    bool failed = false;
+    int waitMs = static_cast<int>(kLongestWait.count());
+    std::vector<pollfd> watched;
+    std::vector<std::uint64_t> ids;
+    while (!m_stopping) {
+        Clock::time_point now = Clock::now();
+        watched.clear();
+        ids.clear();
+        watched.push_back({m_wakeRead, POLLIN, 0});
+        const bool accepting = now >= m_acceptPausedUntil;
+        watched.push_back({accepting ? m_listener : -1, POLLIN, 0});
+        if (!accepting) {
+            waitMs = std::min(waitMs, static_cast<int>(kAcceptPause.count()));
+        }
+        for (const auto& [id, connection] : m_connections) {
+            short events = 0;
+            switch (connection.phase) {
+            case Phase::kReading:
+                events = static_cast<short>(POLLIN | (connection.output.empty() ? 0 : POLLOUT));
+                break;
+            case Phase::kWriting:
+                events = POLLOUT;
+                break;
+            case Phase::kLingering:
+                events = POLLIN;
+                break;
+            case Phase::kWorking:
+                break; // nothing to do until its answer is ready
+            }
+            watched.push_back({events != 0 ? connection.socket : -1, events, 0});
+            ids.push_back(id);
+        }
+        if (::poll(watched.data(), watched.size(), waitMs) < 0 && errno != EINTR) {
+            failed = true;
+            break;
+        }
+        if (m_stopping) {
+            break;
+        }
+        if (watched[0].revents != 0) {
+            char drain[256];
+            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
+            }
+            takeCompletions();
+        }
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const short revents = watched[i + 2].revents;
+            const auto found = m_connections.find(ids[i]);
+            if (revents == 0 || found == m_connections.end()) {
+                continue;
+            }
+            Connection& connection = found->second;
+            bool keep = true;
+            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                keep = receive(connection);
+            }
+            if (keep && !serve(ids[i], connection)) {
+                keep = false;
+            }
+            if (!keep) {
+                close(ids[i]);
+            }
+        }
+        now = Clock::now();
+        if (watched[1].revents != 0) {
+            acceptAll(now);
+        }
+        waitMs = expire(Clock::now());
+    }
+    closeAll();
+    return !failed;
+}
+
+void HttpServer::acceptAll(Clock::time_point now) {
+    for (int i = 0; i < kAcceptsPerTurn; ++i) {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        const int fd = ::accept4(m_listener, reinterpret_cast<sockaddr*>(&address), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ECONNABORTED || errno == EINTR) {
+                continue;
+            }
+            // Out of descriptors: one is freed for the next turn, or accepting pauses.
+            if ((errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) &&
+                !makeRoom()) {
+                m_acceptPausedUntil = now + kAcceptPause;
+            }
+            return;
+        }
+        // Every connection is busy being answered: the newcomer cannot be taken now.
+        if (m_connections.size() >= m_limits.connections && !makeRoom()) {
+            ::close(fd);
+            m_acceptPausedUntil = now + kAcceptPause;
+            return;
+        }
+        // An answer too large for one write goes in pieces; the last must not wait for the
+        // client's delayed acknowledgement of the one before (about 40 ms).
+        const int yes = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        m_connections.try_emplace(m_nextId++, fd, addressText(address), m_limits.maxBodyBytes, now);
+    }
+}
+
+bool HttpServer::makeRoom() {
+    // A closing connection goes first, then the one idle longest, then the one whose request
+    // has taken longest to arrive. One being answered is never cut.
+    const auto rank = [](const Connection& connection) {
+        if (connection.phase == Phase::kLingering) {
+            return 0;
+        }
+        if (connection.phase != Phase::kReading) {
+            return 3;
+        }
+        return connection.requestOpen ? 2 : 1;
+    };
+    // Ties go to the connection opened first (ids grow).
+    const auto before = [&rank](const auto& a, const auto& b) {
+        return std::tuple{rank(a.second), a.second.since, a.first} <
+               std::tuple{rank(b.second), b.second.since, b.first};
+    };
+    auto chosen = m_connections.end();
+    for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
+        if (rank(it->second) < 3 && (chosen == m_connections.end() || before(*it, *chosen))) {
+            chosen = it;
+        }
+    }
+    if (chosen == m_connections.end()) {
+        return false;
+    }
+    close(chosen->first);
+    return true;
+}
+
+bool HttpServer::receive(Connection& connection) {
+    if (connection.phase == Phase::kWorking || connection.phase == Phase::kWriting) {
+        // Only a hang-up or an error wakes these: the client is gone.
+        char probe = 0;
+        const ssize_t got = ::recv(connection.socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        return got > 0 || (got < 0 && wouldBlock());
+    }
+    char buffer[kReadBytes];
+    const ssize_t got = ::recv(connection.socket, buffer, sizeof buffer, 0);
+    if (got == 0) {
+        return false;
+    }
+    if (got < 0) {
+        return wouldBlock();
+    }
+    if (connection.phase == Phase::kLingering) {
+        connection.dropped += static_cast<std::size_t>(got);
+        return connection.dropped <= kMaxLingerBytes;
+    }
+    connection.input.append(buffer, static_cast<std::size_t>(got));
+    return true;
+}
+
+bool HttpServer::serve(std::uint64_t id, Connection& connection) {
+    for (;;) {
+        switch (connection.phase) {
+        case Phase::kReading:
+            if (!flush(connection)) {
+                return false;
+            }
+            advance(id, connection);
+            if (connection.phase != Phase::kWriting) {
+                return true;
+            }
+            break;
+        case Phase::kWriting:
+            if (!flush(connection)) {
+                return false;
+            }
+            if (!connection.output.empty()) {
+                return true;
+            }
+            if (connection.closeAfter) {
+                ::shutdown(connection.socket, SHUT_WR);
+                connection.phase = Phase::kLingering;
+                connection.since = Clock::now();
+                return true;
+            }
+            // The next request, which may already be here (pipelined).
+            connection.parser.reset();
+            connection.phase = Phase::kReading;
+            connection.requestOpen = false;
+            connection.since = Clock::now();
+            break;
+        case Phase::kWorking:
+        case Phase::kLingering:
+            return true;
+        }
+    }
+}
+
+void HttpServer::advance(std::uint64_t id, Connection& connection) {
+    while (connection.phase == Phase::kReading) {
+        if (!connection.requestOpen) {
+            if (connection.input.empty()) {
+                return;
+            }
+            connection.requestOpen = true;
+            connection.since = Clock::now();
+        }
+        switch (connection.parser.take(connection.input)) {
+        case ParseStatus::kNeedMore:
+            return;
+        case ParseStatus::kFailed: {
+            const int status = connection.parser.failure();
+            respond(connection, plain(status, reasonPhrase(status)));
+            return;
+        }
+        case ParseStatus::kHead: {
+            const RequestHead& head = connection.parser.head();
+            if (auto early = m_handler.screen(head)) {
+                // A body left unread would be taken for the next request.
+                early->close = early->close || head.hasBody();
+                respond(connection, *early);
+                return;
+            }
+            if (head.hasBody() && head.expectsContinue()) {
+                connection.output += kContinue;
+            }
+            break;
+        }
+        case ParseStatus::kMessage: {
+            connection.phase = Phase::kWorking;
+            auto request = std::make_shared<HttpRequest>(
+                HttpRequest{connection.parser.head(), std::move(connection.parser.body())});
+            m_pool->submit([this, id, request] {
+                Completion done{id, {}};
+                try {
+                    done.response = m_handler.answer(*request);
+                } catch (const std::exception&) {
+                    done.response = plain(500, "The request could not be answered\n");
+                }
+                {
+                    const std::lock_guard lock{m_doneMutex};
+                    m_done.push_back(std::move(done));
+                }
+                wake();
+            });
+            return;
+        }
+        }
+    }
+}
+
+void HttpServer::respond(Connection& connection, const HttpResponse& response) {
+    const RequestHead& head = connection.parser.head();
+    ++connection.served;
+    connection.closeAfter = response.close || head.method.empty() || !head.keepAlive() ||
+                            connection.served >= m_limits.requestsPerConnection || m_stopping;
+    std::string& out = connection.output;
+    out += "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) +
+           "\r\n";
+    if (!response.contentType.empty()) {
+        out += "Content-Type: " + response.contentType + "\r\n";
+    }
+    out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    for (const auto& [name, value] : response.fields) {
+        out += name + ": " + value + "\r\n";
+    }
+    if (connection.closeAfter) {
+        out += "Connection: close\r\n";
+    } else if (head.minorVersion == 0) {
+        out += "Connection: keep-alive\r\n";
+    }
+    out += "\r\n";
+    // HEAD gets the fields a GET would, without the body (RFC 9110 9.3.2).
+    if (head.method != "HEAD") {
+        out += response.body;
+    }
+    connection.phase = Phase::kWriting;
+    connection.since = Clock::now();
+    if (m_log != nullptr) {
+        // One write per line, so lines cannot mix.
+        const std::string line =
+            connection.peer + " \"" + (head.method.empty() ? "-" : head.method) + " " +
+            (head.path.empty() ? "-" : head.path) + "\" " + std::to_string(response.status) + " " +
+            std::to_string(response.body.size()) + " " +
+            (response.operation.empty() ? "-" : response.operation) + "\n";
+        std::fputs(line.c_str(), m_log);
+        std::fflush(m_log);
+    }
+}
+
+bool HttpServer::flush(Connection& connection) {
+    std::size_t sent = 0;
+    while (sent < connection.output.size()) {
+        const ssize_t put = ::send(connection.socket, connection.output.data() + sent,
+                                   connection.output.size() - sent, MSG_NOSIGNAL);
+        if (put < 0) {
+            if (wouldBlock()) {
+                break;
+            }
+            return false;
+        }
+        sent += static_cast<std::size_t>(put);
+    }
+    connection.output.erase(0, sent);
+    return true;
+}
+
+void HttpServer::takeCompletions() {
+    std::vector<Completion> done;
+    {
+        const std::lock_guard lock{m_doneMutex};
+        done.swap(m_done);
+    }
+    for (Completion& completion : done) {
+        const auto found = m_connections.find(completion.id);
+        if (found == m_connections.end() || found->second.phase != Phase::kWorking) {
+            continue;
+        }
+        respond(found->second, completion.response);
+        if (!serve(completion.id, found->second)) {
+            close(completion.id);
+        }
+    }
+}
+
+int HttpServer::expire(Clock::time_point now) {
+    auto next = now + kLongestWait;
+    std::vector<std::uint64_t> expired;
+    std::vector<std::uint64_t> late;
+    for (auto& [id, connection] : m_connections) {
+        Clock::time_point deadline = Clock::time_point::max();
+        switch (connection.phase) {
+        case Phase::kReading:
+            deadline = connection.since +
+                       (connection.requestOpen ? m_limits.requestTime : m_limits.idleTime);
+            break;
+        case Phase::kWriting:
+            deadline = connection.since + m_limits.writeTime;
+            break;
+        case Phase::kLingering:
+            deadline = connection.since + m_limits.lingerTime;
+            break;
+        case Phase::kWorking:
+            break;
+        }
+        if (deadline <= now) {
+            (connection.phase == Phase::kReading && connection.requestOpen ? late : expired)
+                .push_back(id);
+        } else {
+            next = std::min(next, deadline);
+        }
+    }
+    for (const std::uint64_t id : expired) {
+        close(id);
+    }
+    // A request that took too long is told so; the connection closes after the answer.
+    for (const std::uint64_t id : late) {
+        Connection& connection = m_connections.at(id);
+        respond(connection, plain(408, "The request took too long to arrive\n"));
+        if (!serve(id, connection)) {
+            close(id);
+        } else {
+            next = std::min(next, connection.since + m_limits.lingerTime);
+        }
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+    return static_cast<int>(std::clamp<std::int64_t>(wait.count(), 1, kLongestWait.count()));
+}
+
+void HttpServer::close(std::uint64_t id) {
+    const auto found = m_connections.find(id);
+    if (found != m_connections.end()) {
+        ::close(found->second.socket);
+        m_connections.erase(found);
+    }
+}
+
+void HttpServer::closeAll() {
+    // shutdown() ends the connection for the client at once, whatever it was waiting for.
+    for (auto& [id, connection] : m_connections) {
+        ::shutdown(connection.socket, SHUT_RDWR);
+        ::close(connection.socket);
+    }
+    m_connections.clear();
+}
+
+} // namespace tarvex::search
