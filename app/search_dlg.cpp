@@ -14,6 +14,7 @@
 #include "options_dlg.h"
 #include "service_pages.h"
 #include "setting_names.h"
+#include "tls_socket.h"
 #include "url_opener.h"
 
 #include <QCheckBox>
@@ -61,8 +62,16 @@ ProxyFactory defaultProxies(const SearchDlgServices& services) {
     if (services.proxies) {
         return services.proxies;
     }
-    return
-        [endpoint = services.endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); };
+    // https endpoints trust the system's store and the "Trust File"; a trust file that does not
+    // load leaves the system's store, so a private service's calls fail as untrusted.
+    std::string error;
+    std::shared_ptr<const http::TlsTrust> trust =
+        http::TlsTrust::create(chooseTrustFile(services.settings), error);
+    http::SocketFactory sockets =
+        http::makeSocketFactory(trust ? trust : http::TlsTrust::system());
+    return [endpoint = services.endpoint, sockets] {
+        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, sockets);
+    };
 }
 
 } // namespace

@@ -37,6 +37,15 @@ std::string chooseEndpoint(shell::SettingsStore& settings,
     return std::string{kBuiltInEndpoint};
 }
 
+std::string chooseTrustFile(shell::SettingsStore& settings,
+                            const std::optional<std::string>& override) {
+    if (override && !override->empty()) {
+        return *override;
+    }
+    return settings.getString(shell::kTrustFile.section, shell::kTrustFile.entry,
+                              shell::kTrustFile.fallback);
+}
+
 std::string endpointOrigin(std::string_view endpoint) {
     const auto url = http::parseUrl(endpoint);
     if (!url) {

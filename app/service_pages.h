@@ -16,6 +16,11 @@ inline constexpr std::string_view kBuiltInEndpoint = "http://api.google.com/sear
 [[nodiscard]] std::string chooseEndpoint(shell::SettingsStore& settings,
                                          const std::optional<std::string>& override = {});
 
+// The certificate file trusted beside the system's store: `override` when given and not empty,
+// else the setting "Trust File"; empty for none.
+[[nodiscard]] std::string chooseTrustFile(shell::SettingsStore& settings,
+                                          const std::optional<std::string>& override = {});
+
 // Scheme, host and port of an endpoint ("http://host:port", the port only when the address
 // names one); the built-in endpoint's origin when the address does not parse.
 [[nodiscard]] std::string endpointOrigin(std::string_view endpoint);

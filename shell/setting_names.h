@@ -31,6 +31,9 @@ inline constexpr IntSetting kMinimize{kSettingsSection, "Minimize", 0};
 inline constexpr IntSetting kSpreadSheetMode{kSettingsSection, "Spread Sheet Mode", 0};
 inline constexpr StringSetting kCachePath{kSettingsSection, "Cache Path", ""};
 inline constexpr StringSetting kServiceEndpoint{kSettingsSection, "Service Endpoint", ""};
+// A PEM file of certificates trusted beside the system's store, for a service with its own
+// authority.
+inline constexpr StringSetting kTrustFile{kSettingsSection, "Trust File", ""};
 inline constexpr IntSetting kSearchWordCount{kSearchWordsSection, "Count", 0};
 
 // The query-word history keeps this many words before the oldest goes.

@@ -10,6 +10,15 @@ bool authenticate(const std::vector<std::string>& /*challenges*/) {
     return false;
 }
 
+bool fetchable(const Url& url) {
+    return (url.scheme == "http" || url.scheme == "https") && !url.host.empty();
+}
+
+// A redirect may keep the scheme or go from http to https, never down to plain http.
+bool mayRedirect(const Url& from, const Url& to) {
+    return fetchable(to) && (from.scheme == to.scheme || to.scheme == "https");
+}
+
 } // namespace
 
 HttpClient::HttpClient(SocketFactory sockets, const Clock& clock)
@@ -48,17 +57,20 @@ std::string HttpClient::requestText(const Url& url, const RequestSettings& setti
 }
 
 bool HttpClient::ensureConnected(const Url& url, bool& reused) {
-    reused = m_socket && m_socket->reusable() && m_connectedHost == url.host &&
-             m_connectedPort == url.port;
+    reused = m_socket && m_socketScheme == url.scheme && m_socket->reusable() &&
+             m_connectedHost == url.host && m_connectedPort == url.port;
     if (reused) {
         return true;
     }
     closeConnection();
-    if (!m_socket) {
-        m_socket = m_sockets();
+    if (!m_socket || m_socketScheme != url.scheme) {
+        m_socket.reset();
+        m_socketScheme.clear();
+        m_socket = m_sockets(url.scheme);
         if (!m_socket) {
             return false;
         }
+        m_socketScheme = url.scheme;
     }
     m_socket->setDeadline(m_deadline);
     if (failed(m_socket->connect(url.host, url.port))) {
@@ -158,14 +170,14 @@ HttpClient::Judgement HttpClient::judge(const RequestSettings& settings) const {
 bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
     m_response.reset();
     m_target = url;
-    if (m_target.scheme != "http" || m_target.host.empty()) {
+    if (!fetchable(m_target)) {
         return false;
     }
     if (m_target.path.empty()) {
         m_target.path.push_back('/'); // empty before
     }
     if (m_target.port == 0) {
-        m_target.port = settings.port;
+        m_target.port = m_target.scheme == "https" ? kHttpsPort : settings.port;
     }
     m_deadline = m_clock.now() + kMaxExchangeTime;
     for (int redirects = 0;; ++redirects) {
@@ -189,13 +201,13 @@ bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
             return false;
         }
         const auto next = resolveLocation(m_target, *m_response.headers.get("Location"));
-        if (!next || next->scheme != "http") {
+        if (!next || !mayRedirect(m_target, *next)) {
             closeConnection();
             return false;
         }
         m_target = *next;
         if (m_target.port == 0) {
-            m_target.port = settings.port;
+            m_target.port = m_target.scheme == "https" ? kHttpsPort : settings.port;
         }
     }
 }

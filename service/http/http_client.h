@@ -28,7 +28,7 @@ struct RequestSettings {
     std::uint32_t timeoutMs = 10000;
     std::uint32_t sendBlockSize = 4096;
     std::uint32_t readBlockSize = 4096;
-    std::uint16_t port = kHttpPort;
+    std::uint16_t port = kHttpPort; // for an http URL without a port; https ones use 443
     // With kSendThroughCallback: sends the request text and the body itself; returns the bytes
     // sent, which must be all of them.
     std::function<std::size_t(Socket&, std::string_view requestText, std::string_view body)>
@@ -43,14 +43,15 @@ public:
     static constexpr std::chrono::seconds kMaxExchangeTime{60};
 
     // The exchange time is read from `clock`, which must outlive the client.
-    explicit HttpClient(SocketFactory sockets = createSocket, const Clock& clock = steadyClock());
+    explicit HttpClient(SocketFactory sockets = createSocketFor,
+                        const Clock& clock = steadyClock());
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    // Sends the request to `url` and reads the answer; afterwards status, headers and body are
-    // readable. False when the exchange failed or, with kJudgeStatus, the final status is not
-    // one the client accepts.
+    // Sends the request to `url` (http or https) and reads the answer; afterwards status, headers
+    // and body are readable. False when the exchange failed or, with kJudgeStatus, the final
+    // status is not one the client accepts. Redirects never lead from https to http.
     [[nodiscard]] bool navigate(const Url& url, const RequestSettings& settings);
 
     [[nodiscard]] const HttpResponse& response() const { return m_response; }
@@ -73,6 +74,7 @@ private:
     SocketFactory m_sockets;
     const Clock& m_clock;
     std::unique_ptr<Socket> m_socket;
+    std::string m_socketScheme; // the scheme m_socket was made for
     std::string m_connectedHost;
     std::uint16_t m_connectedPort = 0;
     Socket::Deadline m_deadline = Socket::Deadline::max();

@@ -39,9 +39,14 @@ public:
     [[nodiscard]] virtual int lastError() const = 0;
 };
 
-using SocketFactory = std::function<std::unique_ptr<Socket>()>;
+// Makes the socket for a URL's scheme ("http", "https"); null when the scheme has none or memory
+// ran out. The client does not know which kind of socket it gets.
+using SocketFactory = std::function<std::unique_ptr<Socket>(std::string_view scheme)>;
 
-// The platform's sockets.
+// The platform's plain sockets.
 [[nodiscard]] std::unique_ptr<Socket> createSocket();
+
+// Plain sockets for http, TLS ones trusting the system's store for https.
+[[nodiscard]] std::unique_ptr<Socket> createSocketFor(std::string_view scheme);
 
 } // namespace tarvex::http

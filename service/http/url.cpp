@@ -98,7 +98,7 @@ std::string toText(const Url& url) {
         text.append("@");
     }
     text.append(url.host);
-    if (url.port != 0 && url.port != kHttpPort) {
+    if (url.port != 0 && url.port != defaultPort(url.scheme)) {
         text.append(":").append(std::to_string(url.port));
     }
     text.append(url.path).append(url.extra);

@@ -7,7 +7,8 @@
 
 namespace tarvex::http {
 
-// An http URL: scheme://[user[:password]@]host[:port]path[?query]. Port 0 means none was given.
+// An http or https URL: scheme://[user[:password]@]host[:port]path[?query]. Port 0 means none was
+// given.
 struct Url {
     std::string scheme;
     std::string user;
@@ -25,12 +26,18 @@ inline constexpr std::size_t kMaxHostLength = 256;
 inline constexpr std::size_t kMaxUserLength = 128;
 inline constexpr std::size_t kMaxPathLength = 2048;
 inline constexpr std::uint16_t kHttpPort = 80;
+inline constexpr std::uint16_t kHttpsPort = 443;
+
+// 443 for https, 80 for anything else.
+[[nodiscard]] constexpr std::uint16_t defaultPort(std::string_view scheme) {
+    return scheme == "https" ? kHttpsPort : kHttpPort;
+}
 
 // Null when the text is no URL of this form or a part is too long. Any scheme is read; only
-// http is fetched. A fragment is dropped.
+// http and https are fetched. A fragment is dropped.
 [[nodiscard]] std::optional<Url> parseUrl(std::string_view text);
 
-// The text form; the port is written only when it differs from http's default.
+// The text form; the port is written only when it differs from the scheme's default.
 [[nodiscard]] std::string toText(const Url& url);
 
 // The target of a redirect from `current` to `location` (RFC 9110 10.2.2, RFC 3986 5.2):

@@ -39,7 +39,7 @@ public:
     // The endpoint is parsed once, here; an unusable one makes every call fail to send.
     explicit CGoogleSearch(std::string_view endpoint,
                            soap::SaxReaderFactory readers = soap::createSaxReader,
-                           http::SocketFactory sockets = http::createSocket);
+                           http::SocketFactory sockets = http::createSocketFor);
 
     // On success `result` receives the whole answer, whose strings and arrays then belong to
     // the caller; on failure it is not touched.

@@ -244,19 +244,19 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
     auto answers = std::make_shared<std::vector<std::string>>(std::vector<std::string>{
         test::searchAnswer(0, 10), ScriptedServer::response(500, "fault?")});
     auto next = std::make_shared<std::atomic<std::size_t>>(0);
-    SearchController controller{
-        m_view,
-        m_settings,
-        m_cache,
-        m_clock,
-        [answers, next] {
-            return std::make_unique<proxy::CGoogleSearch>(
-                "http://fake.invalid/search/beta2", soap::createSaxReader, [answers, next] {
-                    return std::make_unique<FakeServiceSocket>(
-                        answers->at(std::min(next->fetch_add(1), answers->size() - 1)));
-                });
-        },
-        m_poster};
+    SearchController controller{m_view,
+                                m_settings,
+                                m_cache,
+                                m_clock,
+                                [answers, next] {
+                                    return std::make_unique<proxy::CGoogleSearch>(
+                                        "http://fake.invalid/search/beta2", soap::createSaxReader,
+                                        [answers, next](std::string_view /*scheme*/) {
+                                            return std::make_unique<FakeServiceSocket>(answers->at(
+                                                std::min(next->fetch_add(1), answers->size() - 1)));
+                                        });
+                                },
+                                m_poster};
     m_view.fields.queryWord = "fake";
     m_view.fields.licenceKey = "k";
     controller.OnSearch();

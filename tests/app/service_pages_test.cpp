@@ -80,6 +80,17 @@ TEST(ChooseEndpoint, BuiltInWhenNothingNamesOne) {
     EXPECT_EQ(chooseEndpoint(settings, std::string{}), kBuiltInEndpoint);
 }
 
+// Which certificate file is trusted beside the system's store.
+
+TEST(ChooseTrustFile, TheOptionBeforeTheSettingAndNoneByDefault) {
+    shell::MemorySettingsStore settings;
+    EXPECT_EQ(chooseTrustFile(settings), "");
+    settings.putString(shell::kTrustFile.section, shell::kTrustFile.entry, "/etc/own-ca.pem");
+    EXPECT_EQ(chooseTrustFile(settings), "/etc/own-ca.pem");
+    EXPECT_EQ(chooseTrustFile(settings, std::string{}), "/etc/own-ca.pem");
+    EXPECT_EQ(chooseTrustFile(settings, std::string{"ca.pem"}), "ca.pem");
+}
+
 // The origin of the web pages.
 
 TEST(EndpointOrigin, SchemeAndHost) {
@@ -90,6 +101,17 @@ TEST(EndpointOrigin, SchemeAndHost) {
 TEST(EndpointOrigin, PortOnlyWhenNamed) {
     EXPECT_EQ(endpointOrigin("http://127.0.0.1:8080/search/beta2?x#y"), "http://127.0.0.1:8080");
     EXPECT_EQ(endpointOrigin("HTTPS://user:pw@host:443"), "https://host:443");
+}
+
+// The pages of an https service are reached over https too.
+TEST(EndpointOrigin, AnHttpsEndpointKeepsItsScheme) {
+    EXPECT_EQ(endpointOrigin("https://127.0.0.1:8443/search/beta2"), "https://127.0.0.1:8443");
+    EXPECT_EQ(endpointOrigin("https://search.example.org/search/beta2"),
+              "https://search.example.org");
+    EXPECT_EQ(developerPageAddress(endpointOrigin("https://h/search/beta2")), "https://h/apis");
+    EXPECT_EQ(
+        searchPageAddress(endpointOrigin("https://h:1/x"), "w").rfind("https://h:1/search?q=w", 0),
+        0U);
 }
 
 TEST(EndpointOrigin, UnparsableFallsBackToTheBuiltIn) {

@@ -106,7 +106,7 @@ TEST(HostileAnswerTest, TheExchangeIsTimedOnTheClientsClock) {
          {std::chrono::seconds{0}, HttpClient::kMaxExchangeTime + std::chrono::seconds{1}}) {
         ScriptedServer server{{ScriptedServer::answer(ScriptedServer::response(200, "ok"))}};
         const SteppingClock clock{step};
-        HttpClient client{createSocket, clock};
+        HttpClient client{createSocketFor, clock};
         const bool late = step > HttpClient::kMaxExchangeTime;
         EXPECT_EQ(client.navigate(*parseUrl(server.url()), post()), !late);
         EXPECT_EQ(client.response().lastResult,

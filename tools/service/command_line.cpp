@@ -25,7 +25,7 @@ std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words
             continue;
         }
         if (word != "--listen" && word != "--corpus" && word != "--keys" && word != "--quota" &&
-            word != "--threads" && word != "--connections") {
+            word != "--threads" && word != "--connections" && word != "--cert" && word != "--key") {
             error = "unknown argument: " + word;
             return std::nullopt;
         }
@@ -42,6 +42,10 @@ std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words
                 return std::nullopt;
             }
             line.host = value.substr(0, colon);
+        } else if (word == "--cert") {
+            line.certificate = value;
+        } else if (word == "--key") {
+            line.key = value;
         } else if (word == "--corpus") {
             line.corpus = value;
         } else if (word == "--keys") {
@@ -60,6 +64,10 @@ std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words
             error = "--threads wants a number from 1 to 1024: " + value;
             return std::nullopt;
         }
+    }
+    if (line.certificate.has_value() != line.key.has_value()) {
+        error = "--cert and --key go together";
+        return std::nullopt;
     }
     return line;
 }

@@ -16,12 +16,15 @@ struct CommandLine {
     std::int64_t quota = 0;
     std::size_t threads = 64;
     std::size_t connections = 4096;
+    // Both or neither: HTTPS with this certificate (PEM, chain allowed) and its key.
+    std::optional<std::string> certificate;
+    std::optional<std::string> key;
     bool help = false;
 };
 
 inline constexpr const char* kUsage =
     "usage: tarvex-service [--listen HOST:PORT] [--corpus FILE] [--keys FILE] [--quota N]\n"
-    "                      [--threads N] [--connections N]\n"
+    "                      [--threads N] [--connections N] [--cert FILE --key FILE]\n"
     "Serves doGoogleSearch, doSpellingSuggestion and doGetCachedPage (SOAP 1.1) at\n"
     "http://HOST:PORT/search/beta2 and prints that address on its first line. The same\n"
     "port serves a web search page (/search?q=...) and a page on licence keys (/apis).\n"
@@ -33,7 +36,10 @@ inline constexpr const char* kUsage =
     "  --threads  requests served at once (default 64)\n"
     "  --connections\n"
     "             clients connected at once (default 4096); past it the idlest\n"
-    "             connection is closed to take a new one\n";
+    "             connection is closed to take a new one\n"
+    "  --cert, --key\n"
+    "             serve HTTPS (TLS 1.2 or later) with this certificate and key, both PEM\n"
+    "             files; the first line then reads https://\n";
 
 // Reads the arguments after the program name; on a mistake returns nothing and says why.
 [[nodiscard]] std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words,

@@ -38,8 +38,9 @@ ServerLimits limitsFor(std::size_t threads, std::size_t connections) {
 } // namespace
 
 HttpFront::HttpFront(SearchService& service, const WebPages& pages, std::FILE* log,
-                     std::size_t threads, std::size_t connections)
-    : m_service(service), m_pages(pages), m_server(*this, limitsFor(threads, connections), log) {}
+                     std::size_t threads, std::size_t connections, const TlsServerContext* tls)
+    : m_service(service), m_pages(pages),
+      m_server(*this, limitsFor(threads, connections), log, tls) {}
 
 // Decided before any body is read, so a refused request costs nothing.
 std::optional<HttpResponse> HttpFront::screen(const RequestHead& head) {

@@ -20,8 +20,9 @@ public:
     static constexpr const char* kPath = "/search/beta2";
 
     // `threads` requests are answered at once; `connections` clients may be connected at once.
+    // With `tls`, which must outlive the front, it serves HTTPS.
     HttpFront(SearchService& service, const WebPages& pages, std::FILE* log, std::size_t threads,
-              std::size_t connections);
+              std::size_t connections, const TlsServerContext* tls = nullptr);
     HttpFront(const HttpFront&) = delete;
     HttpFront& operator=(const HttpFront&) = delete;
 

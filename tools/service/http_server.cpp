@@ -43,8 +43,9 @@ bool wouldBlock() {
 
 } // namespace
 
-HttpServer::HttpServer(HttpHandler& handler, ServerLimits limits, std::FILE* log)
-    : m_handler(handler), m_limits(limits), m_log(log) {
+HttpServer::HttpServer(HttpHandler& handler, ServerLimits limits, std::FILE* log,
+                       const TlsServerContext* tls)
+    : m_handler(handler), m_limits(limits), m_log(log), m_tls(tls) {
     m_limits.connections = connectionRoom(std::max<std::size_t>(m_limits.connections, 1));
     int ends[2];
     if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
@@ -107,9 +108,13 @@ bool HttpServer::run() {
         for (const auto& [id, connection] : m_connections) {
             short events = 0;
             switch (connection.phase) {
-            case Phase::kReading:
-                events = static_cast<short>(POLLIN | (connection.output.empty() ? 0 : POLLOUT));
+            case Phase::kReading: {
+                // A TLS handshake may have to wait until the socket takes more.
+                const bool writing =
+                    !connection.output.empty() || (connection.tls && connection.tls->wantsWrite());
+                events = static_cast<short>(POLLIN | (writing ? POLLOUT : 0));
                 break;
+            }
             case Phase::kWriting:
                 events = POLLOUT;
                 break;
@@ -143,7 +148,9 @@ bool HttpServer::run() {
             }
             Connection& connection = found->second;
             bool keep = true;
-            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            const bool tlsWaits = connection.phase == Phase::kReading && connection.tls &&
+                                  connection.tls->wantsWrite() && (revents & POLLOUT) != 0;
+            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || tlsWaits) {
                 keep = receive(connection);
             }
             if (keep && !serve(ids[i], connection)) {
@@ -190,7 +197,14 @@ void HttpServer::acceptAll(Clock::time_point now) {
         // client's delayed acknowledgement of the one before (about 40 ms).
         const int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        m_connections.try_emplace(m_nextId++, fd, addressText(address), m_limits.maxBodyBytes, now);
+        const auto [added, fresh] = m_connections.try_emplace(m_nextId++, fd, addressText(address),
+                                                              m_limits.maxBodyBytes, now);
+        if (m_tls != nullptr) {
+            added->second.tls = m_tls->accept(fd);
+            if (!added->second.tls) {
+                close(added->first);
+            }
+        }
     }
 }
 
@@ -231,6 +245,9 @@ bool HttpServer::receive(Connection& connection) {
         const ssize_t got = ::recv(connection.socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         return got > 0 || (got < 0 && wouldBlock());
     }
+    if (connection.tls && connection.phase == Phase::kReading) {
+        return receiveTls(connection);
+    }
     char buffer[kReadBytes];
     const ssize_t got = ::recv(connection.socket, buffer, sizeof buffer, 0);
     if (got == 0) {
@@ -244,6 +261,46 @@ bool HttpServer::receive(Connection& connection) {
         return connection.dropped <= kMaxLingerBytes;
     }
     connection.input.append(buffer, static_cast<std::size_t>(got));
+    return true;
+}
+
+// Reads what TLS has for the request, up to one plain read's worth: the handshake's first part,
+// then decrypted bytes. A lingering connection is read raw, as its bytes are dropped anyway.
+bool HttpServer::receiveTls(Connection& connection) {
+    char buffer[kReadBytes];
+    std::size_t taken = 0;
+    while (taken < kReadBytes) {
+        std::size_t count = 0;
+        switch (connection.tls->read(buffer, sizeof buffer, count)) {
+        case TlsIo::kDone:
+            connection.input.append(buffer, count);
+            taken += count;
+            break;
+        case TlsIo::kWouldBlock:
+            return true;
+        case TlsIo::kClosed:
+        case TlsIo::kFailed:
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HttpServer::flushTls(Connection& connection) {
+    std::size_t sent = 0;
+    while (sent < connection.output.size()) {
+        std::size_t put = 0;
+        const TlsIo result = connection.tls->write(connection.output.data() + sent,
+                                                   connection.output.size() - sent, put);
+        if (result == TlsIo::kWouldBlock) {
+            break;
+        }
+        if (result != TlsIo::kDone) {
+            return false;
+        }
+        sent += put;
+    }
+    connection.output.erase(0, sent);
     return true;
 }
 
@@ -267,6 +324,9 @@ bool HttpServer::serve(std::uint64_t id, Connection& connection) {
                 return true;
             }
             if (connection.closeAfter) {
+                if (connection.tls) {
+                    connection.tls->closeNotify();
+                }
                 ::shutdown(connection.socket, SHUT_WR);
                 connection.phase = Phase::kLingering;
                 connection.since = Clock::now();
@@ -378,6 +438,9 @@ void HttpServer::respond(Connection& connection, const HttpResponse& response) {
 }
 
 bool HttpServer::flush(Connection& connection) {
+    if (connection.tls) {
+        return flushTls(connection);
+    }
     std::size_t sent = 0;
     while (sent < connection.output.size()) {
         const ssize_t put = ::send(connection.socket, connection.output.data() + sent,

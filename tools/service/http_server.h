@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http_request.h"
+#include "tls_server.h"
 #include "worker_pool.h"
 
 #include <atomic>
@@ -65,7 +66,9 @@ struct ServerLimits {
 // pipelined ones included. One line per answer goes to `log`.
 class HttpServer {
 public:
-    HttpServer(HttpHandler& handler, ServerLimits limits, std::FILE* log);
+    // With `tls`, which must outlive the server, every connection speaks TLS.
+    HttpServer(HttpHandler& handler, ServerLimits limits, std::FILE* log,
+               const TlsServerContext* tls = nullptr);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -96,6 +99,7 @@ private:
         bool closeAfter = false;
         std::size_t served = 0;
         std::size_t dropped = 0; // bytes read and dropped while lingering
+        std::unique_ptr<TlsSession> tls;
     };
 
     struct Completion {
@@ -106,6 +110,8 @@ private:
     void acceptAll(Clock::time_point now);
     [[nodiscard]] bool makeRoom();
     [[nodiscard]] bool receive(Connection& connection);
+    [[nodiscard]] bool receiveTls(Connection& connection);
+    [[nodiscard]] bool flushTls(Connection& connection);
     [[nodiscard]] bool serve(std::uint64_t id, Connection& connection);
     void advance(std::uint64_t id, Connection& connection);
     void respond(Connection& connection, const HttpResponse& response);
@@ -119,6 +125,7 @@ private:
     HttpHandler& m_handler;
     ServerLimits m_limits;
     std::FILE* m_log;
+    const TlsServerContext* m_tls;
     int m_listener = -1;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;

@@ -4,6 +4,7 @@
 #include "http_front.h"
 #include "search_index.h"
 #include "search_service.h"
+#include "tls_server.h"
 #include "web_pages.h"
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
@@ -41,7 +43,17 @@ int serve(const CommandLine& line) {
     const SearchIndex index{std::move(corpus->documents), line.threads};
     const WebPages pages{index, KeyRules{options.keys.has_value(), options.quota}};
     SearchService service{index, std::move(options)};
-    HttpFront front{service, pages, stderr, line.threads, line.connections};
+    std::unique_ptr<TlsServerContext> tls;
+    if (line.certificate) {
+        tls = TlsServerContext::load(*line.certificate, *line.key, error);
+        if (!tls) {
+            std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
+            return 2;
+        }
+        // OpenSSL writes with write(): a client gone mid-answer must not end the service.
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    HttpFront front{service, pages, stderr, line.threads, line.connections, tls.get()};
     const int port = front.bind(line.host, line.port);
     if (port < 0) {
         std::fprintf(stderr, "tarvex-service: cannot listen on %s:%d\n", line.host.c_str(),
@@ -49,8 +61,8 @@ int serve(const CommandLine& line) {
         return 1;
     }
     const bool ipv6 = line.host.find(':') != std::string::npos;
-    std::printf("http://%s%s%s:%d%s\n", ipv6 ? "[" : "", line.host.c_str(), ipv6 ? "]" : "", port,
-                HttpFront::kPath);
+    std::printf("%s://%s%s%s:%d%s\n", tls ? "https" : "http", ipv6 ? "[" : "", line.host.c_str(),
+                ipv6 ? "]" : "", port, HttpFront::kPath);
     std::fflush(stdout);
     std::fprintf(stderr, "tarvex-service: %zu documents from %s\n", documents,
                  corpus->source.c_str());

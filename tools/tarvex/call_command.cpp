@@ -3,7 +3,10 @@
 #include "command.h"
 #include "google_search.h"
 #include "json_output.h"
+#include "service_pages.h"
+#include "service_sockets.h"
 #include "sys_string.h"
+#include "window_files.h"
 
 #include <string>
 
@@ -14,11 +17,15 @@ UniqueSysString wide(const std::optional<std::string>& text) {
     return UniqueSysString{text ? sysAllocString(codePageToUtf16(*text)) : nullptr};
 }
 
-int printFailure(std::ostream& out, HResult status, const proxy::CGoogleSearch& proxy) {
+int printFailure(std::ostream& out, std::ostream& err, HResult status,
+                 const proxy::CGoogleSearch& proxy, const ServiceSockets& sockets) {
     nlohmann::ordered_json failure{{"error", statusText(status)},
                                    {"clientError", static_cast<int>(proxy.clientError())}};
     if (proxy.clientError() == proxy::ClientError::SoapFault) {
         failure["fault"] = toJson(proxy.fault());
+    }
+    if (reportTlsFailure(sockets, "tarvex call", err)) {
+        failure["tlsFailure"] = http::tlsFailureName(sockets.failures->last());
     }
     out << failure.dump() << '\n';
     return kExitFailed;
@@ -27,10 +34,10 @@ int printFailure(std::ostream& out, HResult status, const proxy::CGoogleSearch& 
 } // namespace
 
 int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    const ArgList args{
-        words,
-        {"endpoint", "key", "query", "start", "max", "filter", "safe", "phrase", "url", "timeout"},
-        {}};
+    const ArgList args{words,
+                       {"endpoint", "key", "query", "start", "max", "filter", "safe", "phrase",
+                        "url", "timeout", "ca"},
+                       {}};
     if (!args.error().empty() || args.positional().size() != 1) {
         err << "tarvex call: " << (args.error().empty() ? "name one OPERATION" : args.error())
             << "\n(see tarvex call --help)\n";
@@ -48,7 +55,18 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         err << "tarvex call: " << error << '\n';
         return kExitUsage;
     }
-    proxy::CGoogleSearch proxy{*endpoint};
+    std::string trustFile = args.value("ca").value_or("");
+    if (trustFile.empty()) {
+        if (const auto settings = openSettings(std::nullopt)) {
+            trustFile = app::chooseTrustFile(*settings);
+        }
+    }
+    const auto sockets = serviceSockets(trustFile, error);
+    if (!sockets) {
+        err << "tarvex call: " << error << '\n';
+        return kExitFailed;
+    }
+    proxy::CGoogleSearch proxy{*endpoint, soap::createSaxReader, sockets->factory};
     proxy.setTimeout(static_cast<std::uint32_t>(*timeout));
     const UniqueSysString key = wide(args.value("key"));
 
@@ -68,7 +86,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
                                  static_cast<std::int32_t>(*max), *filter == 1, nullptr, *safe == 1,
                                  nullptr, nullptr, nullptr, result);
         if (failed(status)) {
-            return printFailure(out, status, proxy);
+            return printFailure(out, err, status, proxy, *sockets);
         }
         out << toJson(result).dump(2) << '\n';
         proxy::releaseGoogleSearchResult(result);
@@ -79,7 +97,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         SysString suggestion = nullptr;
         const HResult status = proxy.doSpellingSuggestion(key.get(), phrase.get(), suggestion);
         if (failed(status)) {
-            return printFailure(out, status, proxy);
+            return printFailure(out, err, status, proxy, *sockets);
         }
         out << nlohmann::ordered_json{{"return", stringOrNull(suggestion)}}.dump(2) << '\n';
         sysFreeString(suggestion);
@@ -90,7 +108,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         soap::XsdBinary page{0, nullptr};
         const HResult status = proxy.doGetCachedPage(key.get(), url.get(), page);
         if (failed(status)) {
-            return printFailure(out, status, proxy);
+            return printFailure(out, err, status, proxy, *sockets);
         }
         const nlohmann::ordered_json text = page.data == nullptr
                                                 ? nlohmann::ordered_json(nullptr)

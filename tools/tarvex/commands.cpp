@@ -60,9 +60,13 @@ Options:
   --endpoint URL   the service, for example http://127.0.0.1:8080/search/beta2
   --key KEY        licence key
   --timeout MS     wait limit of each send and receive (default 10000)
+  --ca FILE        also trust the certificates in FILE (PEM) for an https endpoint (default:
+                   the setting "Trust File"; SSL_CERT_FILE replaces the system's store)
 
 On failure prints {"error": "0x........", "clientError": N} (with "fault" for a SOAP fault,
-clientError 7) and exits with 1. clientError: 1 reader, 2 memory, 3 request, 5 send or
+clientError 7; with "tlsFailure" when the TLS handshake failed: untrusted-certificate,
+name-mismatch, expired-certificate or handshake-failed, explained on standard error) and exits
+with 1. clientError: 1 reader, 2 memory, 3 request, 5 send or
 connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answer,
 10 unreadable answer.
 )";
@@ -90,7 +94,9 @@ Options:
   --key KEY        licence key (default: the setting "License Key")
   --max N          results wanted, stored as "Maximum Results"
   --endpoint URL   the service (default: TARVEX_ENDPOINT, the setting "Service Endpoint",
-                   then the built-in address)
+                   then the built-in address); an https one is verified against the system's
+                   certificates, and a failed TLS handshake is explained on standard error
+  --ca FILE        also trust the certificates in FILE (PEM) (default: the setting "Trust File")
   --no-cache       neither read nor write the cache file
   --cache FILE     use this cache file
   --settings FILE  keep the settings in this INI file instead of the window's

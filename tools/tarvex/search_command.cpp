@@ -5,6 +5,7 @@
 #include "command_queue.h"
 #include "search_controller.h"
 #include "service_pages.h"
+#include "service_sockets.h"
 #include "setting_names.h"
 #include "settings_store.h"
 #include "window_files.h"
@@ -69,7 +70,7 @@ nlohmann::ordered_json resultJson(const cache::SearchResultSet& results) {
 
 int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
     const ArgList args{
-        words, {"key", "max", "endpoint", "settings", "cache"}, {"no-cache", "json"}};
+        words, {"key", "max", "endpoint", "settings", "cache", "ca"}, {"no-cache", "json"}};
     if (!args.error().empty() || args.positional().empty()) {
         err << "tarvex search: " << (args.error().empty() ? "give the QUERY" : args.error())
             << "\n(see tarvex search --help)\n";
@@ -86,6 +87,11 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         return kExitUsage;
     }
     const auto settings = openSettings(args.value("settings"));
+    if (settings == nullptr) {
+        err << "tarvex search: cannot keep the settings in " << *args.value("settings")
+            << ": its folder does not exist, or it is a folder\n";
+        return kExitFailed;
+    }
     if (args.has("max")) {
         settings->putInt(shell::kMaximumResults.section, shell::kMaximumResults.entry,
                          static_cast<std::int32_t>(*max));
@@ -93,6 +99,11 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
     const std::string key = args.value("key").value_or(settings->getString(
         shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback));
     const std::string endpoint = app::chooseEndpoint(*settings, args.value("endpoint"));
+    const auto sockets = serviceSockets(app::chooseTrustFile(*settings, args.value("ca")), error);
+    if (!sockets) {
+        err << "tarvex search: " << error << '\n';
+        return kExitFailed;
+    }
 
     const cache::SystemClock clock;
     cache::CGoogleResultCacheArray results{clock};
@@ -100,8 +111,9 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
                                               shell::kCacheLife.fallback);
     const bool useCacheFile = !args.has("no-cache");
     PrintedErrors cacheErrors{err};
+    app::CacheLoad cacheLoad;
     if (useCacheFile) {
-        app::loadCache(*settings, results, cacheErrors, args.value("cache"));
+        cacheLoad = app::loadCache(*settings, results, cacheErrors, args.value("cache"));
     }
 
     ConsoleView view{app::SearchFields{query, key, "",
@@ -109,13 +121,10 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
                                                         shell::kSearchCount.entry, 0)},
                      err};
     auto commands = std::make_shared<app::CommandQueue>();
-    app::SearchController controller{
-        view,
-        *settings,
-        results,
-        clock,
-        [endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); },
-        commands};
+    app::ProxyFactory proxies = [endpoint, factory = sockets->factory] {
+        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, factory);
+    };
+    app::SearchController controller{view, *settings, results, clock, std::move(proxies), commands};
     controller.OnSearch();
     while (controller.busy()) {
         int command = 0;
@@ -125,12 +134,21 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         }
     }
 
+    // A save that fails keeps the old file, but the results of this run are lost: say so.
+    bool saved = true;
     if (useCacheFile) {
-        (void)app::saveCache(*settings, results, kWindowApplicationKey, args.value("cache"));
+        const app::CacheSave save = app::saveCache(*settings, results, kWindowApplicationKey,
+                                                   cacheLoad, args.value("cache"));
+        for (const std::string& message : save.messages()) {
+            err << "tarvex search: " << message << '\n';
+        }
+        saved = save.saved;
     }
+    const int status = saved ? kExitOk : kExitFailed;
     if (!view.shown) {
         if (view.fields().statusText == "Error!") {
             out << "Error!\n";
+            (void)reportTlsFailure(*sockets, "tarvex search", err);
         }
         return kExitFailed;
     }
@@ -139,14 +157,16 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         out << resultJson(shown).dump(2, ' ', false,
                                       nlohmann::ordered_json::error_handler_t::replace)
             << '\n';
-        return kExitOk;
+        return status;
     }
     out << shown.urls.size() << " results for \"" << shown.queryWord << "\" (about "
         << shown.estimatedTotal << ")\n";
     for (std::size_t i = 0; i < shown.urls.size(); ++i) {
-        out << i + 1 << ". " << shown.titles[i] << "\n   " << shown.urls[i] << '\n';
+        const auto row = static_cast<std::int32_t>(i);
+        out << i + 1 << ". " << shown.titles.GetAtOrEmpty(row) << "\n   "
+            << shown.urls.GetAtOrEmpty(row) << '\n';
     }
-    return kExitOk;
+    return status;
 }
 
 } // namespace tarvex::cli

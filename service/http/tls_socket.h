@@ -1,0 +1,75 @@
+#pragma once
+
+#include "socket.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct ssl_ctx_st;
+
+namespace tarvex::http {
+
+// Why a TLS connection could not be made, in words a user can act on.
+enum class TlsFailure : std::int32_t {
+    None = 0,
+    Untrusted = 1,    // no trusted authority vouches for the server's certificate
+    NameMismatch = 2, // the certificate names another host
+    Expired = 3,      // the certificate is out of its validity period
+    Handshake = 4,    // the handshake broke off, timed out or could not agree
+};
+
+// A short name ("untrusted-certificate") and a sentence for the user.
+[[nodiscard]] std::string_view tlsFailureName(TlsFailure failure);
+[[nodiscard]] std::string_view tlsFailureText(TlsFailure failure);
+
+// What TLS connections trust: the system's store (OpenSSL's default paths, which follow
+// SSL_CERT_FILE and SSL_CERT_DIR) and the certificates of an extra file. Fixed once made, so the
+// sockets of many threads may share it.
+class TlsTrust {
+public:
+    // Null when `trustFile` is given and does not load; `error` says why.
+    [[nodiscard]] static std::shared_ptr<const TlsTrust> create(const std::string& trustFile,
+                                                                std::string& error);
+    // The system's store alone, loaded once for the process.
+    [[nodiscard]] static std::shared_ptr<const TlsTrust> system();
+
+    ~TlsTrust();
+    TlsTrust(const TlsTrust&) = delete;
+    TlsTrust& operator=(const TlsTrust&) = delete;
+
+    [[nodiscard]] ssl_ctx_st* context() const { return m_context; }
+
+private:
+    explicit TlsTrust(ssl_ctx_st* context) : m_context(context) {}
+
+    ssl_ctx_st* m_context;
+};
+
+// Where the TLS sockets of one factory note how their last handshake went; read after a call,
+// possibly on another thread than the one that connected.
+class TlsFailureNote {
+public:
+    void note(TlsFailure failure) { m_last.store(failure); }
+    [[nodiscard]] TlsFailure last() const { return m_last.load(); }
+
+private:
+    std::atomic<TlsFailure> m_last{TlsFailure::None};
+};
+
+// TLS (1.2 at least, with SNI) over `transport`: connect() connects the transport and makes the
+// handshake, verifying the certificate chain against `trust` and the certificate's names against
+// the host. Connecting and the handshake together take at most `connectTimeoutMs`.
+[[nodiscard]] std::unique_ptr<Socket>
+createTlsSocket(std::unique_ptr<Socket> transport, std::shared_ptr<const TlsTrust> trust,
+                std::shared_ptr<TlsFailureNote> failures = {},
+                std::uint32_t connectTimeoutMs = Socket::kConnectTimeoutMs);
+
+// Sockets by URL scheme: plain ones for http, TLS ones trusting `trust` for https, none for any
+// other scheme. Handshake failures go to `failures` when given.
+[[nodiscard]] SocketFactory makeSocketFactory(std::shared_ptr<const TlsTrust> trust,
+                                              std::shared_ptr<TlsFailureNote> failures = {});
+
+} // namespace tarvex::http

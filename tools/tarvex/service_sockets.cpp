@@ -1,0 +1,28 @@
+#include "service_sockets.h"
+
+namespace tarvex::cli {
+
+std::optional<ServiceSockets> serviceSockets(const std::string& trustFile, std::string& error) {
+    auto trust =
+        trustFile.empty() ? http::TlsTrust::system() : http::TlsTrust::create(trustFile, error);
+    if (!trust) {
+        if (error.empty()) {
+            error = "TLS cannot be set up";
+        }
+        return std::nullopt;
+    }
+    auto failures = std::make_shared<http::TlsFailureNote>();
+    return ServiceSockets{http::makeSocketFactory(std::move(trust), failures), failures};
+}
+
+bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err) {
+    const http::TlsFailure failure = sockets.failures->last();
+    if (failure == http::TlsFailure::None) {
+        return false;
+    }
+    err << command << ": " << http::tlsFailureName(failure) << ": " << http::tlsFailureText(failure)
+        << '\n';
+    return true;
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "socket.h"
+#include "tls_socket.h"
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace tarvex::cli {
+
+// The sockets of a command that calls the service: https trusts the system's store and the
+// trust file, and how a handshake failed is noted so that the command can say it.
+struct ServiceSockets {
+    http::SocketFactory factory;
+    std::shared_ptr<http::TlsFailureNote> failures;
+};
+
+// Empty, with `error` set, when a trust file is named and holds no certificate that loads.
+[[nodiscard]] std::optional<ServiceSockets> serviceSockets(const std::string& trustFile,
+                                                           std::string& error);
+
+// "COMMAND: NAME: TEXT" on `err` when the last handshake failed; false when none did.
+bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err);
+
+} // namespace tarvex::cli
