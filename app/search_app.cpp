@@ -47,8 +47,14 @@ int CSearchApp::run(int argc, char** argv) {
         QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
         window.show();
         loop.exec();
+        // The destroy step's messages, if any, stand on their own: the window has gone.
         messages.setParent(nullptr);
+        window.destroyWindow();
     }
+    // The settings are synced once per turn of the loop; what the last turn and the window's
+    // going wrote reaches the file here, however the window was left (Close, Escape, Exit, a
+    // signal).
+    settings.sync();
     return 0;
 }
 

@@ -1,7 +1,12 @@
-// A ten-result doGoogleSearch response parsed through the whole response side (SAX layer,
-// parser, codecs, release), against a bare libxml2 SAX2 pass over the same bytes with empty
-// callbacks. The paired benchmark runs both in every iteration, so that drift of the machine
-// touches both alike, and reports their ratio.
+// A doGoogleSearch response parsed through the whole response side (SAX layer, parser, codecs,
+// release), against a bare libxml2 SAX2 pass over the same bytes with empty callbacks. The
+// paired benchmark runs both in every iteration, so that drift of the machine touches both
+// alike, and reports their ratio.
+//
+//   parse_bench [FILE] [benchmark flags]
+//
+// FILE is the response body to parse (a response saved from a real server, say); without it, a
+// ten-result response of the tests.
 #include "byte_stream.h"
 #include "google_search_handler.h"
 #include "sax_reader.h"
@@ -9,19 +14,27 @@
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 namespace {
 
 using namespace tarvex;
 using Clock = std::chrono::steady_clock;
 
+std::string& responseFile() {
+    static std::string path = TARVEX_RESPONSE_FIXTURE;
+    return path;
+}
+
 const std::string& response() {
     static const std::string text = [] {
-        std::ifstream in(TARVEX_RESPONSE_FIXTURE, std::ios::binary);
+        std::ifstream in(responseFile(), std::ios::binary);
         return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }();
     return text;
@@ -117,4 +130,25 @@ BENCHMARK(responseSideVersusBare)->MinTime(2.0);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // A first word that is no flag names the response file.
+    if (argc > 1 && !std::string_view{argv[1]}.starts_with("--")) {
+        responseFile() = argv[1];
+        std::ifstream in(responseFile(), std::ios::binary);
+        if (!in) {
+            std::cerr << "parse_bench: cannot read " << responseFile() << '\n';
+            return 2;
+        }
+        std::copy(argv + 2, argv + argc, argv + 1);
+        --argc;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::AddCustomContext("response", responseFile() + " (" +
+                                                std::to_string(response().size()) + " bytes)");
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

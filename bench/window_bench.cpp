@@ -36,7 +36,6 @@ namespace {
 using namespace tarvex;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCacheWords = 1000;
 constexpr int kResultsPerWord = 30;
 constexpr int kPaintTimeoutMs = 10000;
 constexpr int kSearchTimeoutMs = 30000;
@@ -145,7 +144,7 @@ struct WindowServices {
 
     std::unique_ptr<app::CSearchDlg> open(const std::string& endpoint) {
         return std::make_unique<app::CSearchDlg>(app::SearchDlgServices{
-            settings, clock, opener, messages, endpoint, "window_bench", {}});
+            settings, clock, opener, messages, endpoint, "window_bench", {}, {}});
     }
 };
 
@@ -186,21 +185,35 @@ void reportMilliseconds(benchmark::State& state, const char* name, double total)
     state.counters[name] = total / static_cast<double>(state.iterations());
 }
 
-// Start-up with a cache file of 1 000 words × 30 results: the constructor loads the file, then
+// Start-up with a cache file of `entries` words × 30 results (the benchmark's argument): the
+// constructor loads the file, then
 // the window is shown and the event loop runs until its first paint. That paint is the one the
 // expose event starts: it draws every widget into the window's backing store and flushes it,
 // as on a screen. (grab() would draw into a pixmap of its own instead, skipping the backing
 // store and the expose path.)
 void startToFirstPaint(benchmark::State& state, const std::filesystem::path& folder) {
-    const std::filesystem::path master = folder / "start.glr";
+    const auto words = static_cast<int>(state.range(0));
+    const std::filesystem::path master = folder / ("start_" + std::to_string(words) + ".glr");
     const std::filesystem::path working = folder / "start_working.glr";
     if (!std::filesystem::exists(master)) {
         test::FixedClock clock;
         cache::CGoogleResultCacheArray cache{clock};
         TextMaker text;
-        for (int word = 0; word < kCacheWords; ++word) {
+        // Added as they are: Store would look for each word among those before it.
+        for (int word = 0; word < words; ++word) {
             const std::string name = "word" + std::to_string(word);
-            (void)cache.Store(name, resultSet(text, name, kResultsPerWord, clock.now()));
+            cache::SearchResultSet set = resultSet(text, name, kResultsPerWord, clock.now());
+            auto entry = std::make_unique<cache::CGoogleResultCache>();
+            entry->queryWord = name;
+            entry->estimatedTotal = set.estimatedTotal;
+            entry->searchedAt = set.searchedAt;
+            entry->urls = std::move(set.urls);
+            entry->titles = std::move(set.titles);
+            entry->summaries = std::move(set.summaries);
+            entry->snippets = std::move(set.snippets);
+            entry->categoryNames = std::move(set.categoryNames);
+            entry->directoryTitles = std::move(set.directoryTitles);
+            cache.add(std::move(entry));
         }
         if (!cache::SaveToFile(master.string(), cache)) {
             state.SkipWithError("cannot write the cache file");
@@ -227,7 +240,7 @@ void startToFirstPaint(benchmark::State& state, const std::filesystem::path& fol
         totalMs += millisecondsSince(start);
 
         state.PauseTiming();
-        const bool loaded = window->resultCache().GetCount() == kCacheWords;
+        const bool loaded = window->resultCache().GetCount() == words;
         const Clock::time_point closing = Clock::now();
         window.reset();
         closeMs += millisecondsSince(closing);
@@ -239,7 +252,7 @@ void startToFirstPaint(benchmark::State& state, const std::filesystem::path& fol
             return;
         }
     }
-    state.counters["entries"] = kCacheWords;
+    state.counters["entries"] = words;
     state.counters["file_MB"] =
         static_cast<double>(std::filesystem::file_size(master)) / (1024.0 * 1024.0);
     reportMilliseconds(state, "construct_ms", constructMs);
@@ -369,6 +382,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(
         "BM_StartToFirstPaint",
         [&folder](benchmark::State& state) { startToFirstPaint(state, folder.path()); })
+        ->ArgName("entries")
+        ->Arg(1000)
+        ->Arg(10000)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark(

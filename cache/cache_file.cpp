@@ -50,14 +50,17 @@ std::size_t listArrayMemory(std::size_t count) {
     return count == 0 ? 0 : count * sizeof(std::string) + kAllocationOverhead;
 }
 
-template <class T>
-void put(std::string& out, T value) {
+// The writers below append to any `Out` with append(const char*, std::size_t): a string, a
+// count of bytes, or a file written through a buffer.
+template <class T, class Out>
+void put(Out& out, T value) {
     char bytes[sizeof(T)];
     std::memcpy(bytes, &value, sizeof(T));
     out.append(bytes, sizeof(T));
 }
 
-void putString(std::string& out, std::string_view text) {
+template <class Out>
+void putString(Out& out, std::string_view text) {
     const std::uint64_t length = text.size();
     if (length < 0xFF) {
         put<std::uint8_t>(out, static_cast<std::uint8_t>(length));
@@ -75,16 +78,100 @@ void putString(std::string& out, std::string_view text) {
             }
         }
     }
-    out.append(text);
+    out.append(text.data(), text.size());
 }
 
-void putList(std::string& out, const CSerStringArray& list) {
+template <class Out>
+void putList(Out& out, const CSerStringArray& list) {
     put<std::uint32_t>(out, static_cast<std::uint32_t>(list.size()));
     put<std::int32_t>(out, list.currentIndex);
     for (const std::string& item : list.items()) {
         putString(out, item);
     }
 }
+
+template <class Out>
+void writeCache(Out& out, const CGoogleResultCacheArray& cache) {
+    put<std::uint32_t>(out, static_cast<std::uint32_t>(cache.GetCount()));
+    bool first = true;
+    for (const auto& entry : cache.entries()) {
+        if (first) {
+            put<std::uint16_t>(out, kNewClassTag);
+            put<std::uint16_t>(out, kSchema);
+            put<std::uint16_t>(out, static_cast<std::uint16_t>(kEntryClass.size()));
+            out.append(kEntryClass.data(), kEntryClass.size());
+            first = false;
+        } else {
+            put<std::uint16_t>(out, kEntryClassReference);
+        }
+        putString(out, entry->queryWord);
+        put<std::int32_t>(out, entry->estimatedTotal);
+        put<std::int32_t>(out, entry->searchedAt.status);
+        put<double>(out, entry->searchedAt.days);
+        for (const CSerStringArray* list :
+             {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
+              &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
+            putList(out, *list);
+        }
+    }
+}
+
+// The size of what writeCache writes, so that the string it goes to is allocated once.
+struct ByteCount {
+    std::size_t size = 0;
+    void append(const char* /*data*/, std::size_t count) { size += count; }
+};
+
+// Writes all of `count` bytes; false when the file takes no more.
+bool writeAll(int descriptor, const char* data, std::size_t count) {
+    for (std::size_t written = 0; written < count;) {
+        const ssize_t done = ::write(descriptor, data + written, count - written);
+        if (done > 0) {
+            written += static_cast<std::size_t>(done);
+        } else if (done == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A save on its way to the file: gathered in a buffer of kSaveChunk bytes, written each time
+// it fills. No copy of the whole file is made in memory: on a small machine, mapping in 45 MB
+// for it cost several times the write.
+class ChunkedFile {
+public:
+    explicit ChunkedFile(int descriptor) : m_descriptor(descriptor) {
+        m_buffer.reserve(kSaveChunk);
+    }
+
+    void append(const char* data, std::size_t count) {
+        if (m_buffer.size() + count > kSaveChunk) {
+            flush();
+        }
+        if (count >= kSaveChunk) {
+            m_ok = m_ok && writeAll(m_descriptor, data, count);
+        } else {
+            m_buffer.append(data, count);
+        }
+    }
+    // False when any write failed.
+    [[nodiscard]] bool finish() {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr std::size_t kSaveChunk = std::size_t{1} << 20;
+
+    void flush() {
+        m_ok = m_ok && writeAll(m_descriptor, m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+
+    int m_descriptor;
+    std::string m_buffer;
+    bool m_ok = true;
+};
 
 enum class StreamError { None, EndOfFile, General, BadIndex, BadClass };
 
@@ -407,45 +494,25 @@ std::optional<std::string> readRegularFile(const std::string& path) {
     return data;
 }
 
+// Flushes what was written to the disk and closes; false when any step fails.
+bool syncAndClose(int descriptor, bool written) {
+    const bool synced = written && ::fsync(descriptor) == 0;
+    return ::close(descriptor) == 0 && synced;
+}
+
 // Writes all of `bytes`, flushes them to the disk and closes; false when any step fails.
 bool writeAndClose(int descriptor, std::string_view bytes) {
-    bool ok = true;
-    for (std::size_t written = 0; ok && written < bytes.size();) {
-        const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-        ok = count > 0 || (count < 0 && errno == EINTR);
-        written += count > 0 ? static_cast<std::size_t>(count) : 0;
-    }
-    ok = ::fsync(descriptor) == 0 && ok;
-    ok = ::close(descriptor) == 0 && ok;
-    return ok;
+    return syncAndClose(descriptor, writeAll(descriptor, bytes.data(), bytes.size()));
 }
 
 } // namespace
 
 std::string writeCacheBytes(const CGoogleResultCacheArray& cache) {
+    ByteCount count;
+    writeCache(count, cache);
     std::string out;
-    put<std::uint32_t>(out, static_cast<std::uint32_t>(cache.GetCount()));
-    bool first = true;
-    for (const auto& entry : cache.entries()) {
-        if (first) {
-            put<std::uint16_t>(out, kNewClassTag);
-            put<std::uint16_t>(out, kSchema);
-            put<std::uint16_t>(out, static_cast<std::uint16_t>(kEntryClass.size()));
-            out.append(kEntryClass);
-            first = false;
-        } else {
-            put<std::uint16_t>(out, kEntryClassReference);
-        }
-        putString(out, entry->queryWord);
-        put<std::int32_t>(out, entry->estimatedTotal);
-        put<std::int32_t>(out, entry->searchedAt.status);
-        put<double>(out, entry->searchedAt.days);
-        for (const CSerStringArray* list :
-             {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
-              &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
-            putList(out, *list);
-        }
-    }
+    out.reserve(count.size);
+    writeCache(out, cache);
     return out;
 }
 
@@ -478,14 +545,16 @@ bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
 }
 
 bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache) {
-    const std::string bytes = writeCacheBytes(cache);
     std::string temporary = path + ".XXXXXX";
     const int descriptor = ::mkstemp(temporary.data());
     if (descriptor < 0) {
         return false;
     }
+    ChunkedFile out{descriptor};
+    writeCache(out, cache);
     // The old file is replaced only by a complete new one.
-    if (!writeAndClose(descriptor, bytes) || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!syncAndClose(descriptor, out.finish()) ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
         std::remove(temporary.c_str());
         return false;
     }

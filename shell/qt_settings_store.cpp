@@ -1,5 +1,7 @@
 #include "qt_settings_store.h"
 
+#include <QMetaObject>
+
 namespace tarvex::shell {
 namespace {
 
@@ -22,6 +24,12 @@ std::unique_ptr<QtSettingsStore> QtSettingsStore::inFile(const std::string& path
         new QtSettingsStore(std::make_unique<QSettings>(text(path), QSettings::IniFormat)));
 }
 
+QtSettingsStore::~QtSettingsStore() {
+    // The last puts reach the file however the program ends normally. A sync still queued goes
+    // with m_settings, its context.
+    sync();
+}
+
 std::int32_t QtSettingsStore::getInt(std::string_view section, std::string_view entry,
                                      std::int32_t fallback) {
     const QVariant value = m_settings->value(key(section, entry));
@@ -32,8 +40,7 @@ std::int32_t QtSettingsStore::getInt(std::string_view section, std::string_view 
 
 bool QtSettingsStore::putInt(std::string_view section, std::string_view entry, std::int32_t value) {
     m_settings->setValue(key(section, entry), value);
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    return changed();
 }
 
 std::string QtSettingsStore::getString(std::string_view section, std::string_view entry,
@@ -51,7 +58,27 @@ bool QtSettingsStore::putString(std::string_view section, std::optional<std::str
     } else {
         m_settings->setValue(key(section, *entry), text(*value));
     }
-    m_settings->sync();
+    return changed();
+}
+
+bool QtSettingsStore::sync() {
+    if (m_pending) {
+        m_pending = false;
+        ++m_syncs;
+        m_settings->sync();
+    }
+    return m_settings->status() == QSettings::NoError;
+}
+
+bool QtSettingsStore::changed() {
+    if (!m_pending) {
+        m_pending = true;
+        // Each sync writes the whole file and waits for the disk twice (its lock and the file):
+        // one per turn however many settings a command writes. Queued on m_settings, so the
+        // call is dropped if the store goes first.
+        QMetaObject::invokeMethod(
+            m_settings.get(), [this] { sync(); }, Qt::QueuedConnection);
+    }
     return m_settings->status() == QSettings::NoError;
 }
 

@@ -2,12 +2,41 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+
+// Counts the allocations made while `gCountAllocations` is set, for the load's allocation test.
+namespace {
+std::atomic<bool> gCountAllocations{false};
+std::atomic<std::size_t> gAllocations{0};
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (gCountAllocations) {
+        ++gAllocations;
+    }
+    if (void* block = std::malloc(size == 0 ? 1 : size)) {
+        return block;
+    }
+    throw std::bad_alloc{};
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t /*size*/) noexcept {
+    std::free(block);
+}
 
 namespace tarvex::cache {
 namespace {
@@ -249,6 +278,123 @@ TEST_F(CacheFileTest, SaveIsAtomicAndLoadReportsMissingFiles) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), writeCacheBytes(m_cache))
         << "the good file stays";
     std::remove(path.c_str());
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A cache of at least `bytes` bytes in the file, with one text longer than a write of the save.
+void fillLarge(CGoogleResultCacheArray& cache, std::size_t bytes) {
+    // Rows are kept only when all six lists hold as many.
+    const auto row = [](SearchResultSet& set, std::string url, std::string title) {
+        set.urls.add(std::move(url));
+        set.titles.add(std::move(title));
+        set.summaries.add("");
+        set.snippets.add("s");
+        set.categoryNames.add("c");
+        set.directoryTitles.add("");
+    };
+    SearchResultSet first;
+    row(first, std::string((std::size_t{2} << 20) + 3, 'u'), "t");
+    cache.Store("first", first);
+    std::size_t texts = first.urls[0].size();
+    for (int word = 0; texts < bytes; ++word) {
+        SearchResultSet set;
+        for (int i = 0; i < 100; ++i) {
+            std::string url = "http://www.example.org/" + std::to_string(word) + "/" +
+                              std::to_string(i) + ".html";
+            std::string title(static_cast<std::size_t>(word + i) % 300, 't');
+            texts += url.size() + title.size();
+            row(set, std::move(url), std::move(title));
+        }
+        cache.Store("word " + std::to_string(word), set);
+    }
+}
+
+class SaveFolderTest : public CacheFileTest {
+protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "tarvex_cache_save_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+    [[nodiscard]] std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& each : std::filesystem::directory_iterator(m_folder)) {
+            found.push_back(each.path().filename().string());
+        }
+        return found;
+    }
+
+    std::filesystem::path m_folder;
+};
+
+TEST_F(SaveFolderTest, ASaveWrittenInPiecesHoldsTheBytesOfTheCache) {
+    fillLarge(m_cache, std::size_t{5} << 20);
+    const std::string path = (m_folder / "big.glr").string();
+    ASSERT_TRUE(SaveToFile(path, m_cache));
+    EXPECT_TRUE(fileText(path) == writeCacheBytes(m_cache)) << "the file differs";
+    ASSERT_TRUE(LoadFromFile(path, m_loaded, m_errors));
+    EXPECT_EQ(m_loaded.GetCount(), m_cache.GetCount());
+    EXPECT_TRUE(m_errors.messages.empty());
+}
+
+// The disk fills up in the middle of the save: the last good file stays, and nothing else.
+TEST_F(SaveFolderTest, ASaveTheDiskStopsMidwayKeepsTheOldFile) {
+    const std::string path = (m_folder / "kept.glr").string();
+    m_cache.Store("old", SearchResultSet{});
+    ASSERT_TRUE(SaveToFile(path, m_cache));
+    const std::string old = fileText(path);
+
+    CGoogleResultCacheArray large{m_clock};
+    fillLarge(large, std::size_t{3} << 20);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = std::size_t{1} << 20;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = SaveToFile(path, large);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(fileText(path) == old) << "the old file was touched";
+    EXPECT_EQ(names(), std::vector<std::string>{"kept.glr"}) << "a temporary file was left";
+}
+
+// Each string of the file is built where it stays: one block per entry, per list that holds
+// anything and per text too long to sit inside its string, and a few for the cache's array.
+TEST_F(CacheFileTest, LoadingAllocatesOnlyWhatTheCacheKeeps) {
+    constexpr int kEntries = 200;
+    for (int word = 0; word < kEntries; ++word) {
+        SearchResultSet set;
+        for (int i = 0; i < 3; ++i) {
+            set.urls.add("http://www.example.org/long/" + std::to_string(i) + ".html");
+            set.titles.add("t" + std::to_string(i));
+            set.summaries.add("");
+            set.snippets.add("a snippet long enough for a block of its own " + std::to_string(i));
+            set.categoryNames.add("Top/Science");
+            set.directoryTitles.add("");
+        }
+        m_cache.Store("w" + std::to_string(word), set);
+    }
+    const std::string bytes = writeCacheBytes(m_cache);
+    constexpr std::size_t kKept = kEntries * (1 + 6 + 3 + 3); // entry, lists, long texts
+    constexpr std::size_t kCacheArray = 10;                   // its growth: log2(200) + 2
+    gAllocations = 0;
+    gCountAllocations = true;
+    readCacheBytes(bytes, "x.glr", m_loaded, m_errors);
+    gCountAllocations = false;
+    ASSERT_EQ(m_loaded.GetCount(), kEntries);
+    EXPECT_GE(gAllocations.load(), kKept);
+    EXPECT_LE(gAllocations.load(), kKept + kCacheArray);
 }
 
 } // namespace
