@@ -104,5 +104,4 @@ CacheSave saveCache(shell::SettingsStore& settings, const cache::CGoogleResultCa
     return result;
 }
 
-
 } // namespace tarvex::app

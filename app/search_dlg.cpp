@@ -67,8 +67,7 @@ ProxyFactory defaultProxies(const SearchDlgServices& services) {
     std::string error;
     std::shared_ptr<const http::TlsTrust> trust =
         http::TlsTrust::create(chooseTrustFile(services.settings), error);
-    http::SocketFactory sockets =
-        http::makeSocketFactory(trust ? trust : http::TlsTrust::system());
+    http::SocketFactory sockets = http::makeSocketFactory(trust ? trust : http::TlsTrust::system());
     return [endpoint = services.endpoint, sockets] {
         return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, sockets);
     };

@@ -3,8 +3,8 @@
 #include "cache_location.h"
 #include "google_result_cache.h"
 #include "posted_commands.h"
-#include "system_tray.h"
 #include "search_controller.h"
+#include "system_tray.h"
 #include "word_history.h"
 
 #include <QDialog>

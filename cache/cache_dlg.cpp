@@ -29,17 +29,17 @@ constexpr int kNumberColumnWidth = 38;
 CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& settings,
                      ui::UrlOpener& opener, ui::MessageBoxes& messages, QWidget* parent)
     : QDialog(parent), m_cache(cache), m_opener(opener), m_messages(messages) {
-    const res::BuiltDialog built = res::buildDialog(
-        res::cacheDialogTemplate(), *this,
-        [](const res::DialogControl& control, QWidget* owner) -> QWidget* {
-            if (control.id == kWordList) {
-                return new ui::CMarkupListCtrl(owner);
-            }
-            if (control.id == kResultList) {
-                return new ui::CGoogleResultCtrl(owner);
-            }
-            return nullptr;
-        });
+    const res::BuiltDialog built =
+        res::buildDialog(res::cacheDialogTemplate(), *this,
+                         [](const res::DialogControl& control, QWidget* owner) -> QWidget* {
+                             if (control.id == kWordList) {
+                                 return new ui::CMarkupListCtrl(owner);
+                             }
+                             if (control.id == kResultList) {
+                                 return new ui::CGoogleResultCtrl(owner);
+                             }
+                             return nullptr;
+                         });
     m_words = static_cast<ui::CMarkupListCtrl*>(built.controls.at(kWordList));
     m_results = static_cast<ui::CGoogleResultCtrl*>(built.controls.at(kResultList));
     m_time = static_cast<QLabel*>(built.controls.at(kTimeField));

@@ -20,8 +20,8 @@ namespace tarvex::cache {
 // It works on the main window's cache directly.
 class CCacheDlg final : public QDialog {
 public:
-    CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& settings,
-              ui::UrlOpener& opener, ui::MessageBoxes& messages, QWidget* parent = nullptr);
+    CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& settings, ui::UrlOpener& opener,
+              ui::MessageBoxes& messages, QWidget* parent = nullptr);
 
     void onCommand(int command);
     void OnWordSelected();

@@ -47,8 +47,8 @@ constexpr std::array kOptionsControls{
     DialogControl{1009, AutoCheckBox, "Minimize to tray at startup", kStyleNone, {15, 15, 133, 11}},
     DialogControl{1010, AutoCheckBox, "Run on Windows startup", kStyleNone, {15, 29, 133, 10}},
     DialogControl{1026, AutoCheckBox, "Filter Similar Results", kStyleNone, {15, 44, 133, 9}},
-    DialogControl{1027, AutoCheckBox, "&Safe Search (remove adult results)", kStyleNone,
-                  {15, 58, 133, 9}},
+    DialogControl{
+        1027, AutoCheckBox, "&Safe Search (remove adult results)", kStyleNone, {15, 58, 133, 9}},
     DialogControl{kNoId, GroupBox, "", kStyleNone, {7, 7, 150, 68}},
     DialogControl{kNoId, Static, "Local Cache Life", kStyleNone, {168, 24, 59, 11}},
     DialogControl{1013, Edit, "", kStyleAutoHScroll, {233, 22, 31, 12}},
@@ -60,10 +60,12 @@ constexpr std::array kOptionsControls{
     DialogControl{kNoId, Static, "10", kStyleNone, {24, 115, 14, 8}},
     DialogControl{kNoId, Static, "20", kStyleNone, {65, 115, 14, 8}},
     DialogControl{kNoId, Static, "30", kStyleNone, {105, 115, 14, 8}},
-    DialogControl{kNoId, Static,
+    DialogControl{kNoId,
+                  Static,
                   "Google API permits only 10 results per search, so if you configure more than "
                   "10 results, multiple searches will be performed for a single query.",
-                  kStyleNone, {135, 91, 164, 34}},
+                  kStyleNone,
+                  {135, 91, 164, 34}},
     DialogControl{1, DefaultPushButton, "OK", kStyleNone, {256, 139, 50, 14}},
 };
 

@@ -29,7 +29,7 @@ constexpr std::array kCacheResultItems{
 };
 
 constexpr std::array kTrayItems{
-    MenuItem{135, "Restore", {}}, MenuItem{0, "", {}}, MenuItem{145, "Options...", {}},
+    MenuItem{135, "Restore", {}}, MenuItem{0, "", {}},       MenuItem{145, "Options...", {}},
     MenuItem{0, "", {}},          MenuItem{136, "Exit", {}},
 };
 

@@ -43,8 +43,8 @@ bool CSystemTray::Install(const std::string& tip, int iconId) {
                 m_menu.addSeparator();
                 continue;
             }
-            QAction* action = m_menu.addAction(QString::fromUtf8(
-                item.text.data(), static_cast<qsizetype>(item.text.size())));
+            QAction* action = m_menu.addAction(
+                QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size())));
             const int command = item.command;
             connect(action, &QAction::triggered, this, [this, command] {
                 if (m_commands) {

@@ -13,8 +13,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 namespace tarvex::app {
 namespace {
@@ -59,9 +59,14 @@ protected:
         m_tray = tray.get();
         auto handOver = std::make_shared<std::unique_ptr<FakeTray>>(std::move(tray));
         m_window = std::make_unique<CSearchDlg>(SearchDlgServices{
-            m_settings, m_clock, m_opener, m_messages,
-            "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/search/beta2", "dunsk",
-            {}, [handOver] { return std::unique_ptr<shell::SystemTray>{std::move(*handOver)}; }});
+            m_settings,
+            m_clock,
+            m_opener,
+            m_messages,
+            "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/search/beta2",
+            "dunsk",
+            {},
+            [handOver] { return std::unique_ptr<shell::SystemTray>{std::move(*handOver)}; }});
         m_window->show();
         QCoreApplication::processEvents();
         return *m_window;
@@ -77,8 +82,8 @@ protected:
 
 TEST_F(SearchDlgTrayTest, StartUpInstallsThenWithdrawsTheIcon) {
     open(true);
-    EXPECT_EQ(m_tray->calls, (std::vector<std::string>{"Install Tarvex 140", "SetDefaultItem 0 1",
-                                                       "Withdraw"}));
+    EXPECT_EQ(m_tray->calls,
+              (std::vector<std::string>{"Install Tarvex 140", "SetDefaultItem 0 1", "Withdraw"}));
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_FALSE(m_tray->shown);
 }

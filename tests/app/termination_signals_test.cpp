@@ -25,7 +25,9 @@ TEST(TerminationSignalsTest, EachSignalBecomesACallOnTheWindowsThread) {
 TEST(TerminationSignalsTest, TheOldHandlingComesBackAfterwards) {
     struct sigaction before {};
     ::sigaction(SIGTERM, nullptr, &before);
-    { const TerminationSignals requests{[] {}}; }
+    {
+        const TerminationSignals requests{[] {}};
+    }
     struct sigaction after {};
     ::sigaction(SIGTERM, nullptr, &after);
     EXPECT_EQ(before.sa_handler, after.sa_handler);

@@ -48,8 +48,7 @@ protected:
         words.clearSelection();
         for (const int row : rows) {
             words.selectionModel()->select(words.model()->index(row, 0),
-                                           QItemSelectionModel::Select |
-                                               QItemSelectionModel::Rows);
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
     QLabel& timeField() {

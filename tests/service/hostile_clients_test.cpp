@@ -217,7 +217,8 @@ TEST_F(HostileClientsTest, WhenConnectionsRunShortTheIdleOnesAreClosedFirst) {
     EXPECT_LT(*took, 2s);
     EXPECT_TRUE(idle.front()->closedWithin(1s)) << "the longest idle went to make room";
     EXPECT_FALSE(idle.back()->closedWithin(0ms));
-    EXPECT_FALSE(slow.closedWithin(0ms)) << "a request under way outranks an idle connection" << slow.received();
+    EXPECT_FALSE(slow.closedWithin(0ms))
+        << "a request under way outranks an idle connection" << slow.received();
 }
 
 // Regression: SIGTERM waited until the slow clients left.

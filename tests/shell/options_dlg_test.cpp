@@ -27,8 +27,8 @@ protected:
     }
 
     COptions& open() {
-        m_dialog = std::make_unique<COptions>(m_settings, m_startup, m_messages,
-                                              [this] { ++m_wiped; });
+        m_dialog =
+            std::make_unique<COptions>(m_settings, m_startup, m_messages, [this] { ++m_wiped; });
         m_dialog->show();
         return *m_dialog;
     }
@@ -36,7 +36,9 @@ protected:
     QLineEdit& cacheLife() { return *byName<QLineEdit>(*m_dialog, "Local Cache Life"); }
     QSlider& resultSize() { return *byName<QSlider>(*m_dialog, "Result Size"); }
     void ok() { QTest::mouseClick(byName<QPushButton>(*m_dialog, "OK"), Qt::LeftButton); }
-    bool entryExists() { return std::filesystem::exists(m_folder / "autostart" / "Tarvex.desktop"); }
+    bool entryExists() {
+        return std::filesystem::exists(m_folder / "autostart" / "Tarvex.desktop");
+    }
 
     std::filesystem::path m_folder{std::filesystem::path{testing::TempDir()} /
                                    ("options_" + std::to_string(::getpid()))};

@@ -66,7 +66,8 @@ TEST_F(ResultListPaintTest, NormalRowsDrawTheirLinesInTheirColours) {
     const int step = 104 / 5;
     EXPECT_TRUE(bandHas(image, 0, step, QColor(0, 0, 255))) << "the URL is blue";
     EXPECT_TRUE(bandHas(image, step, 2 * step, QColor(255, 0, 0))) << "the title's bold run is red";
-    EXPECT_TRUE(bandHas(image, step, 2 * step, QColor(0, 0, 0))) << "the rest of the title is black";
+    EXPECT_TRUE(bandHas(image, step, 2 * step, QColor(0, 0, 0)))
+        << "the rest of the title is black";
     EXPECT_TRUE(bandHas(image, 2 * step, 3 * step, QColor(128, 0, 0))) << "the snippet is maroon";
     EXPECT_TRUE(bandHas(image, 2 * step, 3 * step, QColor(255, 0, 0))) << "its bold run red";
     EXPECT_FALSE(bandHas(image, 3 * step, 104, QColor(255, 0, 0))) << "summary and directory";
