@@ -13,23 +13,6 @@
 namespace tarvex::test {
 namespace {
 
-int listenOnLoopback(std::uint16_t& port) {
-    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(descriptor, 8) != 0) {
-        throw std::runtime_error("cannot listen on loopback");
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    return descriptor;
-}
-
 bool sendAll(int connection, const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
         const ssize_t count =
@@ -54,6 +37,23 @@ bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
 }
 
 } // namespace
+
+int listenOnLoopback(std::uint16_t& port) {
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(descriptor, 8) != 0) {
+        throw std::runtime_error("cannot listen on loopback");
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return descriptor;
+}
 
 ScriptedServer::ScriptedServer(std::vector<Answer> answers, bool repeatLast)
     : m_answers(std::move(answers)), m_repeatLast(repeatLast) {

@@ -66,6 +66,9 @@ private:
     std::thread m_thread;
 };
 
+// A listening socket on 127.0.0.1 at a free port, which goes to `port`; throws when there is none.
+[[nodiscard]] int listenOnLoopback(std::uint16_t& port);
+
 // A port on 127.0.0.1 where nothing listens.
 [[nodiscard]] std::uint16_t closedPort();
 

@@ -1,5 +1,7 @@
 #include "tls_test_server.h"
 
+#include "scripted_server.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -124,23 +126,6 @@ CertificateFiles writeServer(const std::filesystem::path& folder, const char* st
     writeCertificate(files.certificate, certificate.get());
     writeKey(files.key, key.get());
     return files;
-}
-
-int listenOnLoopback(std::uint16_t& port) {
-    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(descriptor, 8) != 0) {
-        throw std::runtime_error("cannot listen on loopback");
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    return descriptor;
 }
 
 bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
