@@ -10,7 +10,7 @@ namespace tarvex::shell {
 namespace {
 
 // How often the notification area's presence is looked at.
-constexpr int kWatchMilliseconds = 1000;
+constexpr int kWatchMilliseconds = 250;
 
 QIcon trayIcon() {
     QIcon icon;
