@@ -167,7 +167,7 @@ char16_t* Utf16Buffer::grow(std::size_t extra) {
     if (extra > (std::size_t{1} << 60) - m_size) {
         throw std::bad_alloc{};
     }
-    const std::size_t capacity = std::max({m_size + extra, 2 * m_capacity, std::size_t{64}});
+    const std::size_t capacity = capacityFor(m_size + extra);
     std::unique_ptr<char16_t[]> data{new char16_t[capacity]};
     if (m_size > 0) {
         std::memcpy(data.get(), m_data.get(), m_size * sizeof(char16_t));

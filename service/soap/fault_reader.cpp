@@ -56,6 +56,9 @@ class FaultHandler final : public SaxContentHandler {
 public:
     FaultHandler(SaxReader& reader, SoapFaultInfo& info) : m_reader(reader), m_info(info) {}
 
+    // What the fault's texts may hold, charged as they are kept.
+    [[nodiscard]] ParseBudget& budget() { return m_budget; }
+
     [[nodiscard]] HResult startPrefixMapping(std::u16string_view prefix,
                                              std::u16string_view uri) override {
         if (uri == kEnvelopeNs) {
@@ -96,7 +99,11 @@ public:
             m_state = row->state;
             return kOk;
         }
-        m_collector.install(m_reader, *this);
+        try {
+            m_collector.install(m_reader, *this, {}, &m_budget);
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
         m_state = row->state;
         return kOk;
     }
@@ -137,9 +144,12 @@ public:
     }
 
 private:
-    static HResult store(UniqueSysString& field, std::u16string_view text) {
+    HResult store(UniqueSysString& field, std::u16string_view text) {
         if (field != nullptr) {
             return kFail;
+        }
+        if (!m_budget.take(stringCost(text.size()))) {
+            return kOutOfMemory;
         }
         field.reset(sysAllocString(text));
         return field != nullptr ? kOk : kOutOfMemory;
@@ -160,9 +170,10 @@ private:
                 break;
             }
         }
-        // The whole code text is kept, a second faultcode having failed above.
-        m_info.faultCode.reset(sysAllocString(text));
-        return m_info.faultCode != nullptr ? kOk : kOutOfMemory;
+        // The whole code text is kept; a second faultcode has failed above unless the first
+        // named no known code, and then the later one is kept.
+        m_info.faultCode.reset();
+        return store(m_info.faultCode, text);
     }
 
     SaxReader& m_reader;
@@ -172,6 +183,7 @@ private:
     bool m_haveEnvelopePrefix = false;
     TextCollector m_collector;
     SkipHandler m_skip;
+    ParseBudget m_budget;
 };
 
 } // namespace
@@ -190,8 +202,14 @@ HResult parseFault(ByteStream* stream, SaxReader* reader, SoapFaultInfo& info) {
     }
     info.clear();
     FaultHandler handler{*reader, info};
+    BudgetedStream counted{*stream, handler.budget()};
     reader->setContentHandler(&handler);
-    const HResult status = reader->parse(*stream);
+    HResult status = kOk;
+    try {
+        status = reader->parse(counted);
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
+    }
     reader->setContentHandler(nullptr);
     return status;
 }

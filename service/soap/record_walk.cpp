@@ -23,11 +23,6 @@ const SoapMapEntry* countEntryOf(const SoapMap& owner, const SoapMapEntry& array
 }
 
 // What a copy of a string allocates: its units, the length prefix and the terminator.
-std::size_t stringBytes(const char16_t* text) {
-    return std::size_t{sysStringLen(text)} * sizeof(char16_t) + sizeof(std::uint32_t) +
-           sizeof(char16_t);
-}
-
 bool isStructEntry(const SoapMapEntry& entry) {
     return entry.type == XsdType::User && entry.nestedMap != nullptr &&
            entry.nestedMap->kind != SoapMapKind::Enum;
@@ -174,7 +169,7 @@ void releaseMember(const SoapMap& owner, const SoapMapEntry& entry, std::byte* m
 }
 
 HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* target,
-                 MemoryManager& memory, CopyBudget& budget) {
+                 MemoryManager& memory, ParseBudget& budget) {
     if (isStructEntry(entry)) {
         const SoapMap& map = *entry.nestedMap;
         for (const SoapMapEntry* e = map.entries; e != nullptr && !isTerminator(*e); ++e) {
@@ -192,7 +187,7 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
     if (isStringType(entry.type)) {
         const SysString text = loadAt<SysString>(source);
         if (text != nullptr) {
-            if (!budget.take(stringBytes(text))) {
+            if (!budget.take(stringCost(sysStringLen(text)))) {
                 return kOutOfMemory;
             }
             const SysString copy = sysAllocString(sysStringView(text));
@@ -226,7 +221,7 @@ HResult copyItem(const SoapMapEntry& entry, const std::byte* source, std::byte* 
 }
 
 HResult copyMember(const SoapMap& owner, const SoapMapEntry& entry, const std::byte* source,
-                   std::byte* target, MemoryManager& memory, CopyBudget& budget) {
+                   std::byte* target, MemoryManager& memory, ParseBudget& budget) {
     const std::size_t stride = itemStride(entry);
     if ((entry.flags & SoapFlag::DynamicArray) != 0) {
         const auto* block = static_cast<const std::byte*>(loadAt<void*>(source));

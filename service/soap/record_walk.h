@@ -1,6 +1,7 @@
 #pragma once
 
 #include "memory_manager.h"
+#include "parse_budget.h"
 #include "soap_map.h"
 #include "status.h"
 
@@ -41,32 +42,13 @@ void releaseRecord(const SoapMap& map, void* record, MemoryManager& memory, Filt
     }
 }
 
-// The bytes that deep copies may still allocate. A few bytes of response can refer to one
-// value any number of times, so what the copies produce is counted before it is allocated.
-class CopyBudget {
-public:
-    explicit CopyBudget(std::size_t bytes) : m_left(bytes) {}
-    // False, with nothing taken, when `bytes` would go past the budget.
-    [[nodiscard]] bool take(std::size_t bytes) {
-        if (bytes > m_left) {
-            return false;
-        }
-        m_left -= bytes;
-        return true;
-    }
-    [[nodiscard]] std::size_t left() const { return m_left; }
-
-private:
-    std::size_t m_left;
-};
-
 // Deep copies into empty (zeroed) storage: strings, binary data and array blocks are duplicated,
 // each charged to `budget` first; past the budget the copy fails with kOutOfMemory.
 // On failure what was copied so far stays in `target`, owned there, for the release walk.
 [[nodiscard]] HResult copyMember(const SoapMap& owner, const SoapMapEntry& entry,
                                  const std::byte* source, std::byte* target, MemoryManager& memory,
-                                 CopyBudget& budget);
+                                 ParseBudget& budget);
 [[nodiscard]] HResult copyItem(const SoapMapEntry& entry, const std::byte* source,
-                               std::byte* target, MemoryManager& memory, CopyBudget& budget);
+                               std::byte* target, MemoryManager& memory, ParseBudget& budget);
 
 } // namespace tarvex::soap

@@ -104,6 +104,11 @@ HResult readArraySize(std::u16string_view text, std::int64_t& size) {
     return kOk;
 }
 
+// What the table keeps for one waiting referrer: its slot in a list of referrers (which may
+// have doubled) and, for an id not seen before, a hash-table node and the id itself. A value's
+// list later moves whole into the shared groups, so it is not counted twice.
+constexpr std::size_t kReferenceCost = 2 * sizeof(StoredReference) + 96;
+
 // Strings and base64 values are gathered by the text collector, markup and all.
 bool isCollected(const SoapMapEntry& entry) {
     return entry.type == XsdType::String || entry.type == XsdType::Base64Binary;
@@ -150,11 +155,15 @@ HResult SoapMessageHandler::startElement(std::u16string_view uri, std::u16string
     if (m_leaf.active && isCollected(*m_leaf.entry)) {
         // Markup inside a string value: the collector gathers the rest of the element as text,
         // starting with what has arrived so far.
-        try {
-            if (m_textStored) {
-                m_text.assign(sysStringView(loadAt<SysString>(m_leaf.target)));
+        if (m_textStored) {
+            m_text.clear();
+            if (const HResult status = appendText(sysStringView(loadAt<SysString>(m_leaf.target)));
+                failed(status)) {
+                return status;
             }
-            m_collector.install(*m_reader, *this, m_text);
+        }
+        try {
+            m_collector.install(*m_reader, *this, m_text, &m_budget);
         } catch (const std::bad_alloc&) {
             return kOutOfMemory;
         }
@@ -384,6 +393,9 @@ HResult SoapMessageHandler::storeReference(std::u16string_view href, std::byte* 
     if (!href.empty() && href.front() == u'#') {
         href.remove_prefix(1);
     }
+    if (!m_budget.take(kReferenceCost + href.size() * sizeof(char16_t))) {
+        return kOutOfMemory;
+    }
     if (const HResult status =
             m_references.add(href, StoredReference{destination, flags, owner, &entry});
         failed(status)) {
@@ -485,7 +497,7 @@ HResult SoapMessageHandler::startArray(const SoapMap& owner, const SoapMapEntry&
             }
             constexpr std::int32_t kFirstBlock = 10;
             writeArrayCount(owner, entry, record, 0);
-            void* block = m_memory.allocate(kFirstBlock * stride);
+            void* block = m_parseMemory.allocate(kFirstBlock * stride);
             if (block == nullptr) {
                 return kOutOfMemory;
             }
@@ -502,7 +514,7 @@ HResult SoapMessageHandler::startArray(const SoapMap& owner, const SoapMapEntry&
                 return kFail;
             }
             const std::size_t bytes = static_cast<std::size_t>(size) * stride;
-            void* block = m_memory.allocate(bytes);
+            void* block = m_parseMemory.allocate(bytes);
             if (block == nullptr) {
                 return kOutOfMemory;
             }
@@ -543,7 +555,7 @@ HResult SoapMessageHandler::takeArraySlot(ParseState& array, std::byte*& slot) {
                 return kFail;
             }
             auto* larger = static_cast<std::byte*>(
-                m_memory.reallocate(block, static_cast<std::size_t>(grown) * stride));
+                m_parseMemory.reallocate(block, static_cast<std::size_t>(grown) * stride));
             if (larger == nullptr) {
                 return kOutOfMemory;
             }
@@ -579,20 +591,18 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
     if (m_leaf.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
         // The usual case: a string's whole text in one event goes straight into the record.
         m_textStored = true;
-        return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()),
-                             m_leaf.target, m_memory);
+        return storeString(text);
     }
-    try {
-        if (m_textStored) {
-            // More text after all: gather it with what is stored.
-            m_text.assign(sysStringView(loadAt<SysString>(m_leaf.target)));
-            m_textStored = false;
+    if (m_textStored) {
+        // More text after all: gather it with what is stored.
+        m_text.clear();
+        if (const HResult status = appendText(sysStringView(loadAt<SysString>(m_leaf.target)));
+            failed(status)) {
+            return status;
         }
-        m_text.append(text);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+        m_textStored = false;
     }
-    return kOk;
+    return appendText(text);
 }
 
 HResult SoapMessageHandler::convertLeafText() {
@@ -615,8 +625,11 @@ HResult SoapMessageHandler::convertLeafText() {
     if (m_text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         return kOutOfMemory;
     }
+    if (isStringType(entry.type)) {
+        return storeString(m_text);
+    }
     return parseXsdValue(entry.type, m_text.data(), static_cast<std::int32_t>(m_text.size()),
-                         m_leaf.target, m_memory);
+                         m_leaf.target, m_parseMemory);
 }
 
 HResult SoapMessageHandler::checkComplete(const ParseState& state) const {

@@ -1,6 +1,7 @@
 #include "soap_message_handler.h"
 
 #include "record_walk.h"
+#include "xsd_codec.h"
 
 #include <algorithm>
 #include <new>
@@ -9,34 +10,7 @@ namespace tarvex::soap {
 namespace {
 
 constexpr std::size_t kStackGrowth = 16;
-
-// Hands a stream on and counts the bytes it hands out.
-class CountingStream final : public ByteStream {
-public:
-    explicit CountingStream(ByteStream& inner) : m_inner(inner) {}
-
-    [[nodiscard]] HResult read(char* buffer, std::size_t capacity, std::size_t& count) override {
-        const HResult status = m_inner.read(buffer, capacity, count);
-        if (!failed(status)) {
-            m_count += count;
-        }
-        return status;
-    }
-    [[nodiscard]] HResult next(std::string_view& chunk, char* scratch,
-                               std::size_t capacity) override {
-        const HResult status = m_inner.next(chunk, scratch, capacity);
-        if (!failed(status)) {
-            m_count += chunk.size();
-        }
-        return status;
-    }
-    [[nodiscard]] bool atEnd() const override { return m_inner.atEnd(); }
-    [[nodiscard]] std::size_t count() const { return m_count; }
-
-private:
-    ByteStream& m_inner;
-    std::size_t m_count = 0;
-};
+constexpr std::size_t kKeptTextUnits = std::size_t{32} << 10;
 
 } // namespace
 
@@ -125,7 +99,11 @@ void SoapMessageHandler::resetParse() {
     m_noChildren = false;
     m_needChildren = false;
     m_needText = false;
+    if (m_text.capacity() > kKeptTextUnits) {
+        m_text = std::u16string{}; // one long text does not stay for the next parse
+    }
     m_text.clear();
+    m_budget.restart();
     m_leaf = Leaf{};
     m_references.clear();
     m_shared.clear();
@@ -151,7 +129,7 @@ HResult SoapMessageHandler::runParse(SaxReader& reader, ByteStream& stream) {
     resetParse();
     m_reader = &reader;
     reader.setContentHandler(this);
-    CountingStream counted{stream};
+    BudgetedStream counted{stream, m_budget};
     HResult status = reader.parse(counted);
     reader.setContentHandler(nullptr);
     m_reader = nullptr;
@@ -159,13 +137,38 @@ HResult SoapMessageHandler::runParse(SaxReader& reader, ByteStream& stream) {
         status = kFail; // an href whose id never came
     }
     if (!failed(status)) {
-        status = copyReferencedValues(counted.count());
+        status = copyReferencedValues();
     }
     return status;
 }
 
-HResult SoapMessageHandler::copyReferencedValues(std::size_t responseBytes) {
-    CopyBudget budget{std::min(responseBytes, kMaxCopyBytes)};
+HResult SoapMessageHandler::appendText(std::u16string_view text) {
+    const std::size_t needed = m_text.size() + text.size();
+    try {
+        if (needed > m_text.capacity()) {
+            // What the text grows by is charged before it grows.
+            const std::size_t capacity = std::max(needed, 2 * m_text.capacity());
+            if (!m_budget.take((capacity - m_text.capacity()) * sizeof(char16_t))) {
+                return kOutOfMemory;
+            }
+            m_text.reserve(capacity);
+        }
+        m_text.append(text);
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+    return kOk;
+}
+
+HResult SoapMessageHandler::storeString(std::u16string_view text) {
+    if (!m_budget.take(stringCost(text.size()))) {
+        return kOutOfMemory;
+    }
+    return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()),
+                         m_leaf.target, m_parseMemory);
+}
+
+HResult SoapMessageHandler::copyReferencedValues() {
     // Later values may fill referrers inside earlier ones, so the copies go last to first.
     for (auto group = m_shared.rbegin(); group != m_shared.rend(); ++group) {
         const StoredReference& from = group->front();
@@ -174,8 +177,8 @@ HResult SoapMessageHandler::copyReferencedValues(std::size_t responseBytes) {
         for (std::size_t i = group->size() - 1; i > 0; --i) {
             auto* target = static_cast<std::byte*>((*group)[i].target);
             const HResult status =
-                wholeArray ? copyMember(*from.map, *from.entry, source, target, m_memory, budget)
-                           : copyItem(*from.entry, source, target, m_memory, budget);
+                wholeArray ? copyMember(*from.map, *from.entry, source, target, m_memory, m_budget)
+                           : copyItem(*from.entry, source, target, m_memory, m_budget);
             if (failed(status)) {
                 return status;
             }

@@ -4,6 +4,7 @@
 #include "envelope_style.h"
 #include "memory_manager.h"
 #include "output_sink.h"
+#include "parse_budget.h"
 #include "parse_state.h"
 #include "reference_table.h"
 #include "sax_handler.h"
@@ -34,9 +35,6 @@ class SoapMessageHandler : public SaxContentHandler {
 public:
     // Arrays announcing more than this (size times stride) are refused before allocation.
     static constexpr std::size_t kMaxArrayBytes = std::size_t{64} << 20;
-    // Copies for values referred to from several places may add no more bytes than the
-    // response holds, and never more than this (the largest response the client reads).
-    static constexpr std::size_t kMaxCopyBytes = std::size_t{64} << 20;
 
     SoapMessageHandler(MemoryManager& memory, bool client);
     ~SoapMessageHandler() override;
@@ -65,8 +63,10 @@ public:
     [[nodiscard]] HResult writeMap(const EnvelopeStyle& style, const SoapMap& map, void* record,
                                    OutputSink& sink, bool withWrapper);
 
-    // Response side: runs `reader` over `stream` with this handler installed. Copies past
-    // their budget and memory that cannot be had fail with kOutOfMemory.
+    // Response side: runs `reader` over `stream` with this handler installed. What the parse
+    // keeps (record values, copies of shared values, pending text, reference bookkeeping) is
+    // charged to a ParseBudget; past it, and when memory cannot be had, the parse fails with
+    // kOutOfMemory.
     [[nodiscard]] HResult beginParse(SaxReader& reader, ByteStream& stream);
     // Releases what the receiving side owns in the operation's record and the header record.
     void cleanup();
@@ -119,12 +119,16 @@ private:
     [[nodiscard]] HResult convertLeafText();
     [[nodiscard]] HResult checkComplete(const ParseState& state) const;
     [[nodiscard]] HResult runParse(SaxReader& reader, ByteStream& stream);
-    [[nodiscard]] HResult copyReferencedValues(std::size_t responseBytes);
+    [[nodiscard]] HResult copyReferencedValues();
+    [[nodiscard]] HResult appendText(std::u16string_view text);
+    [[nodiscard]] HResult storeString(std::u16string_view text);
     [[nodiscard]] bool rpcEncoded() const;
     [[nodiscard]] const SoapMap* operationMap() const;
     void resetParse();
 
     MemoryManager& m_memory;
+    ParseBudget m_budget;
+    BudgetedMemory m_parseMemory{m_memory, m_budget}; // record memory taken while parsing
     bool m_client;
     void* m_parameterRecord = nullptr;
     void* m_ownedRecord = nullptr; // a server's record, allocated at dispatch

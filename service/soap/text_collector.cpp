@@ -1,5 +1,6 @@
 #include "text_collector.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tarvex::soap {
@@ -10,17 +11,30 @@ constexpr std::size_t kKeptUnits = std::size_t{512} << 10;
 } // namespace
 
 void TextCollector::install(SaxReader& reader, SaxContentHandler& owner,
-                            std::u16string_view initialText) {
+                            std::u16string_view initialText, ParseBudget* budget) {
     m_owner = &owner;
     m_reader = &reader;
     m_depth = 0;
+    m_budget = budget;
+    m_charged = 0;
     m_buffer.clear();
+    if (!chargeRoomFor(initialText.size())) {
+        throw std::bad_alloc{};
+    }
     m_buffer.append(initialText);
     reader.setContentHandler(this);
 }
 
 HResult TextCollector::append(std::initializer_list<std::u16string_view> pieces) {
+    std::size_t needed = m_buffer.size();
+    for (const std::u16string_view piece : pieces) {
+        needed += piece.size();
+    }
+    if (!chargeRoomFor(needed)) {
+        return kOutOfMemory;
+    }
     try {
+        m_buffer.reserve(needed);
         for (const std::u16string_view piece : pieces) {
             m_buffer.append(piece);
         }
@@ -28,6 +42,32 @@ HResult TextCollector::append(std::initializer_list<std::u16string_view> pieces)
         return kOutOfMemory;
     }
     return kOk;
+}
+
+// Charges what the buffer grows by when it makes room for `units`, before it grows. The room
+// kept from earlier texts (at most kKeptUnits) is not charged again.
+bool TextCollector::chargeRoomFor(std::size_t units) {
+    const std::size_t growth = m_buffer.capacityFor(units) - m_buffer.capacity();
+    if (m_budget == nullptr || growth == 0) {
+        return true;
+    }
+    if (!m_budget->take(growth * sizeof(char16_t))) {
+        return false;
+    }
+    m_charged += growth * sizeof(char16_t);
+    return true;
+}
+
+// The owner has its own copy of the text now: what the buffer grew by goes back to the budget,
+// and one long text does not keep its buffer for the rest of the parse.
+void TextCollector::releaseText() {
+    if (m_budget != nullptr) {
+        m_budget->give(m_charged);
+    }
+    m_charged = 0;
+    if (m_buffer.capacity() > kKeptUnits) {
+        m_buffer = Utf16Buffer{};
+    }
 }
 
 HResult TextCollector::startElement(std::u16string_view /*uri*/, std::u16string_view /*local*/,
@@ -64,9 +104,7 @@ HResult TextCollector::endElement(std::u16string_view uri, std::u16string_view l
     // The installed element has ended: the owner gets its content, then its end, and the reader.
     SaxContentHandler& owner = *m_owner;
     HResult status = owner.characters(m_buffer.view());
-    if (m_buffer.capacity() > kKeptUnits) {
-        m_buffer = Utf16Buffer{}; // one long text does not keep its copy for the rest of the parse
-    }
+    releaseText();
     if (!failed(status)) {
         status = owner.endElement(uri, local, qname);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parse_budget.h"
 #include "sax_handler.h"
 #include "sax_reader.h"
 #include "utf16_buffer.h"
@@ -14,8 +15,10 @@ namespace tarvex::soap {
 class TextCollector final : public SaxContentHandler {
 public:
     // `initialText` is content that arrived before the collector took over (throws
-    // std::bad_alloc when it cannot be kept).
-    void install(SaxReader& reader, SaxContentHandler& owner, std::u16string_view initialText = {});
+    // std::bad_alloc when it cannot be kept). With a `budget`, the gathered text is charged to
+    // it before it grows, and text past it fails with kOutOfMemory (std::bad_alloc here).
+    void install(SaxReader& reader, SaxContentHandler& owner, std::u16string_view initialText = {},
+                 ParseBudget* budget = nullptr);
 
     [[nodiscard]] HResult startElement(std::u16string_view uri, std::u16string_view local,
                                        std::u16string_view qname,
@@ -27,11 +30,15 @@ public:
 
 private:
     [[nodiscard]] HResult append(std::initializer_list<std::u16string_view> pieces);
+    [[nodiscard]] bool chargeRoomFor(std::size_t units);
+    void releaseText();
 
     SaxContentHandler* m_owner = nullptr;
     SaxReader* m_reader = nullptr;
     int m_depth = 0;
     Utf16Buffer m_buffer;
+    ParseBudget* m_budget = nullptr;
+    std::size_t m_charged = 0; // bytes the buffer grew by, charged to m_budget
 };
 
 // Installed for the length of one element, swallows it and everything in it, then hands the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -18,11 +19,23 @@ public:
 
     // Throw std::bad_alloc when memory cannot be had.
     void append(std::u16string_view text);
+    // Room for `units` code units in all; growing at least doubles the capacity.
+    void reserve(std::size_t units) {
+        if (units > m_capacity) {
+            grow(units - m_size);
+        }
+    }
+    // The capacity that reserve(units) leaves.
+    [[nodiscard]] std::size_t capacityFor(std::size_t units) const {
+        return units <= m_capacity ? m_capacity : std::max({units, 2 * m_capacity, kLeastCapacity});
+    }
     void append(char16_t unit) { append(std::u16string_view{&unit, 1}); }
     // Each ill-formed UTF-8 sequence becomes one U+FFFD.
     void appendUtf8(std::string_view text);
 
 private:
+    static constexpr std::size_t kLeastCapacity = 64;
+
     char16_t* reserveMore(std::size_t extra) {
         return extra <= m_capacity - m_size ? m_data.get() + m_size : grow(extra);
     }

@@ -225,13 +225,45 @@ std::string sharedResult(int refs, std::size_t snippetBytes) {
 // 10 KB result grew to gigabytes.
 TEST_P(ResponseParserTest, CopiesOfASharedValueHaveABudget) {
     EXPECT_EQ(parse(sharedResult(10000, 10000)), kOutOfMemory);
-    // Copies may add as many bytes as the response holds: two copies of a 2000-unit snippet
-    // (8 KB in UTF-16) fit a 13 KB response, twelve do not.
-    const std::string fits = sharedResult(3, 2000) + std::string(10000, ' ');
-    ASSERT_EQ(parse(fits), kOk);
-    ASSERT_EQ(m_last["resultElements"].size(), 3U);
-    EXPECT_EQ(m_last["resultElements"][2]["snippet"].get<std::string>().size(), 2000U);
-    EXPECT_EQ(parse(sharedResult(13, 2000) + std::string(10000, ' ')), kOutOfMemory);
+    // A parse may hold a fixed 1 MiB and four bytes per response byte: 100 copies of a
+    // 2000-unit snippet (400 KB in UTF-16) fit, 1000 copies (4 MB from 26 KB) do not.
+    ASSERT_EQ(parse(sharedResult(100, 2000)), kOk);
+    ASSERT_EQ(m_last["resultElements"].size(), 100U);
+    EXPECT_EQ(m_last["resultElements"][99]["snippet"].get<std::string>().size(), 2000U);
+    EXPECT_EQ(parse(sharedResult(1000, 2000)), kOutOfMemory);
+}
+
+// Regression: what a parse held was unbounded wherever a few bytes could ask for much memory:
+// an announced array, the bookkeeping of references and markup rebuilt inside a string.
+TEST_P(ResponseParserTest, WhatAParseHoldsStaysWithinAMultipleOfTheResponse) {
+    EXPECT_EQ(parse(valid(elements(20000, ""))), kOutOfMemory)
+        << "20,000 results announced in 2 KB";
+    std::string many;
+    for (int i = 0; i < 2000; ++i) {
+        many += item("http://a/" + std::to_string(i));
+    }
+    ASSERT_EQ(parse(valid(elements(2000, many)), nullptr), kOk) << "2,000 results that came";
+
+    std::string refs;
+    for (int i = 0; i < 10000; ++i) {
+        refs += R"(<item href="#r)" + std::to_string(i) + R"("/>)";
+    }
+    EXPECT_EQ(parse(valid(elements(10000, refs))), kOutOfMemory)
+        << "10,000 waiting references in 230 KB";
+
+    // Each <a/> comes back as <a></a>: 14 bytes of UTF-16 for 4 bytes of response.
+    std::string markup;
+    for (int i = 0; i < 500000; ++i) {
+        markup += "<a/>";
+    }
+    EXPECT_EQ(parse(response(kScalars + elements(0, "") + kNoCategories)), kOk);
+    const std::string withMarkup = valid(elements(0, ""));
+    const std::size_t query = withMarkup.find("<searchQuery>q") + 13;
+    EXPECT_EQ(parse(withMarkup.substr(0, query) + markup + withMarkup.substr(query)), kOutOfMemory);
+    ASSERT_EQ(parse(withMarkup.substr(0, query) + "<b>x</b>" + markup.substr(0, 40000) +
+                    withMarkup.substr(query)),
+              kOk);
+    EXPECT_EQ(m_last["searchQuery"].get<std::string>().size(), 8U + 70000U + 1U);
 }
 
 TEST_P(ResponseParserTest, ArraysMustHoldTheAnnouncedItems) {

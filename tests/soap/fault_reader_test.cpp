@@ -91,6 +91,19 @@ TEST_P(FaultReaderTest, DetailKeepsItsMarkup) {
     EXPECT_EQ(text(m_info.detail), R"(<e:why n="1">x & y</e:why>)");
 }
 
+// Regression: markup in a detail was rebuilt without limit, 3.5 times its size in UTF-16 and
+// copied again; what the fault keeps now stays within a multiple of the message.
+TEST_P(FaultReaderTest, DetailMarkupHasABudget) {
+    std::string markup;
+    for (int i = 0; i < 500000; ++i) {
+        markup += "<a/>";
+    }
+    const std::string head = "<faultcode>s:Server</faultcode><detail>";
+    EXPECT_EQ(read(fault("s", head + markup + "</detail>")), kOutOfMemory);
+    ASSERT_EQ(read(fault("s", head + markup.substr(0, 40000) + "</detail>")), kOk);
+    EXPECT_EQ(text(m_info.detail).size(), 70000U);
+}
+
 TEST_P(FaultReaderTest, CapturedFaultWithAMalformedCode) {
     std::ifstream in(std::string{TARVEX_SHARED_DIR} +
                          "/interop/historic/EXTRACTED_nordugrid-arc_fault_NullPointerException.xml",

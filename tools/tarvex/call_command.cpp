@@ -88,7 +88,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         if (failed(status)) {
             return printFailure(out, err, status, proxy, *sockets);
         }
-        out << toJson(result).dump(2) << '\n';
+        writeJson(out, result);
         proxy::releaseGoogleSearchResult(result);
         return kExitOk;
     }

@@ -2,6 +2,7 @@
 
 #include "binary_text.h"
 #include "code_page.h"
+#include "json_stream.h"
 #include "sys_string.h"
 
 #include <cstdio>
@@ -36,7 +37,76 @@ nlohmann::ordered_json arrayOf(const T* items, std::int32_t count) {
     return list;
 }
 
+void write(JsonStream& json, const proxy::DirectoryCategory& category) {
+    json.beginObject();
+    json.key("fullViewableName");
+    json.text(category.fullViewableName);
+    json.key("specialEncoding");
+    json.text(category.specialEncoding);
+    json.endObject();
+}
+
+void write(JsonStream& json, const proxy::ResultElement& element) {
+    json.beginObject();
+    json.key("summary");
+    json.text(element.summary);
+    json.key("URL");
+    json.text(element.URL);
+    json.key("snippet");
+    json.text(element.snippet);
+    json.key("title");
+    json.text(element.title);
+    json.key("cachedSize");
+    json.text(element.cachedSize);
+    json.key("relatedInformationPresent");
+    json.scalar(element.relatedInformationPresent != 0);
+    json.key("hostName");
+    json.text(element.hostName);
+    json.key("directoryCategory");
+    write(json, element.directoryCategory);
+    json.key("directoryTitle");
+    json.text(element.directoryTitle);
+    json.endObject();
+}
+
+template <class T>
+void writeArray(JsonStream& json, const T* items, std::int32_t count) {
+    json.beginArray();
+    for (std::int32_t i = 0; items != nullptr && i < count; ++i) {
+        write(json, items[i]);
+    }
+    json.endArray();
+}
+
 } // namespace
+
+void writeJson(std::ostream& out, const proxy::GoogleSearchResult& result) {
+    JsonStream json{out};
+    json.beginObject();
+    json.key("documentFiltering");
+    json.scalar(result.documentFiltering != 0);
+    json.key("searchComments");
+    json.text(result.searchComments);
+    json.key("estimatedTotalResultsCount");
+    json.scalar(result.estimatedTotalResultsCount);
+    json.key("estimateIsExact");
+    json.scalar(result.estimateIsExact != 0);
+    json.key("resultElements");
+    writeArray(json, result.resultElements, result.resultElementsCount);
+    json.key("searchQuery");
+    json.text(result.searchQuery);
+    json.key("startIndex");
+    json.scalar(result.startIndex);
+    json.key("endIndex");
+    json.scalar(result.endIndex);
+    json.key("searchTips");
+    json.text(result.searchTips);
+    json.key("directoryCategories");
+    writeArray(json, result.directoryCategories, result.directoryCategoriesCount);
+    json.key("searchTime");
+    json.scalar(result.searchTime);
+    json.endObject();
+}
 
 nlohmann::ordered_json stringOrNull(const char16_t* text) {
     if (text == nullptr) {

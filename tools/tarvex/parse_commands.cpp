@@ -5,6 +5,7 @@
 #include "soap_fault.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -29,6 +30,10 @@ FileRead readBodyFile(const std::string& path, std::string& bytes) {
     FileRead result = ::fstat(descriptor, &info) == 0 && !S_ISDIR(info.st_mode)
                           ? FileRead::Ok
                           : FileRead::CannotRead;
+    if (result == FileRead::Ok && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        static_cast<std::uint64_t>(info.st_size) <= kMaxBodyFileBytes) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size)); // one block, not doublings
+    }
     char buffer[1 << 16];
     while (result == FileRead::Ok) {
         const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
@@ -88,7 +93,7 @@ int printError(std::ostream& out, HResult status) {
 
 int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
     int exitStatus = kExitOk;
-    const auto body = readFileArgument("parse", words, err, exitStatus);
+    auto body = readFileArgument("parse", words, err, exitStatus);
     if (!body) {
         return exitStatus;
     }
@@ -102,7 +107,8 @@ int runParse(const std::vector<std::string>& words, std::ostream& out, std::ostr
         failed(status)) {
         return printError(out, status);
     }
-    out << toJson(result).dump(2) << '\n';
+    body.reset(); // the result holds its own texts
+    writeJson(out, result);
     proxy::releaseGoogleSearchResult(result);
     return kExitOk;
 }
