@@ -45,9 +45,9 @@ std::size_t stringMemory(const std::string& text) {
 constexpr std::size_t kEntryMemory =
     sizeof(CGoogleResultCache) + kAllocationOverhead + sizeof(std::unique_ptr<CGoogleResultCache>);
 
-// A list's array of `count` strings, without their texts.
-std::size_t listArrayMemory(std::size_t count) {
-    return count == 0 ? 0 : count * sizeof(std::string) + kAllocationOverhead;
+// Where a list's `count` texts end, without the texts.
+std::size_t listEndsMemory(std::size_t count) {
+    return count == 0 ? 0 : count * sizeof(std::uint32_t) + kAllocationOverhead;
 }
 
 // The writers below append to any `Out` with append(const char*, std::size_t): a string, a
@@ -85,8 +85,8 @@ template <class Out>
 void putList(Out& out, const CSerStringArray& list) {
     put<std::uint32_t>(out, static_cast<std::uint32_t>(list.size()));
     put<std::int32_t>(out, list.currentIndex);
-    for (const std::string& item : list.items()) {
-        putString(out, item);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        putString(out, list[i]);
     }
 }
 
@@ -263,16 +263,31 @@ StreamError readString(Input& in, std::string& text) {
         return StreamError::EndOfFile;
     }
     if (unicode) {
-        std::u16string wide(static_cast<std::size_t>(length), u'\0');
-        std::memcpy(wide.data(), raw.data(), raw.size());
         // Texts of the program hold no zero byte: a UTF-16 text ends at its first zero too, as
         // an ANSI one does, so that what is read writes back and reads back the same.
-        wide.resize(std::min(wide.size(), wide.find(u'\0')));
-        text = utf16ToCodePage(wide);
+        utf16BytesToCodePage(raw, text);
     } else {
         text.assign(raw.substr(0, raw.find('\0')));
     }
     return StreamError::None;
+}
+
+// The bytes the next `count` texts of `in` take as UTF-8 when they are ASCII (an estimate
+// otherwise), without moving `in`; counts only what the file holds.
+std::size_t textBytesAhead(Input in, std::uint32_t count) {
+    std::size_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint64_t length = 0;
+        bool unicode = false;
+        std::string_view raw;
+        if (readLength(in, length, unicode) != StreamError::None ||
+            length > (unicode ? in.left() / 2 : in.left()) ||
+            !in.take(static_cast<std::size_t>(unicode ? 2 * length : length), raw)) {
+            break;
+        }
+        total += static_cast<std::size_t>(length);
+    }
+    return total;
 }
 
 class Loader {
@@ -334,6 +349,7 @@ private:
     std::uint32_t m_items = 0;      // items in the stream's table so far
     std::uint32_t m_entryClass = 0; // the entry class's index, once read
     std::size_t m_budget;
+    std::string m_scratch; // each text on its way into its list, which keeps its own copy
     std::size_t m_used = 0;
     bool m_overBudget = false;
 };
@@ -391,20 +407,26 @@ void Loader::readList(CSerStringArray& list) {
         report(StreamError::EndOfFile);
         return;
     }
-    if (!charge(listArrayMemory(count))) {
+    // The texts' lengths stand before them: the list's block of texts is sized once, for what
+    // the file holds of them, and charged before it is taken.
+    const std::size_t textBytes = textBytesAhead(m_in, count);
+    if (!charge(listEndsMemory(count) + textBytes)) {
         return;
     }
-    list.reserve(count);
+    list.reserve(count, textBytes);
+    std::size_t charged = list.memoryBytes();
     for (std::uint32_t i = 0; i < count; ++i) {
-        std::string text;
-        if (const StreamError error = readString(m_in, text); error != StreamError::None) {
+        if (const StreamError error = readString(m_in, m_scratch); error != StreamError::None) {
             report(error);
             break;
         }
-        if (!charge(stringMemory(text))) {
+        list.add(m_scratch);
+        // What the list's block of texts grew by, at most one doubling past the budget.
+        const std::size_t held = list.memoryBytes();
+        if (!charge(held - std::min(held, charged))) {
             return;
         }
-        list.add(std::move(text));
+        charged = std::max(held, charged);
     }
     list.currentIndex = index >= 0 && static_cast<std::size_t>(index) < list.size() ? index : -1;
 }
@@ -463,7 +485,15 @@ void Loader::run(CGoogleResultCacheArray& cache) {
 }
 
 // The whole of a regular file; nothing for a folder, a device or a file that does not read.
-std::optional<std::string> readRegularFile(const std::string& path) {
+// A whole file's bytes, in a block that is not zeroed first: the read fills it.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+
+    [[nodiscard]] std::string_view view() const { return {data.get(), size}; }
+};
+
+std::optional<FileBytes> readRegularFile(const std::string& path) {
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
@@ -471,27 +501,26 @@ std::optional<std::string> readRegularFile(const std::string& path) {
     }
     struct stat info {};
     bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
-    std::string data;
+    FileBytes file;
     if (ok) {
-        data.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (ok && done < data.size()) {
-            const ssize_t count = ::read(descriptor, data.data() + done, data.size() - done);
+        const auto size = static_cast<std::size_t>(info.st_size);
+        file.data = std::make_unique_for_overwrite<char[]>(size);
+        while (ok && file.size < size) {
+            const ssize_t count = ::read(descriptor, file.data.get() + file.size, size - file.size);
             if (count > 0) {
-                done += static_cast<std::size_t>(count);
+                file.size += static_cast<std::size_t>(count);
             } else if (count == 0) {
                 break; // the file became shorter since fstat
             } else {
                 ok = errno == EINTR;
             }
         }
-        data.resize(done);
     }
     ::close(descriptor);
     if (!ok) {
         return std::nullopt;
     }
-    return data;
+    return file;
 }
 
 // Flushes what was written to the disk and closes; false when any step fails.
@@ -521,10 +550,7 @@ std::size_t entryMemory(const CGoogleResultCache& entry) {
     for (const CSerStringArray* list :
          {&entry.urls, &entry.titles, &entry.summaries, &entry.snippets, &entry.categoryNames,
           &entry.directoryTitles, &entry.reservedList}) {
-        total += listArrayMemory(list->items().capacity());
-        for (const std::string& item : list->items()) {
-            total += stringMemory(item);
-        }
+        total += list->memoryBytes();
     }
     return total;
 }
@@ -536,11 +562,11 @@ void readCacheBytes(std::string_view bytes, const std::string& fileName,
 
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
                   CacheFileErrors& errors) {
-    const std::optional<std::string> bytes = readRegularFile(path);
+    const std::optional<FileBytes> bytes = readRegularFile(path);
     if (!bytes) {
         return false;
     }
-    readCacheBytes(*bytes, path, cache, errors);
+    readCacheBytes(bytes->view(), path, cache, errors);
     return true;
 }
 
@@ -583,7 +609,7 @@ KeptCopy keepDamagedFile(const std::string& path) {
             return {KeptCopy::Status::NoFile, {}};
         }
         // A file system without hard links: a copy, under a name that must be new.
-        const std::optional<std::string> bytes = readRegularFile(path);
+        const std::optional<FileBytes> bytes = readRegularFile(path);
         if (!bytes) {
             return {KeptCopy::Status::Failed, {}};
         }
@@ -595,7 +621,7 @@ KeptCopy keepDamagedFile(const std::string& path) {
             }
             return {KeptCopy::Status::Failed, {}};
         }
-        if (!writeAndClose(descriptor, *bytes)) {
+        if (!writeAndClose(descriptor, bytes->view())) {
             std::remove(name.c_str());
             return {KeptCopy::Status::Failed, {}};
         }

@@ -11,28 +11,37 @@ namespace tarvex::cache {
 // process code page (UTF-8 here), upper-cased through the locale's mapping.
 [[nodiscard]] bool sameWord(std::string_view a, std::string_view b);
 
-// An ordered list of strings as the cache keeps them (text of the process code page).
+// An ordered list of strings as the cache keeps them (text of the process code page). The
+// texts lie end to end in one block, so that a list of any length takes two allocations: a
+// cache of thousands of results loads at the speed of its file.
 class CSerStringArray {
 public:
     CSerStringArray() = default;
-    CSerStringArray(std::initializer_list<std::string> items) : m_items(items) {}
+    CSerStringArray(std::initializer_list<std::string_view> items);
 
-    [[nodiscard]] std::size_t size() const { return m_items.size(); }
-    // Element i; std::out_of_range outside the list (lists of a file may be short).
-    [[nodiscard]] const std::string& operator[](std::size_t i) const { return m_items.at(i); }
-    [[nodiscard]] const std::vector<std::string>& items() const { return m_items; }
-    void add(std::string item) { m_items.push_back(std::move(item)); }
-    void reserve(std::size_t count) { m_items.reserve(count); }
-    void clear() { m_items.clear(); }
+    [[nodiscard]] std::size_t size() const { return m_ends.size(); }
+    [[nodiscard]] bool empty() const { return m_ends.empty(); }
+    // Element i; std::out_of_range outside the list (lists of a file may be short). The view
+    // stays valid until the list changes.
+    [[nodiscard]] std::string_view operator[](std::size_t i) const;
+    // Throws std::length_error past 4 GiB of text in one list.
+    void add(std::string_view item);
+    // Room for `count` more items holding `textBytes` more bytes in all.
+    void reserve(std::size_t count, std::size_t textBytes = 0);
+    void clear();
 
     // The first index whose string is the same word as `s`, or -1.
     [[nodiscard]] std::int32_t Find(std::string_view s) const;
     // Appends `s` unless the list is unique and already holds it; true when appended.
-    bool AddUnique(const std::string& s);
+    bool AddUnique(std::string_view s);
     // AddUnique for each string of `other`, in order; the number appended.
     std::int32_t AppendUnique(const CSerStringArray& other);
     // Element i, or the empty string outside the list.
     [[nodiscard]] std::string GetAtOrEmpty(std::int32_t i) const;
+    // Every element, copied.
+    [[nodiscard]] std::vector<std::string> toVector() const;
+    // The heap memory the list holds, with a rough allowance for each block's header.
+    [[nodiscard]] std::size_t memoryBytes() const;
 
     std::int32_t currentIndex = -1;
     bool unique = false;
@@ -40,7 +49,8 @@ public:
     friend bool operator==(const CSerStringArray&, const CSerStringArray&) = default;
 
 private:
-    std::vector<std::string> m_items;
+    std::string m_text;              // the elements end to end
+    std::vector<std::size_t> m_ends; // where each element ends in m_text
 };
 
 } // namespace tarvex::cache

@@ -57,8 +57,8 @@ std::string selectedRowsText(const CellSource& list, const std::vector<int>& sel
 
 std::string allUrlsText(const cache::CSerStringArray& urls) {
     std::string text;
-    for (const std::string& url : urls.items()) {
-        text.append(url).append(kLineEnd);
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        text.append(urls[i]).append(kLineEnd);
     }
     return text;
 }

@@ -197,4 +197,45 @@ std::string utf16ToCodePage(std::u16string_view text) {
     return out;
 }
 
+namespace {
+
+// The code unit at `index` of little-endian UTF-16 bytes.
+unsigned unitAt(const unsigned char* bytes, std::size_t index) {
+    return bytes[2 * index] | (static_cast<unsigned>(bytes[2 * index + 1]) << 8);
+}
+
+} // namespace
+
+void utf16BytesToCodePage(std::string_view littleEndian, std::string& out) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(littleEndian.data());
+    std::size_t units = littleEndian.size() / 2;
+    // Stored texts are nearly all ASCII without a zero unit: one pass that the compiler
+    // vectorises tells; the rare others are looked at again.
+    unsigned all = 0;
+    bool zero = false;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned unit = unitAt(bytes, i);
+        all |= unit;
+        zero |= unit == 0;
+    }
+    if (zero) {
+        all = 0;
+        std::size_t end = 0;
+        for (; unitAt(bytes, end) != 0; ++end) {
+            all |= unitAt(bytes, end);
+        }
+        units = end;
+    }
+    if (all < 0x80) {
+        out.resize(units);
+        for (std::size_t i = 0; i < units; ++i) {
+            out[i] = static_cast<char>(bytes[2 * i]);
+        }
+        return;
+    }
+    std::u16string wide(units, u'\0');
+    std::memcpy(wide.data(), bytes, 2 * units);
+    out = utf16ToCodePage(wide);
+}
+
 } // namespace tarvex

@@ -14,5 +14,8 @@ namespace tarvex {
 void appendCodePageAsUtf16(std::string_view text, std::u16string& out);
 // Each unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string utf16ToCodePage(std::u16string_view text);
+// UTF-16 stored as little-endian bytes (an odd last byte is ignored), up to its first zero
+// unit, into `out` with one allocation at most.
+void utf16BytesToCodePage(std::string_view littleEndian, std::string& out);
 
 } // namespace tarvex

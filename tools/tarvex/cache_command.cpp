@@ -17,7 +17,7 @@ public:
 };
 
 nlohmann::ordered_json listJson(const cache::CSerStringArray& list) {
-    return nlohmann::ordered_json(list.items());
+    return nlohmann::ordered_json(list.toVector());
 }
 
 } // namespace

@@ -52,7 +52,7 @@ private:
 
 nlohmann::ordered_json resultJson(const cache::SearchResultSet& results) {
     const auto list = [](const cache::CSerStringArray& items) {
-        return nlohmann::ordered_json(items.items());
+        return nlohmann::ordered_json(items.toVector());
     };
     return {
         {"queryWord", results.queryWord},
