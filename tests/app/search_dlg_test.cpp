@@ -60,7 +60,7 @@ protected:
 
     CSearchDlg& open(const std::string& endpoint = s_service->endpoint()) {
         m_window = std::make_unique<CSearchDlg>(
-            SearchDlgServices{m_settings, m_clock, m_opener, m_messages, endpoint, "dunsk", {}});
+            SearchDlgServices{m_settings, m_clock, m_opener, m_messages, endpoint, "dunsk", {}, {}});
         m_window->show();
         return *m_window;
     }

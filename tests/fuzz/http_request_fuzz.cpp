@@ -1,6 +1,7 @@
 // Any bytes as what a client sends the local service on one connection: the requests read from
 // them are the same whether the bytes come at once or in small pieces, and reading never
-// crashes or holds more than its caps.
+// crashes or holds more than its caps. Besides a few fixed sizes, the first byte chooses one
+// piece size from 1 to 64; it stays part of the input.
 #include "http_request.h"
 
 #include <cstddef>
@@ -53,7 +54,8 @@ std::string readAll(const std::uint8_t* data, std::size_t size, std::size_t piec
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string whole = readAll(data, size, 0);
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{7}}) {
+    const std::size_t chosen = size == 0 ? 1 : (data[0] & 0x3FU) + 1;
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{7}, chosen}) {
         if (readAll(data, size, piece) != whole) {
             __builtin_trap();
         }

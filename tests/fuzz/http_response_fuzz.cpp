@@ -1,33 +1,22 @@
-// Any bytes a server may send, read as an HTTP response, delivered in pieces whose size the
-// input's first byte chooses.
+// Any bytes a server may send, read as an HTTP response whole and in pieces; both reads must
+// leave the same response. The first byte chooses the piece size (1 to 64) and the read block
+// size.
+#include "http_pieces.h"
 #include "http_response.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
-class Script final : public tarvex::http::ByteSource {
-public:
-    Script(const std::uint8_t* data, std::size_t size, std::size_t piece)
-        : m_data(data), m_size(size), m_piece(piece) {}
-    tarvex::HResult receive(char* buffer, std::size_t capacity, std::size_t& count) override {
-        count = std::min({capacity, m_size - m_at, m_piece});
-        if (count > 0) {
-            std::memcpy(buffer, m_data + m_at, count);
-        }
-        m_at += count;
-        return tarvex::kOk;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_piece;
-    std::size_t m_at = 0;
-};
+std::string readOutcome(std::string_view bytes, std::size_t piece, std::size_t readBlockSize) {
+    tarvex::test::PieceSource source{bytes, piece};
+    tarvex::http::HttpResponse response;
+    (void)tarvex::http::readResponse(source, response, readBlockSize);
+    return tarvex::test::responseText(response, bytes);
+}
 
 } // namespace
 
@@ -35,8 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    Script source{data + 1, size - 1, static_cast<std::size_t>(data[0] % 64) + 1};
-    tarvex::http::HttpResponse response;
-    (void)tarvex::http::readResponse(source, response, data[0] % 2 == 0 ? 4096 : 7);
+    const std::size_t piece = (data[0] & 0x3FU) + 1;
+    const std::size_t readBlockSize = (data[0] & 0x40U) != 0 ? 7 : 4096;
+    const std::string_view bytes{reinterpret_cast<const char*>(data) + 1, size - 1};
+    if (readOutcome(bytes, piece, readBlockSize) != readOutcome(bytes, 0, readBlockSize)) {
+        __builtin_trap();
+    }
     return 0;
 }

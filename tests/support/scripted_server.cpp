@@ -90,6 +90,7 @@ void ScriptedServer::run() {
         if (connection < 0) {
             continue;
         }
+        ++m_connections;
         while (serve(connection, next)) {
         }
         ::close(connection);

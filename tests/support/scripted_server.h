@@ -38,11 +38,15 @@ public:
     [[nodiscard]] std::uint16_t port() const { return m_port; }
     [[nodiscard]] std::string url(const std::string& path = "/search/beta2") const;
     [[nodiscard]] std::vector<std::string> requests() const;
+    // Connections accepted so far.
+    [[nodiscard]] int connections() const { return m_connections; }
 
     // An answer of one piece.
     static Answer answer(std::string bytes, bool closeAfter = true) {
         return Answer{{Piece{std::move(bytes)}}, closeAfter};
     }
+    // No answer: the request is read and the connection closed.
+    static Answer hangUp() { return Answer{{}, true}; }
     // An answer of `head` and then the blocks.
     static Answer generated(std::string head, Blocks blocks, bool closeAfter = true) {
         return Answer{{Piece{std::move(head), std::chrono::milliseconds{0}, std::move(blocks)}},
@@ -61,6 +65,7 @@ private:
     int m_listener = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
     mutable std::mutex m_lock;
     std::vector<std::string> m_requests;
     std::thread m_thread;
