@@ -143,8 +143,8 @@ bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
         return false;
     }
     const auto connection = m_response.headers.get("Connection");
-    if (connection && equalsIgnoringCase(*connection, "close")) {
-        closeConnection();
+    if ((connection && equalsIgnoringCase(*connection, "close")) || m_response.bytesAfterBody) {
+        closeConnection(); // RFC 9112 6.3: what follows a body is no answer to the next request
     }
     return true;
 }

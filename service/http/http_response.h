@@ -42,6 +42,9 @@ struct HttpResponse {
     std::vector<std::string> challenges; // www-authenticate and proxy-authenticate values, in order
     std::string body;
     ReadResult lastResult = ReadResult::NothingRead;
+    // Bytes came after the body in the same receive: the connection no longer starts at an
+    // answer's first byte and must not carry another request.
+    bool bytesAfterBody = false;
 
     void reset();
     // The "Content-Length" header as a number; -1 when absent, -2 when it is no number.

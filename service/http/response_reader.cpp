@@ -341,6 +341,7 @@ ReadResult readOne(Input& input, HttpResponse& response) {
     }
     // An answer complete only after the deadline fails as one the deadline cut off would.
     if (ok && !input.pastDeadline()) {
+        response.bytesAfterBody = !input.rest().empty();
         return ReadResult::Done;
     }
     return chunked ? ReadResult::ChunkedBodyFailed : ReadResult::BodyReadFailed;
@@ -354,6 +355,7 @@ void HttpResponse::reset() {
     challenges.clear();
     body.clear();
     lastResult = ReadResult::NothingRead;
+    bytesAfterBody = false;
 }
 
 std::int64_t HttpResponse::contentLength() const {

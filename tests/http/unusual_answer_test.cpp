@@ -195,5 +195,20 @@ TEST(BytesAfterTheBodyTest, ArrivedLaterTheyMakeTheConnectionUnfitForReuse) {
     EXPECT_EQ(server.connections(), 2);
 }
 
+// Regression: bytes that came with the body were dropped but the connection was kept, so the
+// rest of a forged answer arriving after the next request was taken as its answer.
+TEST(BytesAfterTheBodyTest, SentPartlyWithTheAnswerTheyEndTheConnection) {
+    ScriptedServer server{{ScriptedServer::Answer{{{ScriptedServer::response(200, "one") + "XX"},
+                                                   {kForgedAnswer, std::chrono::milliseconds{300}}},
+                                                  false},
+                           ScriptedServer::answer(ScriptedServer::response(200, "two"))}};
+    HttpClient client;
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("x")));
+    EXPECT_EQ(client.response().body, "one");
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("y")));
+    EXPECT_EQ(client.response().body, "two");
+    EXPECT_EQ(server.connections(), 2);
+}
+
 } // namespace
 } // namespace tarvex::http
