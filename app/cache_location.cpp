@@ -1,6 +1,6 @@
-#include "cache_location.h"
+#include "app/cache_location.h"
 
-#include "setting_names.h"
+#include "shell/setting_names.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cache_file.h"
-#include "google_result_cache.h"
-#include "settings_store.h"
+#include "cache/cache_file.h"
+#include "cache/google_result_cache.h"
+#include "shell/settings_store.h"
 
 #include <optional>
 #include <string>

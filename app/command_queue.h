@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search_view.h"
+#include "app/search_view.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "search_app.h"
+#include "app/search_app.h"
 
 int main(int argc, char** argv) {
     tarvex::app::CSearchApp application;

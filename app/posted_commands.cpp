@@ -1,4 +1,4 @@
-#include "posted_commands.h"
+#include "app/posted_commands.h"
 
 #include <QCoreApplication>
 

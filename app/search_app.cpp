@@ -1,12 +1,12 @@
-#include "search_app.h"
+#include "app/search_app.h"
 
-#include "desktop_services.h"
-#include "ole_date.h"
-#include "program_folder.h"
-#include "qt_settings_store.h"
-#include "search_dlg.h"
-#include "service_pages.h"
-#include "termination_signals.h"
+#include "app/search_dlg.h"
+#include "app/service_pages.h"
+#include "app/termination_signals.h"
+#include "cache/ole_date.h"
+#include "shell/program_folder.h"
+#include "shell/qt_settings_store.h"
+#include "ui/desktop_services.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "search_controller.h"
+#include "app/search_controller.h"
 
-#include "code_page.h"
-#include "setting_names.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "shell/setting_names.h"
 
 #include <algorithm>
 #include <system_error>

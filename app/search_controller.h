@@ -1,10 +1,10 @@
 #pragma once
 
-#include "google_result_cache.h"
-#include "google_search.h"
-#include "google_search_handler.h"
-#include "search_view.h"
-#include "settings_store.h"
+#include "app/search_view.h"
+#include "cache/google_result_cache.h"
+#include "proxy/google_search.h"
+#include "proxy/google_search_handler.h"
+#include "shell/settings_store.h"
 
 #include <atomic>
 #include <functional>

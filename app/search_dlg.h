@@ -1,11 +1,11 @@
 #pragma once
 
-#include "cache_location.h"
-#include "google_result_cache.h"
-#include "posted_commands.h"
-#include "search_controller.h"
-#include "system_tray.h"
-#include "word_history.h"
+#include "app/cache_location.h"
+#include "app/posted_commands.h"
+#include "app/search_controller.h"
+#include "cache/google_result_cache.h"
+#include "shell/system_tray.h"
+#include "shell/word_history.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "service_pages.h"
+#include "app/service_pages.h"
 
-#include "setting_names.h"
-#include "url.h"
+#include "http/url.h"
+#include "shell/setting_names.h"
 
 #include <cstdlib>
 

@@ -7,7 +7,7 @@
 //
 // The files live in a new folder under FOLDER (default: the temporary folder), removed at the
 // end; name a folder on a real disk to see what its syncs cost.
-#include "cache_file.h"
+#include "cache/cache_file.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Writing the doGoogleSearch request envelope, against the bare cost of putting the same bytes
 // into the same sink. Rates are per second of wall-clock time.
-#include "google_search_handler.h"
-#include "output_sink.h"
-#include "sys_string.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "soap/output_sink.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,9 +7,9 @@
 //
 // FILE is the response body to parse (a response saved from a real server, say); without it, a
 // ten-result response of the tests.
-#include "byte_stream.h"
-#include "google_search_handler.h"
-#include "sax_reader.h"
+#include "proxy/google_search_handler.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
 
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>

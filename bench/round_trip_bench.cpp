@@ -7,12 +7,12 @@
 //
 // Without --endpoint, a scripted server on loopback answers every call with a ten-result
 // response; with it, any server of the service does (the local one, or another).
-#include "google_search.h"
-#include "scripted_server.h"
-#include "sys_string.h"
-#include "tls_socket.h"
-#include "tls_test_server.h"
-#include "url.h"
+#include "base/sys_string.h"
+#include "http/tls_socket.h"
+#include "http/url.h"
+#include "proxy/google_search.h"
+#include "support/scripted_server.h"
+#include "support/tls_test_server.h"
 
 #include <benchmark/benchmark.h>
 

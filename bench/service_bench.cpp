@@ -1,11 +1,11 @@
 // The local search service in-process: one whole SOAP request answered (read, search, write)
 // against the index search under it, measured in the same run; and a spelling suggestion.
-#include "corpus.h"
-#include "google_search_handler.h"
-#include "output_sink.h"
-#include "search_index.h"
-#include "search_service.h"
-#include "sys_string.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "service/corpus.h"
+#include "service/search_index.h"
+#include "service/search_service.h"
+#include "soap/output_sink.h"
 
 #include <benchmark/benchmark.h>
 

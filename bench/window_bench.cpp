@@ -22,13 +22,13 @@
 #include <QObject>
 #include <QTimer>
 
-#include "cache_file.h"
-#include "commands.h"
-#include "google_result_ctrl.h"
-#include "search_dlg.h"
-#include "service_process.h"
-#include "setting_names.h"
-#include "settings_store.h"
+#include "app/search_dlg.h"
+#include "cache/cache_file.h"
+#include "res/commands.h"
+#include "shell/setting_names.h"
+#include "shell/settings_store.h"
+#include "support/service_process.h"
+#include "ui/google_result_ctrl.h"
 #include "window_test_support.h"
 
 namespace {

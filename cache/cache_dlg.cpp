@@ -1,13 +1,13 @@
-#include "cache_dlg.h"
+#include "cache/cache_dlg.h"
 
-#include "commands.h"
-#include "date_text.h"
-#include "dialog_builder.h"
-#include "google_result_ctrl.h"
-#include "markup_list_ctrl.h"
-#include "menus.h"
-#include "message_boxes.h"
-#include "setting_names.h"
+#include "res/commands.h"
+#include "res/dialog_builder.h"
+#include "res/menus.h"
+#include "shell/setting_names.h"
+#include "ui/date_text.h"
+#include "ui/google_result_ctrl.h"
+#include "ui/markup_list_ctrl.h"
+#include "ui/message_boxes.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "google_result_cache.h"
-#include "settings_store.h"
+#include "cache/google_result_cache.h"
+#include "shell/settings_store.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "cache_file.h"
+#include "cache/cache_file.h"
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "google_result_cache.h"
+#include "cache/google_result_cache.h"
 
 #include <cstddef>
 #include <cstdint>

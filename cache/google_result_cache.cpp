@@ -1,4 +1,4 @@
-#include "google_result_cache.h"
+#include "cache/google_result_cache.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ole_date.h"
-#include "search_result_set.h"
-#include "ser_string_array.h"
+#include "cache/ole_date.h"
+#include "cache/search_result_set.h"
+#include "cache/ser_string_array.h"
 
 #include <cstdint>
 #include <memory>

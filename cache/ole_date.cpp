@@ -1,4 +1,4 @@
-#include "ole_date.h"
+#include "cache/ole_date.h"
 
 #include <cmath>
 

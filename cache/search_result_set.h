@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ole_date.h"
-#include "ser_string_array.h"
+#include "cache/ole_date.h"
+#include "cache/ser_string_array.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "ser_string_array.h"
+#include "cache/ser_string_array.h"
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 #include <cwctype>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "dialog_builder.h"
+#include "res/dialog_builder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

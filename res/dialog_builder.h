@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialog_template.h"
+#include "res/dialog_template.h"
 
 #include <QFont>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialog_units.h"
+#include "res/dialog_units.h"
 
 #include <cstdint>
 #include <span>

@@ -1,4 +1,4 @@
-#include "menus.h"
+#include "res/menus.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "about_dlg.h"
+#include "shell/about_dlg.h"
 
-#include "brand_texts.h"
-#include "dialog_builder.h"
+#include "res/dialog_builder.h"
+#include "shell/brand_texts.h"
 
 #include <QLabel>
 #include <QPushButton>

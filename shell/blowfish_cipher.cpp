@@ -1,6 +1,6 @@
-#include "blowfish_cipher.h"
+#include "shell/blowfish_cipher.h"
 
-#include "blowfish_tables.h"
+#include "shell/blowfish_tables.h"
 
 #include <algorithm>
 #include <vector>

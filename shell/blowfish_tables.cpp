@@ -1,4 +1,4 @@
-#include "blowfish_tables.h"
+#include "shell/blowfish_tables.h"
 
 namespace tarvex::shell {
 

@@ -1,4 +1,4 @@
-#include "brand_texts.h"
+#include "shell/brand_texts.h"
 
 namespace tarvex::shell {
 namespace {

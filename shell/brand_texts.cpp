@@ -1,7 +1,7 @@
-#include "brand_texts.h"
+#include "shell/brand_texts.h"
 
-#include "ascii_case.h"
-#include "blowfish_cipher.h"
+#include "base/ascii_case.h"
+#include "shell/blowfish_cipher.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "options_dlg.h"
+#include "shell/options_dlg.h"
 
-#include "dialog_builder.h"
-#include "message_boxes.h"
-#include "setting_names.h"
-#include "word_history.h"
+#include "res/dialog_builder.h"
+#include "shell/setting_names.h"
+#include "shell/word_history.h"
+#include "ui/message_boxes.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

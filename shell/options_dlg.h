@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings_store.h"
-#include "startup_shortcut.h"
+#include "shell/settings_store.h"
+#include "shell/startup_shortcut.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "program_folder.h"
+#include "shell/program_folder.h"
 
 #include <unistd.h>
 

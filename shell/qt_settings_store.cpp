@@ -1,4 +1,4 @@
-#include "qt_settings_store.h"
+#include "shell/qt_settings_store.h"
 
 #include <QMetaObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_store.h"
+#include "shell/settings_store.h"
 
 #include <QSettings>
 

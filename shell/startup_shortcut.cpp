@@ -1,6 +1,6 @@
-#include "startup_shortcut.h"
+#include "shell/startup_shortcut.h"
 
-#include "program_folder.h"
+#include "shell/program_folder.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "system_tray.h"
+#include "shell/system_tray.h"
 
-#include "menus.h"
+#include "res/menus.h"
 
 #include <QAction>
 #include <QIcon>

@@ -1,7 +1,7 @@
-#include "word_history.h"
+#include "shell/word_history.h"
 
-#include "ser_string_array.h"
-#include "setting_names.h"
+#include "cache/ser_string_array.h"
+#include "shell/setting_names.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "copy_text.h"
+#include "ui/copy_text.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ser_string_array.h"
+#include "cache/ser_string_array.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "date_text.h"
+#include "ui/date_text.h"
 
-#include "ole_date.h"
+#include "cache/ole_date.h"
 
 #include <QDateTime>
 #include <QLocale>

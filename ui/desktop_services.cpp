@@ -1,6 +1,6 @@
-#include "desktop_services.h"
+#include "ui/desktop_services.h"
 
-#include "resource_strings.h"
+#include "res/resource_strings.h"
 
 #include <QApplication>
 #include <QDesktopServices>

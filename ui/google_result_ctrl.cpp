@@ -1,8 +1,8 @@
-#include "google_result_ctrl.h"
+#include "ui/google_result_ctrl.h"
 
-#include "clipboard.h"
-#include "commands.h"
-#include "row_text.h"
+#include "res/commands.h"
+#include "ui/clipboard.h"
+#include "ui/row_text.h"
 
 #include <QFontInfo>
 #include <QPainter>

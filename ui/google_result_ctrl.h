@@ -1,8 +1,8 @@
 #pragma once
 
-#include "markup_list_ctrl.h"
-#include "search_result_set.h"
-#include "url_opener.h"
+#include "cache/search_result_set.h"
+#include "ui/markup_list_ctrl.h"
+#include "ui/url_opener.h"
 
 namespace tarvex::ui {
 

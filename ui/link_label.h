@@ -1,7 +1,7 @@
 #pragma once
 
-#include "message_boxes.h"
-#include "url_opener.h"
+#include "ui/message_boxes.h"
+#include "ui/url_opener.h"
 
 #include <QColor>
 #include <QLabel>

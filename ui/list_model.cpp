@@ -1,4 +1,4 @@
-#include "list_model.h"
+#include "ui/list_model.h"
 
 namespace tarvex::ui {
 

@@ -1,6 +1,6 @@
-#include "markup.h"
+#include "ui/markup.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
-#include "markup_list_ctrl.h"
+#include "ui/markup_list_ctrl.h"
 
-#include "clipboard.h"
-#include "menus.h"
+#include "res/menus.h"
+#include "ui/clipboard.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

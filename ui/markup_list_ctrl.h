@@ -1,8 +1,8 @@
 #pragma once
 
-#include "copy_text.h"
-#include "list_model.h"
-#include "markup.h"
+#include "ui/copy_text.h"
+#include "ui/list_model.h"
+#include "ui/markup.h"
 
 #include <QColor>
 #include <QFont>

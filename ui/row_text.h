@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search_result_set.h"
+#include "cache/search_result_set.h"
 
 #include <string>
 

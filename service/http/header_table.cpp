@@ -1,4 +1,4 @@
-#include "header_table.h"
+#include "http/header_table.h"
 
 namespace tarvex::http {
 namespace {

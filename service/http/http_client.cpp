@@ -1,4 +1,4 @@
-#include "http_client.h"
+#include "http/http_client.h"
 
 #include <new>
 

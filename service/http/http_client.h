@@ -1,9 +1,9 @@
 #pragma once
 
-#include "clock.h"
-#include "http_response.h"
-#include "socket.h"
-#include "url.h"
+#include "http/clock.h"
+#include "http/http_response.h"
+#include "http/socket.h"
+#include "http/url.h"
 
 #include <cstdint>
 #include <functional>

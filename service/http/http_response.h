@@ -1,8 +1,8 @@
 #pragma once
 
-#include "byte_source.h"
-#include "clock.h"
-#include "header_table.h"
+#include "http/byte_source.h"
+#include "http/clock.h"
+#include "http/header_table.h"
 
 #include <cstddef>
 #include <cstdint>

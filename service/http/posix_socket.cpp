@@ -1,5 +1,5 @@
 // Sockets on POSIX: non-blocking descriptors and poll() waits.
-#include "socket.h"
+#include "http/socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "http_response.h"
+#include "http/http_response.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <algorithm>
 #include <charconv>

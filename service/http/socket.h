@@ -1,7 +1,7 @@
 #pragma once
 
-#include "byte_source.h"
-#include "status.h"
+#include "base/status.h"
+#include "http/byte_source.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // TLS sockets on OpenSSL. The bytes travel through another socket (the platform's plain one), so
 // its waits, timeouts and deadline hold for the TLS records as well.
-#include "tls_socket.h"
+#include "http/tls_socket.h"
 
 #include <openssl/bio.h>
 #include <openssl/err.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "socket.h"
+#include "http/socket.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "url.h"
+#include "http/url.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <algorithm>
 #include <charconv>

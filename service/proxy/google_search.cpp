@@ -1,13 +1,13 @@
-#include "google_search.h"
+#include "proxy/google_search.h"
 
-#include "byte_stream.h"
-#include "google_search_maps.h"
+#include "proxy/google_search_maps.h"
+#include "soap/byte_stream.h"
 
 namespace tarvex::proxy {
 
 CGoogleSearch::CGoogleSearch(std::string_view endpoint, soap::SaxReaderFactory readers,
                              http::SocketFactory sockets)
-    : GoogleSearchHandler(soap::processHeap()), m_endpoint(http::parseUrl(endpoint)),
+    : GoogleSearchHandler(processHeap()), m_endpoint(http::parseUrl(endpoint)),
       m_readers(std::move(readers)), m_http(std::move(sockets)) {}
 
 HResult CGoogleSearch::sendSoapRequest() {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "google_search_handler.h"
-#include "google_search_types.h"
-#include "http_client.h"
-#include "sax_reader.h"
-#include "soap_fault.h"
-#include "socket.h"
-#include "url.h"
+#include "http/http_client.h"
+#include "http/socket.h"
+#include "http/url.h"
+#include "proxy/google_search_handler.h"
+#include "proxy/google_search_types.h"
+#include "soap/sax_reader.h"
+#include "soap/soap_fault.h"
 
 #include <cstdint>
 #include <memory>

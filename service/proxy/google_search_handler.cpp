@@ -1,11 +1,11 @@
-#include "google_search_handler.h"
+#include "proxy/google_search_handler.h"
 
-#include "google_search_maps.h"
-#include "record_walk.h"
+#include "proxy/google_search_maps.h"
+#include "soap/record_walk.h"
 
 namespace tarvex::proxy {
 
-GoogleSearchHandler::GoogleSearchHandler(soap::MemoryManager& memory, bool client)
+GoogleSearchHandler::GoogleSearchHandler(MemoryManager& memory, bool client)
     : soap::SoapMessageHandler(memory, client) {}
 
 const soap::SoapMap* const* GoogleSearchHandler::functionMaps() const {
@@ -54,7 +54,7 @@ void fillDoGoogleSearchParams(const DoGoogleSearchArgs& args, DoGoogleSearchPara
 }
 
 HResult writeDoGoogleSearchRequest(const DoGoogleSearchArgs& args, soap::OutputSink& sink) {
-    soap::HeapMemoryManager memory;
+    HeapMemoryManager memory;
     GoogleSearchHandler handler{memory};
     DoGoogleSearchParams params{};
     fillDoGoogleSearchParams(args, params);
@@ -72,7 +72,7 @@ namespace tarvex::proxy {
 
 HResult parseDoGoogleSearchResponse(soap::SaxReader& reader, soap::ByteStream& body,
                                     GoogleSearchResult& result) {
-    soap::HeapMemoryManager memory;
+    HeapMemoryManager memory;
     GoogleSearchHandler handler{memory};
     DoGoogleSearchParams params{};
     HResult status = handler.beginCall(kDoGoogleSearchIndex, &params);
@@ -90,7 +90,7 @@ HResult parseDoGoogleSearchResponse(soap::SaxReader& reader, soap::ByteStream& b
 }
 
 void releaseGoogleSearchResult(GoogleSearchResult& result) {
-    soap::HeapMemoryManager memory;
+    HeapMemoryManager memory;
     soap::releaseRecord(kGoogleSearchResultMap, &result, memory,
                         [](const soap::SoapMapEntry&) { return true; });
     result = GoogleSearchResult{};

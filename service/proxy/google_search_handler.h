@@ -1,9 +1,9 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "google_search_types.h"
-#include "sax_reader.h"
-#include "soap_message_handler.h"
+#include "proxy/google_search_types.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
+#include "soap/soap_message_handler.h"
 
 #include <cstdint>
 
@@ -15,7 +15,7 @@ class GoogleSearchHandler : public soap::SoapMessageHandler {
 public:
     // A client writes requests and reads responses; a server (client false) reads requests,
     // finding the operation by its element name.
-    explicit GoogleSearchHandler(soap::MemoryManager& memory, bool client = true);
+    explicit GoogleSearchHandler(MemoryManager& memory, bool client = true);
 
     [[nodiscard]] const soap::SoapMap* const* functionMaps() const override;
     [[nodiscard]] const soap::SoapMap* const* headerMaps() const override;

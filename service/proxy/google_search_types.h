@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sys_string.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/xsd_types.h"
 
 #include <cstdint>
 #include <type_traits>

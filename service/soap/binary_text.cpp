@@ -1,6 +1,6 @@
-#include "binary_text.h"
+#include "soap/binary_text.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <array>
 

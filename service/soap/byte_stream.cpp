@@ -1,4 +1,4 @@
-#include "byte_stream.h"
+#include "soap/byte_stream.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "envelope_style.h"
+#include "soap/envelope_style.h"
 
-#include "soap_namespaces.h"
+#include "soap/soap_namespaces.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "output_sink.h"
-#include "soap_map.h"
-#include "status.h"
+#include "base/status.h"
+#include "soap/output_sink.h"
+#include "soap/soap_map.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "soap_fault.h"
-#include "soap_namespaces.h"
-#include "text_collector.h"
+#include "soap/soap_fault.h"
+#include "soap/soap_namespaces.h"
+#include "soap/text_collector.h"
 
 #include <array>
 #include <string>

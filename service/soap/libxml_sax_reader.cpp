@@ -1,7 +1,7 @@
 // The SAX reader on libxml2's SAX2 push parser. Only the callbacks the reader needs are set, so
 // nothing is fetched or expanded; a DOCTYPE stops the parse.
-#include "sax_reader.h"
-#include "utf16_buffer.h"
+#include "base/utf16_buffer.h"
+#include "soap/sax_reader.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>

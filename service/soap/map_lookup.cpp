@@ -1,4 +1,4 @@
-#include "map_lookup.h"
+#include "soap/map_lookup.h"
 
 namespace tarvex::soap {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soap_map.h"
+#include "soap/soap_map.h"
 
 #include <cstdint>
 #include <string_view>

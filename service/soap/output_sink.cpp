@@ -1,4 +1,4 @@
-#include "output_sink.h"
+#include "soap/output_sink.h"
 
 #include <algorithm>
 #include <cstring>

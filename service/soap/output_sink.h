@@ -1,6 +1,6 @@
 #pragma once
 
-#include "status.h"
+#include "base/status.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "parse_budget.h"
+#include "soap/parse_budget.h"
 
 #include <limits>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "memory_manager.h"
+#include "base/memory_manager.h"
+#include "soap/byte_stream.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "soap_map.h"
-#include "status.h"
+#include "base/status.h"
+#include "soap/soap_map.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "record_walk.h"
+#include "soap/record_walk.h"
 
-#include "record_access.h"
-#include "sys_string.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/record_access.h"
+#include "soap/xsd_types.h"
 
 #include <cstring>
 #include <limits>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "memory_manager.h"
-#include "parse_budget.h"
-#include "soap_map.h"
-#include "status.h"
+#include "base/memory_manager.h"
+#include "base/status.h"
+#include "soap/parse_budget.h"
+#include "soap/soap_map.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "reference_table.h"
+#include "soap/reference_table.h"
 
 #include <new>
 

@@ -1,12 +1,12 @@
 // The request side of SoapMessageHandler: one operation call, held as a parameter record, turned
 // into a SOAP 1.1 envelope by walking the operation's maps.
-#include "record_access.h"
-#include "record_walk.h"
-#include "soap_message_handler.h"
-#include "soap_namespaces.h"
-#include "sys_string.h"
-#include "xsd_codec.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/record_access.h"
+#include "soap/record_walk.h"
+#include "soap/soap_message_handler.h"
+#include "soap/soap_namespaces.h"
+#include "soap/xsd_codec.h"
+#include "soap/xsd_types.h"
 
 #include <charconv>
 #include <string>

@@ -1,12 +1,12 @@
 // The response side of SoapMessageHandler: SAX events matched against the operation's maps and
 // stored into its record.
-#include "map_lookup.h"
-#include "record_access.h"
-#include "record_walk.h"
-#include "soap_message_handler.h"
-#include "sys_string.h"
-#include "xsd_codec.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/map_lookup.h"
+#include "soap/record_access.h"
+#include "soap/record_walk.h"
+#include "soap/soap_message_handler.h"
+#include "soap/xsd_codec.h"
+#include "soap/xsd_types.h"
 
 #include <cstring>
 #include <limits>

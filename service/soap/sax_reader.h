@@ -1,8 +1,8 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "sax_handler.h"
-#include "status.h"
+#include "base/status.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_handler.h"
 
 #include <functional>
 #include <memory>

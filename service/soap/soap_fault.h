@@ -1,9 +1,9 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "sax_reader.h"
-#include "status.h"
-#include "sys_string.h"
+#include "base/status.h"
+#include "base/sys_string.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soap_flags.h"
+#include "soap/soap_flags.h"
 
 #include <cstddef>
 #include <cstdint>

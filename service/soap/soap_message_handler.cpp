@@ -1,7 +1,7 @@
-#include "soap_message_handler.h"
+#include "soap/soap_message_handler.h"
 
-#include "record_walk.h"
-#include "xsd_codec.h"
+#include "soap/record_walk.h"
+#include "soap/xsd_codec.h"
 
 #include <algorithm>
 #include <new>

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "envelope_style.h"
-#include "memory_manager.h"
-#include "output_sink.h"
-#include "parse_budget.h"
-#include "parse_state.h"
-#include "reference_table.h"
-#include "sax_handler.h"
-#include "sax_reader.h"
-#include "soap_map.h"
-#include "status.h"
-#include "text_collector.h"
+#include "base/memory_manager.h"
+#include "base/status.h"
+#include "soap/byte_stream.h"
+#include "soap/envelope_style.h"
+#include "soap/output_sink.h"
+#include "soap/parse_budget.h"
+#include "soap/parse_state.h"
+#include "soap/reference_table.h"
+#include "soap/sax_handler.h"
+#include "soap/sax_reader.h"
+#include "soap/soap_map.h"
+#include "soap/text_collector.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "text_collector.h"
+#include "soap/text_collector.h"
 
 #include <algorithm>
 #include <new>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "parse_budget.h"
-#include "sax_handler.h"
-#include "sax_reader.h"
-#include "utf16_buffer.h"
+#include "base/utf16_buffer.h"
+#include "soap/parse_budget.h"
+#include "soap/sax_handler.h"
+#include "soap/sax_reader.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "text_escaper.h"
+#include "soap/text_escaper.h"
 
 #include <array>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output_sink.h"
-#include "status.h"
+#include "base/status.h"
+#include "soap/output_sink.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "memory_manager.h"
-#include "output_sink.h"
-#include "soap_flags.h"
-#include "status.h"
+#include "base/memory_manager.h"
+#include "base/status.h"
+#include "soap/output_sink.h"
+#include "soap/soap_flags.h"
 
 #include <cstdint>
 

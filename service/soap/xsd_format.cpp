@@ -1,10 +1,10 @@
-#include "binary_text.h"
-#include "number_text.h"
-#include "record_access.h"
-#include "sys_string.h"
-#include "text_escaper.h"
-#include "xsd_codec.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/binary_text.h"
+#include "soap/number_text.h"
+#include "soap/record_access.h"
+#include "soap/text_escaper.h"
+#include "soap/xsd_codec.h"
+#include "soap/xsd_types.h"
 
 #include <algorithm>
 #include <array>

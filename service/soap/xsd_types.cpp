@@ -1,6 +1,6 @@
-#include "xsd_types.h"
+#include "soap/xsd_types.h"
 
-#include "sys_string.h"
+#include "base/sys_string.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 // The start-up load and the shut-down save as the window and the tool make them: a damaged file
 // is kept before the save replaces it, a failed save says so, a folder is no cache file.
-#include "cache_location.h"
+#include "app/cache_location.h"
 
-#include "setting_names.h"
+#include "shell/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The Search command end to end: the controller with a fake window, settings in memory, the
 // real cache, and real proxies against a scripted server on 127.0.0.1.
-#include "command_queue.h"
-#include "scripted_server.h"
-#include "search_answers.h"
-#include "search_controller.h"
-#include "setting_names.h"
+#include "app/command_queue.h"
+#include "app/search_controller.h"
+#include "shell/setting_names.h"
+#include "support/scripted_server.h"
+#include "support/search_answers.h"
 
 #include <gtest/gtest.h>
 

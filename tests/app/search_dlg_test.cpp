@@ -1,16 +1,16 @@
 // The main window end to end: a real CSearchDlg against the local search service on an
 // ephemeral port, settings in memory, a cache file in a temporary folder.
-#include "search_dlg.h"
+#include "app/search_dlg.h"
 
-#include "brand_texts.h"
-#include "commands.h"
-#include "google_result_ctrl.h"
-#include "scripted_server.h"
-#include "search_answers.h"
-#include "search_controller.h"
-#include "service_pages.h"
-#include "service_process.h"
-#include "setting_names.h"
+#include "app/search_controller.h"
+#include "app/service_pages.h"
+#include "res/commands.h"
+#include "shell/brand_texts.h"
+#include "shell/setting_names.h"
+#include "support/scripted_server.h"
+#include "support/search_answers.h"
+#include "support/service_process.h"
+#include "ui/google_result_ctrl.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +59,8 @@ protected:
     }
 
     CSearchDlg& open(const std::string& endpoint = s_service->endpoint()) {
-        m_window = std::make_unique<CSearchDlg>(
-            SearchDlgServices{m_settings, m_clock, m_opener, m_messages, endpoint, "dunsk", {}, {}});
+        m_window = std::make_unique<CSearchDlg>(SearchDlgServices{
+            m_settings, m_clock, m_opener, m_messages, endpoint, "dunsk", {}, {}});
         m_window->show();
         return *m_window;
     }

@@ -1,10 +1,10 @@
 // The main window with a tray icon (a fake that records what the window asks of it) and without
 // a notification area.
-#include "search_dlg.h"
+#include "app/search_dlg.h"
 
-#include "commands.h"
-#include "scripted_server.h"
-#include "setting_names.h"
+#include "res/commands.h"
+#include "shell/setting_names.h"
+#include "support/scripted_server.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "service_pages.h"
+#include "app/service_pages.h"
 
-#include "setting_names.h"
+#include "shell/setting_names.h"
 
 #include <gtest/gtest.h>
 

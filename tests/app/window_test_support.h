@@ -1,8 +1,8 @@
 #pragma once
 
-#include "message_boxes.h"
-#include "ole_date.h"
-#include "url_opener.h"
+#include "cache/ole_date.h"
+#include "ui/message_boxes.h"
+#include "ui/url_opener.h"
 
 #include <QAccessible>
 #include <QApplication>

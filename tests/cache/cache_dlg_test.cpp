@@ -1,9 +1,9 @@
 // The cache browser on the offscreen platform, on a cache of its own.
-#include "cache_dlg.h"
+#include "cache/cache_dlg.h"
 
-#include "commands.h"
-#include "google_result_ctrl.h"
-#include "markup_list_ctrl.h"
+#include "res/commands.h"
+#include "ui/google_result_ctrl.h"
+#include "ui/markup_list_ctrl.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>

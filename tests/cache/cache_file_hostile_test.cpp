@@ -1,6 +1,6 @@
 // Cache files made to hurt the reader: lists of different lengths, counts far past the end,
 // folders and pipes where a file should be, and the copy kept of a damaged file.
-#include "cache_file.h"
+#include "cache/cache_file.h"
 
 #include <gtest/gtest.h>
 

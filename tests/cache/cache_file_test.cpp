@@ -1,4 +1,4 @@
-#include "cache_file.h"
+#include "cache/cache_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Any bytes as a cache file.
-#include "cache_file.h"
+#include "cache/cache_file.h"
 
 #include <cstddef>
 #include <cstdint>

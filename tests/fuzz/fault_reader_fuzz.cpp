@@ -1,10 +1,10 @@
 // Any bytes as the body of an HTTP 500 answer, read as a SOAP fault; the bytes give the same
 // outcome fed whole and in pieces. The first byte chooses the piece size (1 to 64) and whether
 // pieces are lent in place or copied.
-#include "byte_stream.h"
-#include "outcome_text.h"
-#include "piece_stream.h"
-#include "soap_fault.h"
+#include "soap/byte_stream.h"
+#include "soap/soap_fault.h"
+#include "support/outcome_text.h"
+#include "support/piece_stream.h"
 
 #include <cstddef>
 #include <cstdint>

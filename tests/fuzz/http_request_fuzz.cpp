@@ -2,7 +2,7 @@
 // them are the same whether the bytes come at once or in small pieces, and reading never
 // crashes or holds more than its caps. Besides a few fixed sizes, the first byte chooses one
 // piece size from 1 to 64; it stays part of the input.
-#include "http_request.h"
+#include "service/http_request.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Any bytes a server may send, read as an HTTP response whole and in pieces; both reads must
 // leave the same response. The first byte chooses the piece size (1 to 64) and the read block
 // size.
-#include "http_pieces.h"
-#include "http_response.h"
+#include "http/http_response.h"
+#include "support/http_pieces.h"
 
 #include <cstddef>
 #include <cstdint>

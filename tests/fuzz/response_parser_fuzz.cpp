@@ -1,12 +1,12 @@
 // Any bytes as the body of a doGoogleSearch response: the parse either fails cleanly or yields
 // a result that is then released, and the bytes give the same outcome fed whole and in pieces.
 // The first byte chooses the piece size (1 to 64) and whether pieces are lent in place or copied.
-#include "byte_stream.h"
-#include "google_search_handler.h"
-#include "outcome_text.h"
-#include "piece_stream.h"
-#include "sax_reader.h"
-#include "search_result_text.h"
+#include "proxy/google_search_handler.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
+#include "support/outcome_text.h"
+#include "support/piece_stream.h"
+#include "support/search_result_text.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Any bytes as the query string of the local service's search page: the page is built or
 // refused, and no byte of the query reaches the page as markup. The index is the built-in
 // corpus, built once.
-#include "search_index.h"
-#include "web_pages.h"
+#include "service/search_index.h"
+#include "service/web_pages.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Any bytes as a request body to the local search service: the answer is a response or a
 // fault, never a crash. The index is the built-in corpus, built once.
-#include "search_index.h"
-#include "search_service.h"
+#include "service/search_index.h"
+#include "service/search_service.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Character data of any leaf element, read as every XSD type; what reads is written back out.
-#include "memory_manager.h"
-#include "output_sink.h"
-#include "sys_string.h"
-#include "xsd_codec.h"
-#include "xsd_types.h"
+#include "base/memory_manager.h"
+#include "base/sys_string.h"
+#include "soap/output_sink.h"
+#include "soap/xsd_codec.h"
+#include "soap/xsd_types.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The client against scripted servers that send too much or take too long: each exchange fails
 // as the read failure it is, soon and in little memory. The answers are made as they are sent.
-#include "hostile_answers.h"
-#include "http_client.h"
-#include "scripted_server.h"
+#include "http/http_client.h"
+#include "support/hostile_answers.h"
+#include "support/scripted_server.h"
 
 #include <gtest/gtest.h>
 

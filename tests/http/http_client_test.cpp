@@ -1,7 +1,7 @@
 // The client against a scripted server on 127.0.0.1: the request bytes on the wire, the final
 // status, redirects and the failures of the connection.
-#include "http_client.h"
-#include "scripted_server.h"
+#include "http/http_client.h"
+#include "support/scripted_server.h"
 
 #include <gtest/gtest.h>
 

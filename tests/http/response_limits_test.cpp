@@ -1,7 +1,7 @@
 // The caps on what a server may send and the time limit of a response read: each one holds at its
 // edge, and going past it is a read failure. Large answers are made as they are read.
-#include "hostile_answers.h"
-#include "http_response.h"
+#include "http/http_response.h"
+#include "support/hostile_answers.h"
 
 #include <gtest/gtest.h>
 

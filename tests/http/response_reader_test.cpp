@@ -1,8 +1,8 @@
 // Response reading over a scripted byte source. Every answer is read whole and in pieces of
 // every size from 1 to 64 bytes, and must read the same each time.
-#include "http_pieces.h"
-#include "http_response.h"
-#include "piecewise.h"
+#include "http/http_response.h"
+#include "support/http_pieces.h"
+#include "support/piecewise.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The response reader fed through the TLS socket reads every answer exactly as it reads the same
 // bytes from a plain source: the fuzz corpus of HTTP answers and hostile ones, at several block
 // sizes, whatever the TLS records cut them into.
-#include "hostile_answers.h"
-#include "http_response.h"
-#include "scripted_server.h"
-#include "tls_socket.h"
-#include "tls_test_server.h"
+#include "http/http_response.h"
+#include "http/tls_socket.h"
+#include "support/hostile_answers.h"
+#include "support/scripted_server.h"
+#include "support/tls_test_server.h"
 
 #include <gtest/gtest.h>
 

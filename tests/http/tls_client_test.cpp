@@ -1,9 +1,9 @@
 // The client over TLS against a local TLS server with certificates made for the test: what
 // connects, what is refused and how each refusal is told apart, all within bounded time.
-#include "http_client.h"
-#include "scripted_server.h"
-#include "tls_socket.h"
-#include "tls_test_server.h"
+#include "http/http_client.h"
+#include "http/tls_socket.h"
+#include "support/scripted_server.h"
+#include "support/tls_test_server.h"
 
 #include <gtest/gtest.h>
 

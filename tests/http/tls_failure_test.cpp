@@ -1,10 +1,10 @@
 // Failure injection under TLS: the transport's i-th send or receive fails, for every i of a good
 // exchange. Each failure ends the exchange as a failure with the transport's own error, whether
 // it came in the handshake, the request or the answer, and nothing leaks.
-#include "http_client.h"
-#include "scripted_server.h"
-#include "tls_socket.h"
-#include "tls_test_server.h"
+#include "http/http_client.h"
+#include "http/tls_socket.h"
+#include "support/scripted_server.h"
+#include "support/tls_test_server.h"
 
 #include <gtest/gtest.h>
 

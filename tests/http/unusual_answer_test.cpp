@@ -2,8 +2,8 @@
 // connection closed under the next request, transfer codings in other letter cases, interim
 // answers other than 100, and bytes after the body. Each case checks what the client ends with
 // and which requests went out on which connections.
-#include "http_client.h"
-#include "scripted_server.h"
+#include "http/http_client.h"
+#include "support/scripted_server.h"
 
 #include <gtest/gtest.h>
 

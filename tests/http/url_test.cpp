@@ -1,4 +1,4 @@
-#include "url.h"
+#include "http/url.h"
 
 #include <gtest/gtest.h>
 

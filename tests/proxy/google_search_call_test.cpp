@@ -1,9 +1,9 @@
 // doGoogleSearch and the other operations end to end against a scripted server on 127.0.0.1:
 // each case checks the client error state and the result or the fault.
-#include "code_page.h"
-#include "google_search.h"
-#include "scripted_server.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "proxy/google_search.h"
+#include "support/scripted_server.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +186,7 @@ TEST_F(GoogleSearchCallTest, SpellingSuggestionAndCachedPage) {
         << static_cast<int>(proxy.clientError());
     EXPECT_EQ(std::string(reinterpret_cast<char*>(page.data), static_cast<std::size_t>(page.size)),
               "<html>");
-    soap::processHeap().release(page.data);
+    processHeap().release(page.data);
     EXPECT_NE(server.requests().at(0).find(
                   "<snp:doSpellingSuggestion xmlns:snp=\"urn:GoogleSearch\"><key>k</key>"
                   "<phrase>britney speers</phrase>"),

@@ -1,6 +1,6 @@
-#include "google_search_maps.h"
-#include "google_search_types.h"
-#include "map_lookup.h"
+#include "proxy/google_search_maps.h"
+#include "proxy/google_search_types.h"
+#include "soap/map_lookup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "google_search_handler.h"
-#include "google_search_maps.h"
-#include "sys_string.h"
-#include "test_sinks.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "proxy/google_search_maps.h"
+#include "support/test_sinks.h"
 
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
@@ -95,7 +95,7 @@ TEST_F(GoogleSearchRequestTest, SinkFailureIsReturnedAndTheHandlerReset) {
     test::FailingSink sink{3, kOutOfMemory};
     EXPECT_EQ(writeDoGoogleSearchRequest(args(u"k", u"q"), sink), kOutOfMemory);
 
-    soap::HeapMemoryManager memory;
+    HeapMemoryManager memory;
     GoogleSearchHandler handler{memory};
     DoGoogleSearchParams params{};
     ASSERT_EQ(handler.beginCall(kDoGoogleSearchIndex, &params), kOk);

@@ -1,13 +1,13 @@
 // doGoogleSearch responses through the whole response side. Every message is fed to the push
 // parser whole and in pieces of every size from 1 to 64 bytes, and must give the same result
 // each time.
-#include "byte_stream.h"
-#include "google_search_handler.h"
-#include "json_output.h"
-#include "piecewise.h"
-#include "sax_reader.h"
-#include "search_result_text.h"
-#include "sys_string.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
+#include "support/piecewise.h"
+#include "support/search_result_text.h"
+#include "tarvex/json_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dialog_units.h"
+#include "res/dialog_units.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Reading corpus files: the control-file layout, the service's own fields, the package
 // catalogue, and the built-in corpus.
-#include "corpus.h"
-#include "corpus_source.h"
-#include "stanza_reader.h"
+#include "service/corpus.h"
+#include "service/corpus_source.h"
+#include "service/stanza_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The service as a process against clients that trickle, idle, pipeline or hold connections:
 // everyone else is still answered at once, and a stop closes everything at once.
-#include "service_process.h"
+#include "support/service_process.h"
 
-#include "google_search_handler.h"
-#include "output_sink.h"
-#include "sys_string.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "soap/output_sink.h"
 
 #include <gtest/gtest.h>
 

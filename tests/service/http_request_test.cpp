@@ -1,6 +1,6 @@
 // Reading HTTP/1.1 requests off a connection: pipelined requests at every piece size, the
 // framing of bodies, and the caps on everything a client sends.
-#include "http_request.h"
+#include "service/http_request.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Daily search quotas per key.
-#include "key_quota.h"
+#include "service/key_quota.h"
 
 #include <gtest/gtest.h>
 

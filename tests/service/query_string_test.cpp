@@ -1,5 +1,5 @@
 // Query strings of the web pages' addresses, as browsers and the window send them.
-#include "query_string.h"
+#include "service/query_string.h"
 
 #include <gtest/gtest.h>
 

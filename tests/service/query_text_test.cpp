@@ -1,5 +1,5 @@
 // The query language: what users type becomes a safe FTS5 expression.
-#include "query_text.h"
+#include "service/query_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Searching the built-in corpus: ranking, paging, folding by host, safe search, markup.
-#include "search_index.h"
+#include "service/search_index.h"
 
 #include <gtest/gtest.h>
 

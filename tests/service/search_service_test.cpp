@@ -1,13 +1,13 @@
 // The service's answers to whole SOAP request bodies, read back with the client's own parsers.
-#include "search_service.h"
+#include "service/search_service.h"
 
-#include "binary_text.h"
-#include "byte_stream.h"
-#include "code_page.h"
-#include "google_search_handler.h"
-#include "output_sink.h"
-#include "sax_reader.h"
-#include "soap_fault.h"
+#include "base/code_page.h"
+#include "proxy/google_search_handler.h"
+#include "soap/binary_text.h"
+#include "soap/byte_stream.h"
+#include "soap/output_sink.h"
+#include "soap/sax_reader.h"
+#include "soap/soap_fault.h"
 
 #include <gtest/gtest.h>
 

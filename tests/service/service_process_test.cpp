@@ -1,12 +1,12 @@
 // The service as a real process on a loopback port: the client's three-page search, the
 // HTTP answers, keys and quota, the other two operations, an independent SOAP toolkit, and a
 // clean stop.
-#include "service_process.h"
+#include "support/service_process.h"
 
-#include "code_page.h"
-#include "command.h"
-#include "google_search.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "proxy/google_search.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -207,7 +207,7 @@ TEST_F(ServiceProcessTest, SpellingSuggestionAndCachedPage) {
     const std::string text(reinterpret_cast<const char*>(page.data),
                            static_cast<std::size_t>(page.size));
     EXPECT_TRUE(text.starts_with("ENIAC filled a room")) << text;
-    soap::processHeap().release(page.data);
+    processHeap().release(page.data);
 }
 
 TEST_F(ServiceProcessTest, AnIndependentSoapToolkitGetsResults) {

@@ -1,5 +1,5 @@
 // Spelling suggestions from the index's words.
-#include "spelling.h"
+#include "service/spelling.h"
 
 #include <gtest/gtest.h>
 

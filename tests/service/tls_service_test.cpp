@@ -1,10 +1,10 @@
 // The service over HTTPS as a real process (--cert, --key): the tool's 30-result search with the
 // test authority trusted, the same search refused without it, and a client that stalls in the
 // handshake does not hold up the others.
-#include "service_process.h"
+#include "support/service_process.h"
 
-#include "command.h"
-#include "tls_test_server.h"
+#include "support/tls_test_server.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The service's web pages built in-process: the same results as the SOAP answer, nothing from
 // the query or the corpus turned into markup, the bounds, and what the key page says.
-#include "web_pages.h"
+#include "service/web_pages.h"
 
-#include "code_page.h"
-#include "query_string.h"
+#include "base/code_page.h"
+#include "service/query_string.h"
 
 #include <gtest/gtest.h>
 

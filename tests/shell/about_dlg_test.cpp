@@ -1,7 +1,7 @@
 // The About box: its placeholders become the brand texts.
-#include "about_dlg.h"
+#include "shell/about_dlg.h"
 
-#include "brand_texts.h"
+#include "shell/brand_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The text of the autostart entry: the Exec= quoting of the Desktop Entry Specification, checked
 // against known answers, against a reader of that quoting written here, and by
 // desktop-file-validate where it is installed.
-#include "startup_shortcut.h"
+#include "shell/startup_shortcut.h"
 
 #include <gtest/gtest.h>
 

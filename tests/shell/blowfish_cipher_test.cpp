@@ -1,4 +1,4 @@
-#include "blowfish_cipher.h"
+#include "shell/blowfish_cipher.h"
 #include "stored_text.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "blowfish_cipher.h"
-#include "brand_texts.h"
+#include "shell/blowfish_cipher.h"
+#include "shell/brand_texts.h"
 #include "stored_text.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The settings store's semantics, on the in-memory store and on the QSettings store alike, and
 // the query-word history on top of them.
-#include "program_folder.h"
-#include "setting_names.h"
-#include "settings_store.h"
-#include "word_history.h"
+#include "shell/program_folder.h"
+#include "shell/setting_names.h"
+#include "shell/settings_store.h"
+#include "shell/word_history.h"
 #ifdef TARVEX_HAVE_QT_SETTINGS
-#include "qt_settings_store.h"
+#include "shell/qt_settings_store.h"
 #endif
 
 #include <gtest/gtest.h>

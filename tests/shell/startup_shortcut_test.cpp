@@ -1,8 +1,8 @@
 // Start at log-on: the autostart entry created, found and deleted in a temporary folder, the
 // folder taken from the environment, the Exec= quoting, and failed writes that are reported
 // and leave no half entry behind.
-#include "program_folder.h"
-#include "startup_shortcut.h"
+#include "shell/program_folder.h"
+#include "shell/startup_shortcut.h"
 
 #include <gtest/gtest.h>
 

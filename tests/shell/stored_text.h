@@ -1,6 +1,6 @@
 #pragma once
 
-#include "blowfish_cipher.h"
+#include "shell/blowfish_cipher.h"
 
 #include <cstdint>
 #include <stdexcept>

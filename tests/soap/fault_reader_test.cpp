@@ -1,11 +1,11 @@
 // The fault reader; every message is read whole and in pieces of every size from 1 to 64 bytes,
 // and must read the same each time.
-#include "byte_stream.h"
-#include "code_page.h"
-#include "outcome_text.h"
-#include "piecewise.h"
-#include "soap_fault.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "soap/byte_stream.h"
+#include "soap/soap_fault.h"
+#include "support/outcome_text.h"
+#include "support/piecewise.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The piece-size helper itself: it must catch a reader whose result depends on how the bytes
 // are split, and the pieces must be what it says they are.
-#include "byte_stream.h"
-#include "piece_stream.h"
-#include "piecewise.h"
+#include "soap/byte_stream.h"
+#include "support/piece_stream.h"
+#include "support/piecewise.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The writer on small maps of its own: headers, enumerations, fixed and dynamic arrays, nil
 // values, the three envelope styles and the server direction.
-#include "single_operation_handler.h"
-#include "soap_message_handler.h"
-#include "sys_string.h"
-#include "test_sinks.h"
+#include "base/sys_string.h"
+#include "soap/soap_message_handler.h"
+#include "support/single_operation_handler.h"
+#include "support/test_sinks.h"
 
 #include <gtest/gtest.h>
 

@@ -2,16 +2,16 @@
 // items, enumerations, headers, arrays of unknown size, Chain, and a server reading a request.
 // Every message is parsed whole and in pieces of every size from 1 to 64 bytes, and must give
 // the same result each time.
-#include "byte_stream.h"
-#include "outcome_text.h"
-#include "piecewise.h"
-#include "record_walk.h"
-#include "sax_reader.h"
-#include "single_operation_handler.h"
-#include "soap_message_handler.h"
-#include "sys_string.h"
-#include "test_sinks.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/byte_stream.h"
+#include "soap/record_walk.h"
+#include "soap/sax_reader.h"
+#include "soap/soap_message_handler.h"
+#include "soap/xsd_types.h"
+#include "support/outcome_text.h"
+#include "support/piecewise.h"
+#include "support/single_operation_handler.h"
+#include "support/test_sinks.h"
 
 #include <gtest/gtest.h>
 

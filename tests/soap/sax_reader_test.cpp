@@ -1,7 +1,7 @@
-#include "byte_stream.h"
-#include "code_page.h"
-#include "sax_reader.h"
-#include "text_collector.h"
+#include "base/code_page.h"
+#include "soap/byte_stream.h"
+#include "soap/sax_reader.h"
+#include "soap/text_collector.h"
 
 #include <gtest/gtest.h>
 

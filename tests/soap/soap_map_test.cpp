@@ -1,8 +1,8 @@
-#include "code_page.h"
-#include "map_lookup.h"
-#include "soap_map.h"
-#include "sys_string.h"
-#include "xsd_types.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "soap/map_lookup.h"
+#include "soap/soap_map.h"
+#include "soap/xsd_types.h"
 
 #include <gtest/gtest.h>
 

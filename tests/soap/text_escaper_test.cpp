@@ -1,5 +1,5 @@
-#include "test_sinks.h"
-#include "text_escaper.h"
+#include "soap/text_escaper.h"
+#include "support/test_sinks.h"
 
 #include <gtest/gtest.h>
 

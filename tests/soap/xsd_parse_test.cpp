@@ -1,7 +1,7 @@
-#include "sys_string.h"
-#include "test_sinks.h"
-#include "xsd_codec.h"
-#include "xsd_types.h"
+#include "base/sys_string.h"
+#include "soap/xsd_codec.h"
+#include "soap/xsd_types.h"
+#include "support/test_sinks.h"
 
 #include <gtest/gtest.h>
 

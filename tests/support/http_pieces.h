@@ -1,7 +1,7 @@
 #pragma once
 
-#include "byte_source.h"
-#include "http_response.h"
+#include "http/byte_source.h"
+#include "http/http_response.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "soap_fault.h"
-#include "status.h"
-#include "sys_string.h"
+#include "base/status.h"
+#include "base/sys_string.h"
+#include "soap/soap_fault.h"
 
 #include <cstdio>
 #include <string>

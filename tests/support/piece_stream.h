@@ -1,6 +1,6 @@
 #pragma once
 
-#include "byte_stream.h"
+#include "soap/byte_stream.h"
 
 #include <algorithm>
 #include <cstddef>

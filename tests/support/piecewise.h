@@ -1,7 +1,7 @@
 #pragma once
 
-#include "byte_stream.h"
-#include "piece_stream.h"
+#include "soap/byte_stream.h"
+#include "support/piece_stream.h"
 
 #include <gtest/gtest.h>
 

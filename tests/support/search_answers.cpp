@@ -1,6 +1,6 @@
-#include "search_answers.h"
+#include "support/search_answers.h"
 
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace tarvex::test {
 

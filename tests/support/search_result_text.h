@@ -1,7 +1,7 @@
 #pragma once
 
-#include "google_search_types.h"
-#include "outcome_text.h"
+#include "proxy/google_search_types.h"
+#include "support/outcome_text.h"
 
 #include <cstdint>
 #include <cstdio>

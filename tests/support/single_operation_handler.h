@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soap_message_handler.h"
+#include "soap/soap_message_handler.h"
 
 #include <cstdint>
 #include <string_view>
@@ -12,7 +12,7 @@ namespace tarvex::test {
 template <class Headers>
 class SingleOperationHandler final : public soap::SoapMessageHandler {
 public:
-    SingleOperationHandler(soap::MemoryManager& memory, bool client, const soap::SoapMap& operation,
+    SingleOperationHandler(MemoryManager& memory, bool client, const soap::SoapMap& operation,
                            const soap::SoapMap& headerMap)
         : SoapMessageHandler(memory, client), m_functions{&operation, nullptr}, m_headers{
                                                                                     &headerMap,

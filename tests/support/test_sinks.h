@@ -1,7 +1,7 @@
 #pragma once
 
-#include "memory_manager.h"
-#include "output_sink.h"
+#include "base/memory_manager.h"
+#include "soap/output_sink.h"
 
 #include <cstddef>
 #include <string>
@@ -31,7 +31,7 @@ private:
 };
 
 // Heap allocation that can be told to refuse, counting what is still outstanding.
-class CountingMemory final : public soap::MemoryManager {
+class CountingMemory final : public MemoryManager {
 public:
     [[nodiscard]] void* allocate(std::size_t bytes) override {
         if (refuse || allocations++ == failAt) {
@@ -62,7 +62,7 @@ public:
     int outstanding = 0;
 
 private:
-    soap::HeapMemoryManager m_heap;
+    HeapMemoryManager m_heap;
 };
 
 } // namespace tarvex::test

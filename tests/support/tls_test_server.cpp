@@ -1,6 +1,6 @@
-#include "tls_test_server.h"
+#include "support/tls_test_server.h"
 
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

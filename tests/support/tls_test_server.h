@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "command.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

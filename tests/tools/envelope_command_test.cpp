@@ -1,4 +1,4 @@
-#include "command.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

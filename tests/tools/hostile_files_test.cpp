@@ -1,8 +1,8 @@
 // The tool against files that are damaged, made to hurt, or no files at all.
-#include "cache_file.h"
-#include "command.h"
-#include "scripted_server.h"
-#include "search_answers.h"
+#include "cache/cache_file.h"
+#include "support/scripted_server.h"
+#include "support/search_answers.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The streamed JSON of a search result must be byte for byte what nlohmann's dump(2) writes,
 // so that scripts reading `tarvex parse` and `tarvex call` see no change.
-#include "json_output.h"
+#include "tarvex/json_output.h"
 
-#include "google_search_handler.h"
-#include "sax_reader.h"
-#include "sys_string.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "soap/sax_reader.h"
 
 #include <gtest/gtest.h>
 

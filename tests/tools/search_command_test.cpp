@@ -1,6 +1,6 @@
-#include "command.h"
-#include "scripted_server.h"
-#include "search_answers.h"
+#include "support/scripted_server.h"
+#include "support/search_answers.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // tarvex call and tarvex search against https endpoints: --ca adds the test authority, and each
 // kind of refused handshake is named in what the tool prints.
-#include "command.h"
-#include "search_answers.h"
-#include "tls_test_server.h"
+#include "support/search_answers.h"
+#include "support/tls_test_server.h"
+#include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>

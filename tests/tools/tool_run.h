@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "tarvex/command.h"
 
 #include <sstream>
 #include <string>

@@ -1,6 +1,6 @@
-#include "copy_text.h"
+#include "ui/copy_text.h"
 
-#include "row_text.h"
+#include "ui/row_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "markup.h"
+#include "ui/markup.h"
 
 #include <gtest/gtest.h>
 

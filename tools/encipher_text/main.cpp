@@ -1,7 +1,7 @@
 // Enciphers brand texts for the program's brand block: each argument pair TEXT LENGTH is padded
 // with "~" to LENGTH bytes and enciphered with the stored-text key, printed as a C++ initializer.
 // The program itself only deciphers.
-#include "blowfish_cipher.h"
+#include "shell/blowfish_cipher.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "corpus.h"
+#include "service/corpus.h"
 
-#include "ascii_case.h"
-#include "stanza_reader.h"
+#include "base/ascii_case.h"
+#include "service/stanza_reader.h"
 
 #include <algorithm>
 

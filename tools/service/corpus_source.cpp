@@ -1,6 +1,6 @@
-#include "corpus_source.h"
+#include "service/corpus_source.h"
 
-#include "stanza_reader.h"
+#include "service/stanza_reader.h"
 
 #include <fstream>
 #include <iterator>

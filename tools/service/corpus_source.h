@@ -1,6 +1,6 @@
 #pragma once
 
-#include "corpus.h"
+#include "service/corpus.h"
 
 #include <optional>
 #include <string>

@@ -5,7 +5,7 @@ math(EXPR size "${hexLength} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," chars "${bytes}")
 string(REGEX REPLACE "(('\\\\x[0-9a-f][0-9a-f]',){16})" "\\1\n" chars "${chars}")
 file(WRITE "${OUTPUT}" "// Generated from ${INPUT}; do not edit.
-#include \"corpus.h\"
+#include \"service/corpus.h\"
 
 namespace tarvex::search {
 namespace {

@@ -1,6 +1,6 @@
-#include "http_front.h"
+#include "service/http_front.h"
 
-#include "query_string.h"
+#include "service/query_string.h"
 
 namespace tarvex::search {
 namespace {

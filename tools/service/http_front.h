@@ -1,8 +1,8 @@
 #pragma once
 
-#include "http_server.h"
-#include "search_service.h"
-#include "web_pages.h"
+#include "service/http_server.h"
+#include "service/search_service.h"
+#include "service/web_pages.h"
 
 #include <cstddef>
 #include <cstdio>

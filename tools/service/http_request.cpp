@@ -1,4 +1,4 @@
-#include "http_request.h"
+#include "service/http_request.h"
 
 #include <algorithm>
 

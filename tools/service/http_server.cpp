@@ -1,6 +1,6 @@
-#include "http_server.h"
+#include "service/http_server.h"
 
-#include "listen_socket.h"
+#include "service/listen_socket.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "http_request.h"
-#include "tls_server.h"
-#include "worker_pool.h"
+#include "service/http_request.h"
+#include "service/tls_server.h"
+#include "service/worker_pool.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "index_file.h"
+#include "service/index_file.h"
 
-#include "sqlite_db.h"
+#include "service/sqlite_db.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "corpus.h"
-#include "spelling.h"
+#include "service/corpus.h"
+#include "service/spelling.h"
 
 #include <string>
 #include <vector>

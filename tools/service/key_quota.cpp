@@ -1,4 +1,4 @@
-#include "key_quota.h"
+#include "service/key_quota.h"
 
 namespace tarvex::search {
 

@@ -1,4 +1,4 @@
-#include "listen_socket.h"
+#include "service/listen_socket.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,11 +1,11 @@
 // tarvex-service: a local search service that answers the Tarvex client's SOAP calls.
-#include "command_line.h"
-#include "corpus_source.h"
-#include "http_front.h"
-#include "search_index.h"
-#include "search_service.h"
-#include "tls_server.h"
-#include "web_pages.h"
+#include "service/command_line.h"
+#include "service/corpus_source.h"
+#include "service/http_front.h"
+#include "service/search_index.h"
+#include "service/search_service.h"
+#include "service/tls_server.h"
+#include "service/web_pages.h"
 
 #include <atomic>
 #include <chrono>

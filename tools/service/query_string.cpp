@@ -1,6 +1,6 @@
-#include "query_string.h"
+#include "service/query_string.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace tarvex::search {
 namespace {

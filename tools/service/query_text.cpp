@@ -1,6 +1,6 @@
-#include "query_text.h"
+#include "service/query_text.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <algorithm>
 #include <vector>

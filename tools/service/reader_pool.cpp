@@ -1,4 +1,4 @@
-#include "reader_pool.h"
+#include "service/reader_pool.h"
 
 namespace tarvex::search {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sqlite_db.h"
+#include "service/sqlite_db.h"
 
 #include <condition_variable>
 #include <cstddef>

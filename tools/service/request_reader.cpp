@@ -1,9 +1,9 @@
-#include "request_reader.h"
+#include "service/request_reader.h"
 
-#include "code_page.h"
-#include "google_search_handler.h"
-#include "google_search_maps.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "proxy/google_search_maps.h"
 
 namespace tarvex::search {
 namespace {
@@ -13,7 +13,7 @@ constexpr std::int32_t kMustUnderstandCode = 200;
 
 class RequestHandler final : public proxy::GoogleSearchHandler {
 public:
-    explicit RequestHandler(soap::MemoryManager& memory) : GoogleSearchHandler(memory, false) {}
+    explicit RequestHandler(MemoryManager& memory) : GoogleSearchHandler(memory, false) {}
     void faultHook(std::int32_t code, std::u16string_view /*uri*/,
                    std::u16string_view /*local*/) override {
         mustUnderstand = mustUnderstand || code == kMustUnderstandCode;
@@ -32,7 +32,7 @@ ServiceCall readServiceCall(std::string_view body) {
     if (reader == nullptr) {
         return RequestError{"Server", "The request reader could not be created."};
     }
-    RequestHandler handler{soap::processHeap()};
+    RequestHandler handler{processHeap()};
     soap::MemoryStream stream{body};
     if (failed(handler.beginParse(*reader, stream)) || handler.states().empty() ||
         handler.parameterRecord() == nullptr) {

@@ -1,8 +1,8 @@
-#include "response_writer.h"
+#include "service/response_writer.h"
 
-#include "binary_text.h"
-#include "code_page.h"
-#include "text_escaper.h"
+#include "base/code_page.h"
+#include "soap/binary_text.h"
+#include "soap/text_escaper.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search_index.h"
+#include "service/search_index.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "search_index.h"
+#include "service/search_index.h"
 
-#include "index_file.h"
-#include "query_text.h"
+#include "service/index_file.h"
+#include "service/query_text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "corpus.h"
-#include "reader_pool.h"
-#include "spelling.h"
+#include "service/corpus.h"
+#include "service/reader_pool.h"
+#include "service/spelling.h"
 
 #include <cstdint>
 #include <memory>

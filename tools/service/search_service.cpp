@@ -1,6 +1,6 @@
-#include "search_service.h"
+#include "service/search_service.h"
 
-#include "response_writer.h"
+#include "service/response_writer.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "key_quota.h"
-#include "request_reader.h"
-#include "search_index.h"
+#include "service/key_quota.h"
+#include "service/request_reader.h"
+#include "service/search_index.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "spelling.h"
+#include "service/spelling.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "sqlite_db.h"
+#include "service/sqlite_db.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
-#include "stanza_reader.h"
+#include "service/stanza_reader.h"
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tls_server.h"
+#include "service/tls_server.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>

@@ -1,8 +1,8 @@
-#include "web_pages.h"
+#include "service/web_pages.h"
 
-#include "code_page.h"
-#include "query_string.h"
-#include "search_service.h"
+#include "base/code_page.h"
+#include "service/query_string.h"
+#include "service/search_service.h"
 
 #include <algorithm>
 #include <charconv>

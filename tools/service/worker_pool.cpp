@@ -1,4 +1,4 @@
-#include "worker_pool.h"
+#include "service/worker_pool.h"
 
 namespace tarvex::search {
 

@@ -1,4 +1,4 @@
-#include "arg_list.h"
+#include "tarvex/arg_list.h"
 
 #include <algorithm>
 #include <charconv>

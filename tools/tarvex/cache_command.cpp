@@ -1,9 +1,9 @@
-#include "arg_list.h"
-#include "cache_file.h"
-#include "cache_location.h"
-#include "command.h"
-#include "setting_names.h"
-#include "window_files.h"
+#include "app/cache_location.h"
+#include "cache/cache_file.h"
+#include "shell/setting_names.h"
+#include "tarvex/arg_list.h"
+#include "tarvex/command.h"
+#include "tarvex/window_files.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,12 +1,12 @@
-#include "arg_list.h"
-#include "code_page.h"
-#include "command.h"
-#include "google_search.h"
-#include "json_output.h"
-#include "service_pages.h"
-#include "service_sockets.h"
-#include "sys_string.h"
-#include "window_files.h"
+#include "app/service_pages.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "proxy/google_search.h"
+#include "tarvex/arg_list.h"
+#include "tarvex/command.h"
+#include "tarvex/json_output.h"
+#include "tarvex/service_sockets.h"
+#include "tarvex/window_files.h"
 
 #include <string>
 
@@ -114,7 +114,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
                                                 ? nlohmann::ordered_json(nullptr)
                                                 : nlohmann::ordered_json(base64Text(page));
         out << nlohmann::ordered_json{{"return", text}}.dump(2) << '\n';
-        soap::processHeap().release(page.data);
+        processHeap().release(page.data);
         return kExitOk;
     }
     err << "tarvex call: no operation '" << operation

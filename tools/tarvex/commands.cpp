@@ -1,4 +1,4 @@
-#include "command.h"
+#include "tarvex/command.h"
 
 #include <algorithm>
 

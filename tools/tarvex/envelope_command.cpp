@@ -1,9 +1,9 @@
-#include "arg_list.h"
-#include "code_page.h"
-#include "command.h"
-#include "google_search_handler.h"
-#include "output_sink.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "proxy/google_search_handler.h"
+#include "soap/output_sink.h"
+#include "tarvex/arg_list.h"
+#include "tarvex/command.h"
 
 #include <cstdio>
 

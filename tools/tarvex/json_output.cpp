@@ -1,9 +1,9 @@
-#include "json_output.h"
+#include "tarvex/json_output.h"
 
-#include "binary_text.h"
-#include "code_page.h"
-#include "json_stream.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
+#include "soap/binary_text.h"
+#include "tarvex/json_stream.h"
 
 #include <cstdio>
 #include <vector>

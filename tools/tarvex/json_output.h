@@ -1,8 +1,8 @@
 #pragma once
 
-#include "google_search_types.h"
-#include "soap_fault.h"
-#include "status.h"
+#include "base/status.h"
+#include "proxy/google_search_types.h"
+#include "soap/soap_fault.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
-#include "json_stream.h"
+#include "tarvex/json_stream.h"
 
-#include "code_page.h"
-#include "sys_string.h"
+#include "base/code_page.h"
+#include "base/sys_string.h"
 
 #include <array>
 

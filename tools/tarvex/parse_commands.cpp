@@ -1,8 +1,8 @@
-#include "arg_list.h"
-#include "command.h"
-#include "google_search_handler.h"
-#include "json_output.h"
-#include "soap_fault.h"
+#include "proxy/google_search_handler.h"
+#include "soap/soap_fault.h"
+#include "tarvex/arg_list.h"
+#include "tarvex/command.h"
+#include "tarvex/json_output.h"
 
 #include <cerrno>
 #include <cstdint>

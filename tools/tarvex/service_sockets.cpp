@@ -1,4 +1,4 @@
-#include "service_sockets.h"
+#include "tarvex/service_sockets.h"
 
 namespace tarvex::cli {
 

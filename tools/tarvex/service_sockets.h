@@ -1,7 +1,7 @@
 #pragma once
 
-#include "socket.h"
-#include "tls_socket.h"
+#include "http/socket.h"
+#include "http/tls_socket.h"
 
 #include <memory>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "window_files.h"
+#include "tarvex/window_files.h"
 
 #include <filesystem>
 
 #ifdef TARVEX_HAVE_QT_SETTINGS
-#include "qt_settings_store.h"
+#include "shell/qt_settings_store.h"
 #endif
 
 namespace tarvex::cli {

@@ -1,8 +1,8 @@
-#include "memory_manager.h"
+#include "base/memory_manager.h"
 
 #include <cstdlib>
 
-namespace tarvex::soap {
+namespace tarvex {
 
 void* HeapMemoryManager::allocate(std::size_t bytes) {
     // malloc(0) may answer null; a zero-byte block is still a block.
@@ -22,4 +22,4 @@ MemoryManager& processHeap() {
     return heap;
 }
 
-} // namespace tarvex::soap
+} // namespace tarvex

@@ -1,6 +1,6 @@
-#include "code_page.h"
+#include "base/code_page.h"
 
-#include "utf16_buffer.h"
+#include "base/utf16_buffer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace tarvex::soap {
+namespace tarvex {
 
 // Allocation of array blocks, binary values and scratch buffers of parsed and written records.
 // Every function answers null when memory cannot be had.
@@ -25,4 +25,4 @@ public:
 // One heap manager for the whole process; it keeps no state.
 [[nodiscard]] MemoryManager& processHeap();
 
-} // namespace tarvex::soap
+} // namespace tarvex

@@ -1,4 +1,4 @@
-#include "sys_string.h"
+#include "base/sys_string.h"
 
 #include <cstdlib>
 #include <cstring>
