@@ -1,30 +1,27 @@
+// The cache file's format: the cache written to bytes and read back from them, with every error
+// of a damaged or hostile file reported and the memory of what is read kept to a budget.
 #include "cache/cache_file.h"
 
 #include "base/code_page.h"
+#include "cache/cache_format.h"
 
 #include <algorithm>
-#include <bit>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
 
 namespace tarvex::cache {
 namespace {
 
-static_assert(std::endian::native == std::endian::little, "the file's integers are little-endian");
-
-constexpr std::string_view kEntryClass = "CGoogleResultCache";
-constexpr std::uint16_t kNewClassTag = 0xFFFF;
-constexpr std::uint16_t kBigTag = 0x7FFF;
-constexpr std::uint32_t kClassBit = 0x80000000U;
-constexpr std::uint16_t kEntryClassReference = 0x8001;
-constexpr std::uint16_t kSchema = 1;
-constexpr std::uint16_t kMaxClassName = 64;
-constexpr std::uint16_t kUnicodeMarker = 0xFFFE;
+using format::ByteCount;
+using format::kBigTag;
+using format::kClassBit;
+using format::kEntryClass;
+using format::kEntryClassReference;
+using format::kMaxClassName;
+using format::kNewClassTag;
+using format::kSchema;
+using format::kUnicodeMarker;
+using format::writeCache;
 
 constexpr std::string_view kEndOfFile = "An attempt was made to access %1 past its end.";
 constexpr std::string_view kGeneralError = "An unknown error occurred while accessing %1.";
@@ -49,129 +46,6 @@ constexpr std::size_t kEntryMemory =
 std::size_t listEndsMemory(std::size_t count) {
     return count == 0 ? 0 : count * sizeof(std::uint32_t) + kAllocationOverhead;
 }
-
-// The writers below append to any `Out` with append(const char*, std::size_t): a string, a
-// count of bytes, or a file written through a buffer.
-template <class T, class Out>
-void put(Out& out, T value) {
-    char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    out.append(bytes, sizeof(T));
-}
-
-template <class Out>
-void putString(Out& out, std::string_view text) {
-    const std::uint64_t length = text.size();
-    if (length < 0xFF) {
-        put<std::uint8_t>(out, static_cast<std::uint8_t>(length));
-    } else {
-        put<std::uint8_t>(out, 0xFF);
-        if (length < 0xFFFE) {
-            put<std::uint16_t>(out, static_cast<std::uint16_t>(length));
-        } else {
-            put<std::uint16_t>(out, 0xFFFF);
-            if (length < 0xFFFFFFFFU) {
-                put<std::uint32_t>(out, static_cast<std::uint32_t>(length));
-            } else {
-                put<std::uint32_t>(out, 0xFFFFFFFFU);
-                put<std::uint64_t>(out, length);
-            }
-        }
-    }
-    out.append(text.data(), text.size());
-}
-
-template <class Out>
-void putList(Out& out, const CSerStringArray& list) {
-    put<std::uint32_t>(out, static_cast<std::uint32_t>(list.size()));
-    put<std::int32_t>(out, list.currentIndex);
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        putString(out, list[i]);
-    }
-}
-
-template <class Out>
-void writeCache(Out& out, const CGoogleResultCacheArray& cache) {
-    put<std::uint32_t>(out, static_cast<std::uint32_t>(cache.GetCount()));
-    bool first = true;
-    for (const auto& entry : cache.entries()) {
-        if (first) {
-            put<std::uint16_t>(out, kNewClassTag);
-            put<std::uint16_t>(out, kSchema);
-            put<std::uint16_t>(out, static_cast<std::uint16_t>(kEntryClass.size()));
-            out.append(kEntryClass.data(), kEntryClass.size());
-            first = false;
-        } else {
-            put<std::uint16_t>(out, kEntryClassReference);
-        }
-        putString(out, entry->queryWord);
-        put<std::int32_t>(out, entry->estimatedTotal);
-        put<std::int32_t>(out, entry->searchedAt.status);
-        put<double>(out, entry->searchedAt.days);
-        for (const CSerStringArray* list :
-             {&entry->urls, &entry->titles, &entry->summaries, &entry->snippets,
-              &entry->categoryNames, &entry->directoryTitles, &entry->reservedList}) {
-            putList(out, *list);
-        }
-    }
-}
-
-// The size of what writeCache writes, so that the string it goes to is allocated once.
-struct ByteCount {
-    std::size_t size = 0;
-    void append(const char* /*data*/, std::size_t count) { size += count; }
-};
-
-// Writes all of `count` bytes; false when the file takes no more.
-bool writeAll(int descriptor, const char* data, std::size_t count) {
-    for (std::size_t written = 0; written < count;) {
-        const ssize_t done = ::write(descriptor, data + written, count - written);
-        if (done > 0) {
-            written += static_cast<std::size_t>(done);
-        } else if (done == 0 || errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A save on its way to the file: gathered in a buffer of kSaveChunk bytes, written each time
-// it fills. No copy of the whole file is made in memory: on a small machine, mapping in 45 MB
-// for it cost several times the write.
-class ChunkedFile {
-public:
-    explicit ChunkedFile(int descriptor) : m_descriptor(descriptor) {
-        m_buffer.reserve(kSaveChunk);
-    }
-
-    void append(const char* data, std::size_t count) {
-        if (m_buffer.size() + count > kSaveChunk) {
-            flush();
-        }
-        if (count >= kSaveChunk) {
-            m_ok = m_ok && writeAll(m_descriptor, data, count);
-        } else {
-            m_buffer.append(data, count);
-        }
-    }
-    // False when any write failed.
-    [[nodiscard]] bool finish() {
-        flush();
-        return m_ok;
-    }
-
-private:
-    static constexpr std::size_t kSaveChunk = std::size_t{1} << 20;
-
-    void flush() {
-        m_ok = m_ok && writeAll(m_descriptor, m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-    }
-
-    int m_descriptor;
-    std::string m_buffer;
-    bool m_ok = true;
-};
 
 enum class StreamError { None, EndOfFile, General, BadIndex, BadClass };
 
@@ -484,56 +358,6 @@ void Loader::run(CGoogleResultCacheArray& cache) {
     }
 }
 
-// The whole of a regular file; nothing for a folder, a device or a file that does not read.
-// A whole file's bytes, in a block that is not zeroed first: the read fills it.
-struct FileBytes {
-    std::unique_ptr<char[]> data;
-    std::size_t size = 0;
-
-    [[nodiscard]] std::string_view view() const { return {data.get(), size}; }
-};
-
-std::optional<FileBytes> readRegularFile(const std::string& path) {
-    // Non-blocking, so that opening a FIFO does not wait for a writer.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
-    FileBytes file;
-    if (ok) {
-        const auto size = static_cast<std::size_t>(info.st_size);
-        file.data = std::make_unique_for_overwrite<char[]>(size);
-        while (ok && file.size < size) {
-            const ssize_t count = ::read(descriptor, file.data.get() + file.size, size - file.size);
-            if (count > 0) {
-                file.size += static_cast<std::size_t>(count);
-            } else if (count == 0) {
-                break; // the file became shorter since fstat
-            } else {
-                ok = errno == EINTR;
-            }
-        }
-    }
-    ::close(descriptor);
-    if (!ok) {
-        return std::nullopt;
-    }
-    return file;
-}
-
-// Flushes what was written to the disk and closes; false when any step fails.
-bool syncAndClose(int descriptor, bool written) {
-    const bool synced = written && ::fsync(descriptor) == 0;
-    return ::close(descriptor) == 0 && synced;
-}
-
-// Writes all of `bytes`, flushes them to the disk and closes; false when any step fails.
-bool writeAndClose(int descriptor, std::string_view bytes) {
-    return syncAndClose(descriptor, writeAll(descriptor, bytes.data(), bytes.size()));
-}
-
 } // namespace
 
 std::string writeCacheBytes(const CGoogleResultCacheArray& cache) {
@@ -558,76 +382,6 @@ std::size_t entryMemory(const CGoogleResultCache& entry) {
 void readCacheBytes(std::string_view bytes, const std::string& fileName,
                     CGoogleResultCacheArray& cache, CacheFileErrors& errors) {
     Loader{bytes, fileName, errors}.run(cache);
-}
-
-bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
-                  CacheFileErrors& errors) {
-    const std::optional<FileBytes> bytes = readRegularFile(path);
-    if (!bytes) {
-        return false;
-    }
-    readCacheBytes(bytes->view(), path, cache, errors);
-    return true;
-}
-
-bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache) {
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = ::mkstemp(temporary.data());
-    if (descriptor < 0) {
-        return false;
-    }
-    ChunkedFile out{descriptor};
-    writeCache(out, cache);
-    // The old file is replaced only by a complete new one.
-    if (!syncAndClose(descriptor, out.finish()) ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-KeptCopy keepDamagedFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return {errno == ENOENT ? KeptCopy::Status::NoFile : KeptCopy::Status::Failed, {}};
-    }
-    for (int n = 0; n < kMaxDamagedCopies; ++n) {
-        std::string name = path + std::string{kDamagedSuffix};
-        if (n > 0) {
-            name.append(".").append(std::to_string(n));
-        }
-        // A second name for the same file: nothing is copied, an existing name is never
-        // replaced, and the save's rename then leaves the old file under this name alone.
-        if (::link(path.c_str(), name.c_str()) == 0) {
-            return {KeptCopy::Status::Kept, name};
-        }
-        if (errno == EEXIST) {
-            continue;
-        }
-        if (errno == ENOENT) {
-            return {KeptCopy::Status::NoFile, {}};
-        }
-        // A file system without hard links: a copy, under a name that must be new.
-        const std::optional<FileBytes> bytes = readRegularFile(path);
-        if (!bytes) {
-            return {KeptCopy::Status::Failed, {}};
-        }
-        const int descriptor =
-            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777);
-        if (descriptor < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            return {KeptCopy::Status::Failed, {}};
-        }
-        if (!writeAndClose(descriptor, bytes->view())) {
-            std::remove(name.c_str());
-            return {KeptCopy::Status::Failed, {}};
-        }
-        return {KeptCopy::Status::Kept, name};
-    }
-    return {KeptCopy::Status::Failed, {}};
 }
 
 } // namespace tarvex::cache

@@ -43,9 +43,20 @@ void readCacheBytes(std::string_view bytes, const std::string& fileName,
 // False when the file cannot be read, or is no regular file (a folder, a device); nothing
 // changes then.
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache, CacheFileErrors& errors);
+// The calls a save makes on the file system, as the system makes them; a test makes any of them
+// fail to see that the old file survives.
+class SaveCalls {
+public:
+    virtual ~SaveCalls() = default;
+    [[nodiscard]] virtual std::int64_t write(int descriptor, const char* data, std::size_t count);
+    [[nodiscard]] virtual int sync(int descriptor);
+    [[nodiscard]] virtual int rename(const char* from, const char* to);
+};
+
 // Written to a temporary file in the same folder and renamed over the old one, so that a failed
 // save keeps the last good file. False when it cannot be written.
 bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache);
+bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache, SaveCalls& calls);
 
 // A copy of a damaged cache file kept before a save replaces it.
 struct KeptCopy {

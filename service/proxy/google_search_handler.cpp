@@ -30,8 +30,10 @@ HResult GoogleSearchHandler::beginCall(std::int32_t operationIndex, void* record
     }
     setParameterRecord(record);
     const soap::SoapMap* headerMap = kGoogleSearchHeaderMaps[operationIndex];
-    return pushState(headerRecord(), headerMap, nullptr, 0, operationIndex, headerMap->elementCount,
-                     0);
+    return pushState({.target = headerRecord(),
+                      .map = headerMap,
+                      .capacity = operationIndex,
+                      .expected = headerMap->elementCount});
 }
 
 void GoogleSearchHandler::endCall() {

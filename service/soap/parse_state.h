@@ -48,6 +48,20 @@ private:
     std::size_t m_moreWords = 0;
 };
 
+// What a new entry of the state stack starts with; the fields left out start at zero.
+// StateStart{} expects nothing: it stands for an element that takes no children (a nil value,
+// an href, an empty array).
+struct StateStart {
+    void* target = nullptr;
+    const SoapMap* map = nullptr;
+    const SoapMapEntry* entry = nullptr;
+    std::uint32_t flags = 0;
+    // Unknown-size arrays: elements allocated; operation states: the operation index.
+    std::int32_t capacity = 0;
+    std::int32_t expected = 0;
+    std::int32_t seen = 0;
+};
+
 // One entry of the message handler's state stack.
 struct ParseState {
     void* target = nullptr;  // record, member, or array member the values go to

@@ -1,9 +1,7 @@
 #include "soap/soap_message_handler.h"
 
 #include "soap/record_walk.h"
-#include "soap/xsd_codec.h"
 
-#include <algorithm>
 #include <new>
 
 namespace tarvex::soap {
@@ -21,21 +19,19 @@ SoapMessageHandler::~SoapMessageHandler() {
     m_memory.release(m_ownedRecord);
 }
 
-HResult SoapMessageHandler::pushState(void* target, const SoapMap* map, const SoapMapEntry* entry,
-                                      std::uint32_t flags, std::int32_t capacity,
-                                      std::int32_t expected, std::int32_t seen) {
+HResult SoapMessageHandler::pushState(const StateStart& start) {
     try {
         if (m_states.size() == m_states.capacity()) {
             m_states.reserve(m_states.size() + kStackGrowth);
         }
         ParseState& state = m_states.emplace_back();
-        state.target = target;
-        state.flags = flags;
-        state.capacity = capacity;
-        state.expected = expected;
-        state.seen = seen;
-        state.map = map;
-        state.entry = entry;
+        state.target = start.target;
+        state.flags = start.flags;
+        state.capacity = start.capacity;
+        state.expected = start.expected;
+        state.seen = start.seen;
+        state.map = start.map;
+        state.entry = start.entry;
         state.depth = m_depth;
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
@@ -140,51 +136,6 @@ HResult SoapMessageHandler::runParse(SaxReader& reader, ByteStream& stream) {
         status = copyReferencedValues();
     }
     return status;
-}
-
-HResult SoapMessageHandler::appendText(std::u16string_view text) {
-    const std::size_t needed = m_text.size() + text.size();
-    try {
-        if (needed > m_text.capacity()) {
-            // What the text grows by is charged before it grows.
-            const std::size_t capacity = std::max(needed, 2 * m_text.capacity());
-            if (!m_budget.take((capacity - m_text.capacity()) * sizeof(char16_t))) {
-                return kOutOfMemory;
-            }
-            m_text.reserve(capacity);
-        }
-        m_text.append(text);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
-    return kOk;
-}
-
-HResult SoapMessageHandler::storeString(std::u16string_view text) {
-    if (!m_budget.take(stringCost(text.size()))) {
-        return kOutOfMemory;
-    }
-    return parseXsdValue(XsdType::String, text.data(), static_cast<std::int32_t>(text.size()),
-                         m_leaf.target, m_parseMemory);
-}
-
-HResult SoapMessageHandler::copyReferencedValues() {
-    // Later values may fill referrers inside earlier ones, so the copies go last to first.
-    for (auto group = m_shared.rbegin(); group != m_shared.rend(); ++group) {
-        const StoredReference& from = group->front();
-        auto* source = static_cast<std::byte*>(from.target);
-        const bool wholeArray = (from.flags & SoapFlag::AnyArray) != 0;
-        for (std::size_t i = group->size() - 1; i > 0; --i) {
-            auto* target = static_cast<std::byte*>((*group)[i].target);
-            const HResult status =
-                wholeArray ? copyMember(*from.map, *from.entry, source, target, m_memory, m_budget)
-                           : copyItem(*from.entry, source, target, m_memory, m_budget);
-            if (failed(status)) {
-                return status;
-            }
-        }
-    }
-    return kOk;
 }
 
 } // namespace tarvex::soap

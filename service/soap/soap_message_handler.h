@@ -72,9 +72,7 @@ public:
     void cleanup();
     void cleanupHeaders();
 
-    [[nodiscard]] HResult pushState(void* target, const SoapMap* map, const SoapMapEntry* entry,
-                                    std::uint32_t flags, std::int32_t capacity,
-                                    std::int32_t expected, std::int32_t seen);
+    [[nodiscard]] HResult pushState(const StateStart& start);
     void clearStates() { m_states.clear(); }
     [[nodiscard]] const std::vector<ParseState>& states() const { return m_states; }
 

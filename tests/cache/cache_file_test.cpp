@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -126,7 +127,11 @@ TEST_F(CacheFileTest, RoundTripKeepsEverything) {
         EXPECT_EQ(a.searchedAt, b.searchedAt);
         EXPECT_EQ(a.urls, b.urls);
         EXPECT_EQ(a.titles, b.titles);
+        EXPECT_EQ(a.summaries, b.summaries);
+        EXPECT_EQ(a.snippets, b.snippets);
+        EXPECT_EQ(a.categoryNames, b.categoryNames);
         EXPECT_EQ(a.directoryTitles, b.directoryTitles);
+        EXPECT_EQ(a.reservedList, b.reservedList);
     }
     // The length prefixes of 254 and 255 bytes.
     EXPECT_NE(bytes.find(std::string("\xFE") + std::string(254, 'x')), std::string::npos);
@@ -283,6 +288,86 @@ TEST_F(CacheFileTest, SaveIsAtomicAndLoadReportsMissingFiles) {
 std::string fileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The system's calls, but the `failAt`th call of the kind named by `which` fails as a full disk
+// would (a write that writes nothing, a sync or rename that answers -1).
+class FailingCalls final : public SaveCalls {
+public:
+    enum class Which { Write, Sync, Rename };
+    FailingCalls(Which which, int failAt) : m_which(which), m_failAt(failAt) {}
+
+    std::int64_t write(int descriptor, const char* data, std::size_t count) override {
+        return fails(Which::Write) ? -1 : SaveCalls::write(descriptor, data, count);
+    }
+    int sync(int descriptor) override {
+        return fails(Which::Sync) ? -1 : SaveCalls::sync(descriptor);
+    }
+    int rename(const char* from, const char* to) override {
+        return fails(Which::Rename) ? -1 : SaveCalls::rename(from, to);
+    }
+    [[nodiscard]] int calls() const { return m_calls; }
+
+private:
+    bool fails(Which which) {
+        if (which != m_which) {
+            return false;
+        }
+        ++m_calls;
+        if (m_calls == m_failAt) {
+            errno = ENOSPC;
+            return true;
+        }
+        return false;
+    }
+
+    Which m_which;
+    int m_failAt;
+    int m_calls = 0;
+};
+
+// Every step of a save can fail: the write of any buffer, the sync, the rename. Each time the
+// old file stays as it was and no temporary file is left behind.
+TEST_F(CacheFileTest, AFailedSaveKeepsTheOldFileAtEveryStep) {
+    const std::string folder = ::testing::TempDir() + "tarvex_failed_save";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/c.glr";
+    m_cache.Store("old", SearchResultSet{});
+    ASSERT_TRUE(SaveToFile(path, m_cache));
+    const std::string old = fileText(path);
+    // A cache that takes several of the save's 1 MiB writes.
+    CGoogleResultCacheArray large{m_clock};
+    SearchResultSet set;
+    for (int i = 0; i < 3000; ++i) {
+        set.urls.add(std::string(1000, 'u'));
+        set.titles.add("t");
+        set.summaries.add("");
+        set.snippets.add("s");
+        set.categoryNames.add("");
+        set.directoryTitles.add("");
+    }
+    large.Store("new", set);
+
+    FailingCalls counting{FailingCalls::Which::Write, 0};
+    ASSERT_TRUE(SaveToFile(folder + "/count.glr", large, counting));
+    const int writes = counting.calls();
+    ASSERT_GE(writes, 3);
+    for (const auto& [which, count] :
+         {std::pair{FailingCalls::Which::Write, writes}, std::pair{FailingCalls::Which::Sync, 1},
+          std::pair{FailingCalls::Which::Rename, 1}}) {
+        for (int failAt = 1; failAt <= count; ++failAt) {
+            FailingCalls calls{which, failAt};
+            EXPECT_FALSE(SaveToFile(path, large, calls)) << static_cast<int>(which) << failAt;
+            EXPECT_EQ(fileText(path), old) << static_cast<int>(which) << " " << failAt;
+            std::size_t files = 0;
+            for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
+                ++files;
+            }
+            EXPECT_EQ(files, 2U) << "only c.glr and count.glr";
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 // A cache of at least `bytes` bytes in the file, with one text longer than a write of the save.

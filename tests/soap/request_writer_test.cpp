@@ -361,7 +361,9 @@ TEST_F(RequestWriterTest, WithoutAFirstStateThereIsNothingToWrite) {
     TestHandler handler{m_memory, true, kShapeMap, kShapeHeaderMap};
     StringSink sink;
     EXPECT_EQ(handler.generateRequest(sink), kFail);
-    ASSERT_EQ(handler.pushState(&handler.headers, &kShapeHeaderMap, nullptr, 0, 1, 0, 0), kOk);
+    ASSERT_EQ(
+        handler.pushState({.target = &handler.headers, .map = &kShapeHeaderMap, .capacity = 1}),
+        kOk);
     EXPECT_EQ(handler.generateRequest(sink), kFail) << "operation index past the end of the list";
     EXPECT_EQ(sink.text(), "");
 }

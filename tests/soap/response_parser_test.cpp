@@ -211,8 +211,9 @@ protected:
     HResult parseInto(TestHandler& handler, ByteStream& stream, Record& record,
                       const SoapMap& headerMap) {
         handler.setParameterRecord(&record);
-        EXPECT_EQ(handler.pushState(&handler.headers, &headerMap, nullptr, 0, 0,
-                                    headerMap.elementCount, 0),
+        EXPECT_EQ(handler.pushState({.target = &handler.headers,
+                                     .map = &headerMap,
+                                     .expected = headerMap.elementCount}),
                   kOk);
         const HResult status = handler.beginParse(*m_reader, stream);
         if (failed(status)) {

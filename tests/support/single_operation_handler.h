@@ -32,7 +32,8 @@ public:
     HResult beginClientCall(void* record) {
         setParameterRecord(record);
         clearStates();
-        return pushState(&headers, m_headers[0], nullptr, 0, 0, m_headers[0]->elementCount, 0);
+        return pushState(
+            {.target = &headers, .map = m_headers[0], .expected = m_headers[0]->elementCount});
     }
 
     HResult writeRequest(void* record, soap::OutputSink& sink) {
@@ -43,7 +44,7 @@ public:
     // Server: the first state is the operation state.
     HResult writeResponse(void* record, soap::OutputSink& sink) {
         clearStates();
-        const HResult pushed = pushState(record, m_functions[0], nullptr, 0, 0, 1, 0);
+        const HResult pushed = pushState({.target = record, .map = m_functions[0], .expected = 1});
         return failed(pushed) ? pushed : generateRequest(sink);
     }
 
