@@ -17,7 +17,7 @@ constexpr std::string_view kThirdPage = "Search[3] in progress...";
 constexpr std::string_view kError = "Error!";
 
 // A search asks for pages of ten, at most three of them, whatever the answers say.
-constexpr std::int32_t kPageSize = 10;
+constexpr std::int32_t kPageSize = proxy::kResultsPerRequest;
 constexpr std::int32_t kMaxRequests = 3;
 
 std::string text(const char16_t* wide) {
@@ -115,7 +115,7 @@ void SearchController::OnSearch() {
     m_job->filter = setting(m_settings, shell::kSearchFilter) != 0;
     m_job->safeSearch = setting(m_settings, shell::kSafeSearch) != 0;
     m_job->start = 0;
-    m_job->maxResults = std::min(maximum, 10);
+    m_job->maxResults = std::min(maximum, kPageSize);
     m_job->busy = true;
     m_view.enableSearch(false);
     if (!startWorker(fields)) {

@@ -25,7 +25,7 @@ struct SearchJob {
     std::string licenceKey;
     proxy::GoogleSearchResult response{};
     std::int32_t start = 0;
-    std::int32_t maxResults = 10;
+    std::int32_t maxResults = proxy::kResultsPerRequest;
     bool filter = true;
     bool safeSearch = false;
     std::atomic<bool> busy{false};

@@ -25,7 +25,7 @@ struct RequestSettings {
     std::string contentType;
     std::string_view body;
     std::uint32_t flags = kFollowRedirects | kJudgeStatus | kSendInBlocks;
-    std::uint32_t timeoutMs = 10000;
+    std::uint32_t timeoutMs = kDefaultTimeoutMs;
     std::uint32_t sendBlockSize = 4096;
     std::uint32_t readBlockSize = 4096;
     std::uint16_t port = kHttpPort; // for an http URL without a port; https ones use 443

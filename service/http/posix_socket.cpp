@@ -63,7 +63,7 @@ private:
 
     int m_descriptor = -1;
     bool m_connected = false;
-    std::uint32_t m_timeoutMs = 10000;
+    std::uint32_t m_timeoutMs = kDefaultTimeoutMs;
     Deadline m_deadline = Deadline::max();
     int m_lastError = 0;
     std::mutex m_sendLock;

@@ -13,13 +13,16 @@
 
 namespace tarvex::http {
 
+// How long a connect, a send or a wait for bytes may take unless told otherwise.
+inline constexpr std::uint32_t kDefaultTimeoutMs = 10000;
+
 // One IPv4 TCP stream connection with a time limit on every wait.
 class Socket : public ByteSource {
 public:
     using Deadline = std::chrono::steady_clock::time_point;
 
     // Waits for a connection are fixed; sends and receives use the timeout.
-    static constexpr std::uint32_t kConnectTimeoutMs = 10000;
+    static constexpr std::uint32_t kConnectTimeoutMs = kDefaultTimeoutMs;
 
     // Resolves `host` (a dotted IPv4 address, or a name looked up for IPv4/TCP) and connects.
     [[nodiscard]] virtual HResult connect(const std::string& host, std::uint16_t port) = 0;

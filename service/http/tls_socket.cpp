@@ -104,7 +104,7 @@ private:
     std::uint32_t m_connectTimeoutMs;
     SSL* m_ssl = nullptr;
     bool m_connected = false;
-    std::uint32_t m_timeoutMs = 10000;
+    std::uint32_t m_timeoutMs = kDefaultTimeoutMs;
     Deadline m_deadline = Deadline::max();
     HResult m_transportStatus = kOk;
     int m_lastError = 0;

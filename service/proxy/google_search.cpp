@@ -23,7 +23,7 @@ HResult CGoogleSearch::sendSoapRequest() {
     settings.body = m_request.text();
     settings.flags = http::RequestSettings::kFollowRedirects | http::RequestSettings::kJudgeStatus |
                      http::RequestSettings::kSendInBlocks;
-    settings.timeoutMs = m_timeoutMs != 0 ? m_timeoutMs : 10000;
+    settings.timeoutMs = m_timeoutMs != 0 ? m_timeoutMs : http::kDefaultTimeoutMs;
     settings.sendBlockSize = 4096;
     settings.readBlockSize = 4096;
     settings.port = m_endpoint->port != 0 ? m_endpoint->port : http::kHttpPort;
@@ -62,7 +62,7 @@ HResult CGoogleSearch::sendSoapRequest() {
 
 template <class Params>
 HResult CGoogleSearch::call(std::int32_t operationIndex, Params& params) {
-    // 1, 2: the reader, created at the first call, with this handler attached.
+    // The reader, created at the first call, with this handler attached.
     if (!m_reader) {
         m_reader = m_readers ? m_readers() : nullptr;
         if (!m_reader) {
@@ -71,29 +71,29 @@ HResult CGoogleSearch::call(std::int32_t operationIndex, Params& params) {
         }
     }
     m_reader->setContentHandler(this);
-    // 3: a clean client side.
+    // A clean client side.
     m_request.clear();
     m_fault.clear();
     m_clientError = ClientError::None;
     m_haveResponseBody = false;
 
-    // 5: the first parse state names the operation.
+    // The first parse state names the operation.
     HResult status = beginCall(operationIndex, &params);
     if (failed(status)) {
         m_clientError = ClientError::OutOfMemory;
     }
-    // 6: the request envelope.
+    // The request envelope.
     if (!failed(status)) {
         status = generateRequest(m_request);
         if (failed(status)) {
             m_clientError = ClientError::GenerateFailed;
         }
     }
-    // 7: the exchange; the transport sets the error state.
+    // The exchange; the transport sets the error state.
     if (!failed(status)) {
         status = sendSoapRequest();
     }
-    // 8: the answer into the record.
+    // The answer into the record.
     if (!failed(status)) {
         cleanup();
         soap::MemoryStream stream{m_haveResponseBody ? m_responseBody : std::string_view{}};
@@ -103,7 +103,7 @@ HResult CGoogleSearch::call(std::int32_t operationIndex, Params& params) {
             cleanup();
         }
     }
-    // 10: the client state reset by the caller once the return value is taken (step 9).
+    // The caller resets the client state once it has taken the return value.
     return status;
 }
 

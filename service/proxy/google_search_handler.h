@@ -37,7 +37,7 @@ struct DoGoogleSearchArgs {
     SysString key = nullptr;
     SysString q = nullptr;
     std::int32_t start = 0;
-    std::int32_t maxResults = 10;
+    std::int32_t maxResults = kResultsPerRequest;
     bool filter = true;
     SysString restrict = nullptr;
     bool safeSearch = false;

@@ -8,6 +8,9 @@
 
 namespace tarvex::proxy {
 
+// The most results the service gives for one doGoogleSearch.
+inline constexpr std::int32_t kResultsPerRequest = 10;
+
 // The service's structures as the proxy returns them: UTF-16 strings (null when absent),
 // booleans as one byte, arrays as pointer plus count. The maps describe these records by offset.
 

@@ -3,6 +3,7 @@
 #include "soap/map_lookup.h"
 #include "soap/parse_helpers.h"
 #include "soap/record_access.h"
+#include "soap/soap_fault.h"
 #include "soap/soap_message_handler.h"
 
 #include <cstring>
@@ -145,7 +146,7 @@ HResult SoapMessageHandler::unknownHeader(std::u16string_view uri, std::u16strin
     std::u16string_view value;
     if (!failed(attributes.valueByName(kEnvelopeNs, u"mustUnderstand", value)) && value != u"0" &&
         value != u"false") {
-        faultHook(200, uri, local);
+        faultHook(kFaultMustUnderstand, uri, local);
         return kFail;
     }
     m_skip.install(*m_reader, *this);

@@ -1,3 +1,4 @@
+#include "shell/settings_files.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
 #include "tarvex/command.h"
@@ -7,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace tarvex::cli {
@@ -57,6 +60,49 @@ TEST(SearchCommandTest, FailedRequestSaysError) {
     EXPECT_EQ(noKey.status, kExitFailed);
     EXPECT_NE(noKey.err.find("licence key"), std::string::npos) << noKey.err;
     std::remove(fresh.c_str());
+    std::remove(settings.c_str());
+}
+
+// Regression: --max N was written into the window's "Maximum Results" for good. An option of
+// one run changes nothing for the next; the licence key a search stores is kept, as the window
+// keeps it.
+TEST(SearchCommandTest, MaxIsForOneRunAndTheKeyIsKept) {
+    ScriptedServer server{{ScriptedServer::answer(test::searchAnswer(0, 10, 77)),
+                           ScriptedServer::answer(test::searchAnswer(10, 10, 77)),
+                           ScriptedServer::answer(test::searchAnswer(20, 10, 77)),
+                           ScriptedServer::answer(test::searchAnswer(0, 10, 77))}};
+    const std::string settings = ::testing::TempDir() + "tarvex_search_settings4.ini";
+    std::remove(settings.c_str());
+    const ToolRun first = run({"search", "--endpoint", server.url(), "--key", "k", "--max", "30",
+                               "--settings", settings, "--no-cache", "--json", "one"});
+    ASSERT_EQ(first.status, kExitOk) << first.err;
+    EXPECT_EQ(server.requests().size(), 3U);
+    const ToolRun second = run({"search", "--endpoint", server.url(), "--settings", settings,
+                                "--no-cache", "--json", "two"});
+    ASSERT_EQ(second.status, kExitOk) << second.err;
+    EXPECT_EQ(nlohmann::json::parse(second.out)["urls"].size(), 10U);
+    EXPECT_EQ(server.requests().size(), 4U) << "the stored maximum of 10: one request";
+    std::remove(settings.c_str());
+}
+
+// --settings FILE is never ignored: the settings reach FILE, or a build that keeps settings in
+// memory only refuses the option.
+TEST(SearchCommandTest, ASettingsFileIsNeverSilentlyIgnored) {
+    ScriptedServer server{{ScriptedServer::answer(test::searchAnswer(0, 10, 77))}};
+    const std::string settings = ::testing::TempDir() + "tarvex_search_settings5.ini";
+    std::remove(settings.c_str());
+    const ToolRun result = run({"search", "--endpoint", server.url(), "--key", "secret-key",
+                                "--settings", settings, "--no-cache", "word"});
+    if (shell::settingsReachFiles()) {
+        ASSERT_EQ(result.status, kExitOk) << result.err;
+        std::ifstream in(settings);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_NE(text.find("License%20Key=secret-key"), std::string::npos) << text;
+    } else {
+        EXPECT_EQ(result.status, kExitUsage);
+        EXPECT_NE(result.err.find("--settings cannot be used"), std::string::npos) << result.err;
+        EXPECT_EQ(server.requests().size(), 0U);
+    }
     std::remove(settings.c_str());
 }
 

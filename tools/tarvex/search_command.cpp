@@ -4,6 +4,8 @@
 #include "app/service_pages.h"
 #include "cache/cache_file.h"
 #include "shell/setting_names.h"
+#include "shell/settings_files.h"
+#include "shell/settings_overlay.h"
 #include "shell/settings_store.h"
 #include "tarvex/arg_list.h"
 #include "tarvex/command.h"
@@ -86,15 +88,23 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         err << "tarvex search: " << error << '\n';
         return kExitUsage;
     }
-    const auto settings = openSettings(args.value("settings"));
-    if (settings == nullptr) {
+    if (args.has("settings") && !shell::settingsReachFiles()) {
+        err << "tarvex search: this build keeps settings in memory only; --settings cannot be "
+               "used\n";
+        return kExitUsage;
+    }
+    const auto stored = openSettings(args.value("settings"));
+    if (stored == nullptr) {
         err << "tarvex search: cannot keep the settings in " << *args.value("settings")
             << ": its folder does not exist, or it is a folder\n";
         return kExitFailed;
     }
+    // --max is for this run only; what the search itself stores (the licence key, history)
+    // goes through, as the window stores it.
+    const auto settings = std::make_unique<shell::SettingsOverlay>(*stored);
     if (args.has("max")) {
-        settings->putInt(shell::kMaximumResults.section, shell::kMaximumResults.entry,
-                         static_cast<std::int32_t>(*max));
+        settings->setForThisRun(shell::kMaximumResults.section, shell::kMaximumResults.entry,
+                                static_cast<std::int32_t>(*max));
     }
     const std::string key = args.value("key").value_or(settings->getString(
         shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback));

@@ -1,10 +1,8 @@
 #include "tarvex/window_files.h"
 
-#include <filesystem>
+#include "shell/settings_files.h"
 
-#ifdef TARVEX_HAVE_QT_SETTINGS
-#include "shell/qt_settings_store.h"
-#endif
+#include <filesystem>
 
 namespace tarvex::cli {
 
@@ -18,15 +16,7 @@ std::unique_ptr<shell::SettingsStore> openSettings(const std::optional<std::stri
             return nullptr;
         }
     }
-#ifdef TARVEX_HAVE_QT_SETTINGS
-    if (file) {
-        return shell::QtSettingsStore::inFile(*file);
-    }
-    return std::make_unique<shell::QtSettingsStore>(kWindowApplicationKey);
-#else
-    (void)file;
-    return std::make_unique<shell::MemorySettingsStore>();
-#endif
+    return shell::openSettingsStore(kWindowApplicationKey, file);
 }
 
 } // namespace tarvex::cli

@@ -11,9 +11,9 @@ namespace tarvex::cli {
 // The window's application key: the tool shares the window's settings and cache.
 inline constexpr const char* kWindowApplicationKey = "dunsk";
 
-// The window's settings, or those of an INI file when one is named. Without Qt, settings live
-// in memory for the one run. Null when the named file's folder does not exist or the file is a
-// folder: no folder is made up for settings.
+// The window's settings, or those of an INI file when one is named. Null when the named file's
+// folder does not exist or the file is a folder (no folder is made up for settings), and when a
+// file is named in a build whose settings live in memory only.
 [[nodiscard]] std::unique_ptr<shell::SettingsStore>
 openSettings(const std::optional<std::string>& file);
 
