@@ -64,7 +64,10 @@ HResult parseBinary(std::u16string_view text, void* destination, MemoryManager& 
     const std::size_t bytes = sizeOf(text);
     if (bytes > 0 && bytes <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         auto* data = static_cast<std::uint8_t*>(memory.allocate(bytes));
-        if (data != nullptr && decode(text, data)) {
+        if (data == nullptr) {
+            return kOutOfMemory; // not an empty value: the value could not be kept
+        }
+        if (decode(text, data)) {
             block = XsdBinary{static_cast<std::int32_t>(bytes), data};
         } else {
             memory.release(data);

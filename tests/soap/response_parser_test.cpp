@@ -355,14 +355,18 @@ TEST_F(GenericParserTest, EveryRefusedAllocationFailsCleanly) {
                  R"(<labels enc:arrayType="xsd:string[2]"><s>a</s><s>b</s></labels>)"
                  R"(<colors enc:arrayType="m:Color[1]"><c>red</c></colors><color>red</color>)"
                  "<blob>QUJD</blob></m:r>");
-    for (int failAt = 0; failAt < 8; ++failAt) {
+    // A good run first, to know how many allocations there are to refuse.
+    MeasureParams good{};
+    ASSERT_EQ(parse(kMeasureMap, xml, good), kOk);
+    releaseMeasure(good);
+    const int allocations = m_memory.allocations;
+    ASSERT_EQ(allocations, 3) << "the labels, the colours and the blob";
+    ASSERT_EQ(m_memory.outstanding, 0);
+    for (int failAt = 0; failAt < allocations; ++failAt) {
         m_memory.failAt = failAt;
         m_memory.allocations = 0;
         MeasureParams params{};
-        const HResult status = parse(kMeasureMap, xml, params);
-        if (!failed(status)) {
-            releaseMeasure(params);
-        }
+        EXPECT_EQ(parse(kMeasureMap, xml, params), kOutOfMemory) << "allocation " << failAt;
         EXPECT_EQ(m_memory.outstanding, 0) << "allocation " << failAt;
     }
 }

@@ -183,12 +183,17 @@ TEST_F(XsdParseTest, BinaryIntoAFilledBlockIsAnInvalidArgument) {
     EXPECT_EQ(block.data, &existing);
 }
 
-TEST_F(XsdParseTest, BinaryWithoutMemoryStaysEmptyAndSucceeds) {
+// Regression: a binary value whose block could not be had was stored empty with success, so a
+// page past the parse's memory budget came back blank instead of failing.
+TEST_F(XsdParseTest, BinaryWithoutMemoryIsOutOfMemoryAndStaysEmpty) {
     m_memory.refuse = true;
     XsdBinary block{};
-    EXPECT_EQ(parse(XsdType::Base64Binary, u"QUJD", block), kOk);
+    EXPECT_EQ(parse(XsdType::Base64Binary, u"QUJD", block), kOutOfMemory);
     EXPECT_EQ(block.data, nullptr);
-    EXPECT_EQ(parse(XsdType::HexBinary, u"0A0B", block), kOk);
+    EXPECT_EQ(parse(XsdType::HexBinary, u"0A0B", block), kOutOfMemory);
+    EXPECT_EQ(block.data, nullptr);
+    m_memory.refuse = false;
+    EXPECT_EQ(parse(XsdType::Base64Binary, u"", block), kOk) << "an empty text is no failure";
     EXPECT_EQ(block.data, nullptr);
 }
 
