@@ -39,33 +39,23 @@ nlohmann::ordered_json arrayOf(const T* items, std::int32_t count) {
 
 void write(JsonStream& json, const proxy::DirectoryCategory& category) {
     json.beginObject();
-    json.key("fullViewableName");
-    json.text(category.fullViewableName);
-    json.key("specialEncoding");
-    json.text(category.specialEncoding);
+    json.member("fullViewableName", category.fullViewableName);
+    json.member("specialEncoding", category.specialEncoding);
     json.endObject();
 }
 
 void write(JsonStream& json, const proxy::ResultElement& element) {
     json.beginObject();
-    json.key("summary");
-    json.text(element.summary);
-    json.key("URL");
-    json.text(element.URL);
-    json.key("snippet");
-    json.text(element.snippet);
-    json.key("title");
-    json.text(element.title);
-    json.key("cachedSize");
-    json.text(element.cachedSize);
-    json.key("relatedInformationPresent");
-    json.scalar(element.relatedInformationPresent != 0);
-    json.key("hostName");
-    json.text(element.hostName);
+    json.member("summary", element.summary);
+    json.member("URL", element.URL);
+    json.member("snippet", element.snippet);
+    json.member("title", element.title);
+    json.member("cachedSize", element.cachedSize);
+    json.member("relatedInformationPresent", element.relatedInformationPresent != 0);
+    json.member("hostName", element.hostName);
     json.key("directoryCategory");
     write(json, element.directoryCategory);
-    json.key("directoryTitle");
-    json.text(element.directoryTitle);
+    json.member("directoryTitle", element.directoryTitle);
     json.endObject();
 }
 
@@ -83,28 +73,19 @@ void writeArray(JsonStream& json, const T* items, std::int32_t count) {
 void writeJson(std::ostream& out, const proxy::GoogleSearchResult& result) {
     JsonStream json{out};
     json.beginObject();
-    json.key("documentFiltering");
-    json.scalar(result.documentFiltering != 0);
-    json.key("searchComments");
-    json.text(result.searchComments);
-    json.key("estimatedTotalResultsCount");
-    json.scalar(result.estimatedTotalResultsCount);
-    json.key("estimateIsExact");
-    json.scalar(result.estimateIsExact != 0);
+    json.member("documentFiltering", result.documentFiltering != 0);
+    json.member("searchComments", result.searchComments);
+    json.member("estimatedTotalResultsCount", result.estimatedTotalResultsCount);
+    json.member("estimateIsExact", result.estimateIsExact != 0);
     json.key("resultElements");
     writeArray(json, result.resultElements, result.resultElementsCount);
-    json.key("searchQuery");
-    json.text(result.searchQuery);
-    json.key("startIndex");
-    json.scalar(result.startIndex);
-    json.key("endIndex");
-    json.scalar(result.endIndex);
-    json.key("searchTips");
-    json.text(result.searchTips);
+    json.member("searchQuery", result.searchQuery);
+    json.member("startIndex", result.startIndex);
+    json.member("endIndex", result.endIndex);
+    json.member("searchTips", result.searchTips);
     json.key("directoryCategories");
     writeArray(json, result.directoryCategories, result.directoryCategoriesCount);
-    json.key("searchTime");
-    json.scalar(result.searchTime);
+    json.member("searchTime", result.searchTime);
     json.endObject();
 }
 

@@ -25,6 +25,15 @@ public:
     void text(const char16_t* text);
     // Numbers, booleans and null, as nlohmann writes them.
     void scalar(const nlohmann::ordered_json& value);
+    // A member of an object: its key, then its text or scalar.
+    void member(std::string_view name, const char16_t* value) {
+        key(name);
+        text(value);
+    }
+    void member(std::string_view name, const nlohmann::ordered_json& value) {
+        key(name);
+        scalar(value);
+    }
 
 private:
     void open(char bracket);
