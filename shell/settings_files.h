@@ -15,8 +15,9 @@ namespace tarvex::shell {
 
 // Whether settings reach a file that outlives the run.
 [[nodiscard]] bool settingsReachFiles();
-// The settings of the program named `applicationKey`, or those of the INI file `file`. Null
-// when `file` is named and settings cannot reach files in this build.
+// The settings of the program named `applicationKey`, or those of the INI file `file`; in a
+// build whose settings cannot reach files, settings in memory whatever is named (the caller
+// says so when a file was named).
 [[nodiscard]] std::unique_ptr<SettingsStore>
 openSettingsStore(std::string_view applicationKey, const std::optional<std::string>& file);
 

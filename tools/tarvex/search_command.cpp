@@ -88,16 +88,15 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         err << "tarvex search: " << error << '\n';
         return kExitUsage;
     }
-    if (args.has("settings") && !shell::settingsReachFiles()) {
-        err << "tarvex search: this build keeps settings in memory only; --settings cannot be "
-               "used\n";
-        return kExitUsage;
-    }
     const auto stored = openSettings(args.value("settings"));
     if (stored == nullptr) {
         err << "tarvex search: cannot keep the settings in " << *args.value("settings")
             << ": its folder does not exist, or it is a folder\n";
         return kExitFailed;
+    }
+    if (args.has("settings") && !shell::settingsReachFiles()) {
+        err << "tarvex search: this build keeps settings in memory only; "
+            << *args.value("settings") << " is neither read nor written\n";
     }
     // --max is for this run only; what the search itself stores (the licence key, history)
     // goes through, as the window stores it.

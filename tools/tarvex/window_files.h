@@ -12,8 +12,7 @@ namespace tarvex::cli {
 inline constexpr const char* kWindowApplicationKey = "dunsk";
 
 // The window's settings, or those of an INI file when one is named. Null when the named file's
-// folder does not exist or the file is a folder (no folder is made up for settings), and when a
-// file is named in a build whose settings live in memory only.
+// folder does not exist or the file is a folder (no folder is made up for settings).
 [[nodiscard]] std::unique_ptr<shell::SettingsStore>
 openSettings(const std::optional<std::string>& file);
 
