@@ -8,23 +8,25 @@ HResult MemoryStream::read(char* buffer, std::size_t capacity, std::size_t& coun
     if (buffer == nullptr && capacity > 0) {
         return kPointer;
     }
-    count = std::min(capacity, m_bytes.size());
-    if (m_chunk > 0) {
-        count = std::min(count, m_chunk);
-    }
-    m_bytes.copy(buffer, count);
-    m_bytes.remove_prefix(count);
+    const std::string_view piece = take(capacity);
+    piece.copy(buffer, piece.size());
+    count = piece.size();
     return kOk;
 }
 
 HResult MemoryStream::next(std::string_view& chunk, char* /*scratch*/, std::size_t capacity) {
+    chunk = take(capacity);
+    return kOk;
+}
+
+std::string_view MemoryStream::take(std::size_t capacity) {
     std::size_t count = std::min(capacity, m_bytes.size());
     if (m_chunk > 0) {
         count = std::min(count, m_chunk);
     }
-    chunk = m_bytes.substr(0, count);
+    const std::string_view piece = m_bytes.substr(0, count);
     m_bytes.remove_prefix(count);
-    return kOk;
+    return piece;
 }
 
 } // namespace tarvex::soap

@@ -41,6 +41,9 @@ public:
     [[nodiscard]] bool atEnd() const override { return m_bytes.empty(); }
 
 private:
+    // The next piece: at most `capacity` bytes and at most one chunk.
+    [[nodiscard]] std::string_view take(std::size_t capacity);
+
     std::string_view m_bytes;
     std::size_t m_chunk;
 };

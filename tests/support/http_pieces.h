@@ -2,6 +2,7 @@
 
 #include "http/byte_source.h"
 #include "http/http_response.h"
+#include "soap/byte_stream.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,25 +18,18 @@ namespace tarvex::test {
 // fail.
 class PieceSource final : public http::ByteSource {
 public:
-    PieceSource(std::string_view bytes, std::size_t piece) : m_bytes(bytes), m_piece(piece) {}
+    PieceSource(std::string_view bytes, std::size_t piece) : m_bytes(bytes, piece) {}
 
     [[nodiscard]] HResult receive(char* buffer, std::size_t capacity, std::size_t& count) override {
-        if (m_failAtEnd && m_bytes.empty()) {
+        if (m_failAtEnd && m_bytes.atEnd()) {
             return kFail;
         }
-        count = std::min(capacity, m_bytes.size());
-        if (m_piece > 0) {
-            count = std::min(count, m_piece);
-        }
-        m_bytes.copy(buffer, count);
-        m_bytes.remove_prefix(count);
-        return kOk;
+        return m_bytes.read(buffer, capacity, count);
     }
     void failAtEnd() { m_failAtEnd = true; }
 
 private:
-    std::string_view m_bytes;
-    std::size_t m_piece;
+    soap::MemoryStream m_bytes;
     bool m_failAtEnd = false;
 };
 

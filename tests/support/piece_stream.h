@@ -2,7 +2,6 @@
 
 #include "soap/byte_stream.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -13,21 +12,15 @@ namespace tarvex::test {
 // MemoryStream, by contrast, lends its bytes in place and tells when they are used up.
 class PieceStream final : public soap::ByteStream {
 public:
-    PieceStream(std::string_view bytes, std::size_t piece) : m_bytes(bytes), m_piece(piece) {}
+    PieceStream(std::string_view bytes, std::size_t piece) : m_bytes(bytes, piece) {}
 
+    // Only read(): next() then copies into the reader's scratch and atEnd() never tells.
     [[nodiscard]] HResult read(char* buffer, std::size_t capacity, std::size_t& count) override {
-        count = std::min(capacity, m_bytes.size());
-        if (m_piece > 0) {
-            count = std::min(count, m_piece);
-        }
-        m_bytes.copy(buffer, count);
-        m_bytes.remove_prefix(count);
-        return kOk;
+        return m_bytes.read(buffer, capacity, count);
     }
 
 private:
-    std::string_view m_bytes;
-    std::size_t m_piece;
+    soap::MemoryStream m_bytes;
 };
 
 } // namespace tarvex::test

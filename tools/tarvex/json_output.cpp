@@ -6,36 +6,11 @@
 #include "tarvex/json_stream.h"
 
 #include <cstdio>
+#include <sstream>
 #include <vector>
 
 namespace tarvex::cli {
 namespace {
-
-nlohmann::ordered_json toJson(const proxy::DirectoryCategory& category) {
-    return {{"fullViewableName", stringOrNull(category.fullViewableName)},
-            {"specialEncoding", stringOrNull(category.specialEncoding)}};
-}
-
-nlohmann::ordered_json toJson(const proxy::ResultElement& element) {
-    return {{"summary", stringOrNull(element.summary)},
-            {"URL", stringOrNull(element.URL)},
-            {"snippet", stringOrNull(element.snippet)},
-            {"title", stringOrNull(element.title)},
-            {"cachedSize", stringOrNull(element.cachedSize)},
-            {"relatedInformationPresent", element.relatedInformationPresent != 0},
-            {"hostName", stringOrNull(element.hostName)},
-            {"directoryCategory", toJson(element.directoryCategory)},
-            {"directoryTitle", stringOrNull(element.directoryTitle)}};
-}
-
-template <class T>
-nlohmann::ordered_json arrayOf(const T* items, std::int32_t count) {
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (std::int32_t i = 0; items != nullptr && i < count; ++i) {
-        list.push_back(toJson(items[i]));
-    }
-    return list;
-}
 
 void write(JsonStream& json, const proxy::DirectoryCategory& category) {
     json.beginObject();
@@ -119,18 +94,9 @@ std::string statusText(HResult status) {
 }
 
 nlohmann::ordered_json toJson(const proxy::GoogleSearchResult& result) {
-    return {{"documentFiltering", result.documentFiltering != 0},
-            {"searchComments", stringOrNull(result.searchComments)},
-            {"estimatedTotalResultsCount", result.estimatedTotalResultsCount},
-            {"estimateIsExact", result.estimateIsExact != 0},
-            {"resultElements", arrayOf(result.resultElements, result.resultElementsCount)},
-            {"searchQuery", stringOrNull(result.searchQuery)},
-            {"startIndex", result.startIndex},
-            {"endIndex", result.endIndex},
-            {"searchTips", stringOrNull(result.searchTips)},
-            {"directoryCategories",
-             arrayOf(result.directoryCategories, result.directoryCategoriesCount)},
-            {"searchTime", result.searchTime}};
+    std::ostringstream text;
+    writeJson(text, result);
+    return nlohmann::ordered_json::parse(text.str());
 }
 
 nlohmann::ordered_json toJson(const soap::SoapFaultInfo& fault) {

@@ -14,7 +14,8 @@ namespace tarvex::cli {
 // JSON forms of what the service answers; keys are the wire names, absent strings are null.
 [[nodiscard]] nlohmann::ordered_json toJson(const proxy::GoogleSearchResult& result);
 [[nodiscard]] nlohmann::ordered_json toJson(const soap::SoapFaultInfo& fault);
-// toJson(result).dump(2) and a new line, written as it goes: no text is held twice.
+// The result as JSON laid out as nlohmann's dump(2), and a new line, written as it goes: no
+// text is held twice. toJson(result) is what it writes, read back.
 void writeJson(std::ostream& out, const proxy::GoogleSearchResult& result);
 [[nodiscard]] nlohmann::ordered_json stringOrNull(const char16_t* text);
 [[nodiscard]] std::string base64Text(const soap::XsdBinary& block);
