@@ -165,17 +165,24 @@ TEST(InterimAnswerTest, TheRealAnswerLeftBehindIsNotTheNextOne) {
 
 const std::string kForgedAnswer = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nforged";
 
+// Two requests from one client, `pause` apart: the first must read "one", the second "two".
+void expectOneThenTwo(const ScriptedServer& server,
+                      std::chrono::milliseconds pause = std::chrono::milliseconds{0}) {
+    HttpClient client;
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("x")));
+    EXPECT_EQ(client.response().body, "one");
+    std::this_thread::sleep_for(pause);
+    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("y")));
+    EXPECT_EQ(client.response().body, "two");
+}
+
 // RFC 9112 6.3: bytes past the end of an answer are never taken as an answer of their own.
 // Those that came with the answer are dropped with it.
 TEST(BytesAfterTheBodyTest, SentWithTheAnswerTheyAreDropped) {
     ScriptedServer server{
         {ScriptedServer::answer(ScriptedServer::response(200, "one") + kForgedAnswer, false),
          ScriptedServer::answer(ScriptedServer::response(200, "two"))}};
-    HttpClient client;
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("x")));
-    EXPECT_EQ(client.response().body, "one");
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("y")));
-    EXPECT_EQ(client.response().body, "two");
+    expectOneThenTwo(server);
     EXPECT_EQ(server.requests().size(), 2U);
 }
 
@@ -186,12 +193,7 @@ TEST(BytesAfterTheBodyTest, ArrivedLaterTheyMakeTheConnectionUnfitForReuse) {
                                                    {kForgedAnswer, std::chrono::milliseconds{20}}},
                                                   false},
                            ScriptedServer::answer(ScriptedServer::response(200, "two"))}};
-    HttpClient client;
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("x")));
-    EXPECT_EQ(client.response().body, "one");
-    std::this_thread::sleep_for(std::chrono::milliseconds{300}); // the late bytes arrive
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("y")));
-    EXPECT_EQ(client.response().body, "two");
+    expectOneThenTwo(server, std::chrono::milliseconds{300}); // the late bytes arrive
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -202,11 +204,7 @@ TEST(BytesAfterTheBodyTest, SentPartlyWithTheAnswerTheyEndTheConnection) {
                                                    {kForgedAnswer, std::chrono::milliseconds{300}}},
                                                   false},
                            ScriptedServer::answer(ScriptedServer::response(200, "two"))}};
-    HttpClient client;
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("x")));
-    EXPECT_EQ(client.response().body, "one");
-    ASSERT_TRUE(client.navigate(*parseUrl(server.url()), post("y")));
-    EXPECT_EQ(client.response().body, "two");
+    expectOneThenTwo(server);
     EXPECT_EQ(server.connections(), 2);
 }
 
