@@ -63,7 +63,7 @@ protected:
             m_clock,
             m_opener,
             m_messages,
-            "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/search/beta2",
+            m_closed.url("/search/beta2"),
             "dunsk",
             {},
             [handOver] { return std::unique_ptr<shell::SystemTray>{std::move(*handOver)}; }});
@@ -76,6 +76,7 @@ protected:
     test::FixedClock m_clock;
     test::RecordingOpener m_opener;
     test::RecordingMessages m_messages;
+    test::ClosedPort m_closed; // the endpoint: the window never reaches a service
     FakeTray* m_tray = nullptr;
     std::unique_ptr<CSearchDlg> m_window;
 };

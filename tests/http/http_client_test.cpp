@@ -118,9 +118,9 @@ TEST(HttpClientTest, RedirectLoopsEnd) {
 }
 
 TEST(HttpClientTest, ConnectionFailures) {
+    const test::ClosedPort closed;
     HttpClient client;
-    EXPECT_FALSE(client.navigate(
-        *parseUrl("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/"), soapPost("x")));
+    EXPECT_FALSE(client.navigate(*parseUrl(closed.url()), soapPost("x")));
     EXPECT_NE(client.lastSocketError(), 0);
     EXPECT_FALSE(client.navigate(*parseUrl("http://no-such-host.invalid/"), soapPost("x")));
     EXPECT_FALSE(client.navigate(*parseUrl("https://127.0.0.1/"), soapPost("x"))) << "only http";

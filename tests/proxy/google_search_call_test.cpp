@@ -131,9 +131,8 @@ TEST_F(GoogleSearchCallTest, ClientErrorStatesOfTheTransport) {
 }
 
 TEST_F(GoogleSearchCallTest, ConnectionFailuresAreSendFailures) {
-    EXPECT_EQ(
-        search("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/search/beta2").error,
-        ClientError::SendFailed);
+    const test::ClosedPort closed;
+    EXPECT_EQ(search(closed.url("/search/beta2")).error, ClientError::SendFailed);
     EXPECT_EQ(search("http://no-such-host.invalid/search/beta2").error, ClientError::SendFailed);
     EXPECT_EQ(search("not a url").error, ClientError::SendFailed);
     ScriptedServer silent{

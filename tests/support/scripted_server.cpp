@@ -157,11 +157,25 @@ bool ScriptedServer::serve(int connection, std::size_t& next) {
     return !answer.closeAfter;
 }
 
-std::uint16_t closedPort() {
-    std::uint16_t port = 0;
-    const int descriptor = listenOnLoopback(port);
-    ::close(descriptor);
-    return port;
+ClosedPort::ClosedPort() : m_descriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_descriptor < 0 ||
+        ::bind(m_descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(m_descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot bind on loopback");
+    }
+    m_port = ntohs(address.sin_port);
+}
+
+ClosedPort::~ClosedPort() {
+    ::close(m_descriptor);
+}
+
+std::string ClosedPort::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 } // namespace tarvex::test

@@ -74,7 +74,22 @@ private:
 // A listening socket on 127.0.0.1 at a free port, which goes to `port`; throws when there is none.
 [[nodiscard]] int listenOnLoopback(std::uint16_t& port);
 
-// A port on 127.0.0.1 where nothing listens.
-[[nodiscard]] std::uint16_t closedPort();
+// A port on 127.0.0.1 where nothing listens: a connection to it is refused. The port stays bound
+// (without listening) for the object's life, so that no server of another test is given it.
+class ClosedPort {
+public:
+    ClosedPort();
+    ~ClosedPort();
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+
+    [[nodiscard]] std::uint16_t port() const { return m_port; }
+    // "http://127.0.0.1:PORT" followed by `path`.
+    [[nodiscard]] std::string url(const std::string& path = "/") const;
+
+private:
+    int m_descriptor = -1;
+    std::uint16_t m_port = 0;
+};
 
 } // namespace tarvex::test

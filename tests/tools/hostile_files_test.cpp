@@ -104,8 +104,8 @@ TEST_F(HostileFilesTest, ADamagedCacheFileIsKeptBeforeSearchSavesOverIt) {
     bytes[bytes.find(std::string("\x01\x80\x02w1", 4))] = 0x02;
     writeFile(m_cacheFile, bytes);
     // "w0" is fresh in the cache: no request is made.
-    const std::string nowhere =
-        "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/search/beta2";
+    const test::ClosedPort closed;
+    const std::string nowhere = closed.url("/search/beta2");
     const ToolRun result = search(nowhere, "w0", m_cacheFile);
     ASSERT_EQ(result.status, kExitOk) << result.err;
     EXPECT_EQ(fileBytes(m_cacheFile + ".damaged"), bytes) << "all five entries are still there";

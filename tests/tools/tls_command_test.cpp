@@ -117,9 +117,9 @@ TEST(TlsCommandTest, ATrustFileThatDoesNotLoadStopsTheCommand) {
 
 // A transport failure that is no TLS failure names none.
 TEST(TlsCommandTest, APlainConnectionFailureHasNoTlsFailure) {
+    const test::ClosedPort closed;
     const ToolRun result =
-        run({"call", "doSpellingSuggestion", "--endpoint",
-             "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/", "--phrase", "x"});
+        run({"call", "doSpellingSuggestion", "--endpoint", closed.url(), "--phrase", "x"});
     EXPECT_EQ(result.status, kExitFailed);
     EXPECT_FALSE(nlohmann::json::parse(result.out).contains("tlsFailure")) << result.out;
 }
