@@ -84,15 +84,15 @@ constexpr std::string_view kSearchHelp =
     R"(Usage: tarvex search [--key KEY] [--max N] [--endpoint URL] [--no-cache] [--json] QUERY
 
 Searches as the window does: answered from the result cache when a fresh entry exists, else
-up to three requests of ten results ("Maximum Results", here --max), each page stored in the
-cache. Uses the window's settings ("License Key", "Cache Life", "Search Filer", "Safe Search")
+up to three requests of ten results ("Maximum Results", or --max for one run), each page stored
+in the cache. Uses the window's settings ("License Key", "Cache Life", "Search Filer", "Safe Search")
 and its cache file ("Cache Path", by default in the per-user data folder), loaded before and
 saved after. Prints the results, or with --json queryWord, estimatedTotal, searchedAt and the six
 lists. A failed request prints "Error!" and exits with 1.
 
 Options:
   --key KEY        licence key (default: the setting "License Key")
-  --max N          results wanted, stored as "Maximum Results"
+  --max N          results wanted in this run; the stored "Maximum Results" stays
   --endpoint URL   the service (default: TARVEX_ENDPOINT, the setting "Service Endpoint",
                    then the built-in address); an https one is verified against the system's
                    certificates, and a failed TLS handshake is explained on standard error
