@@ -254,13 +254,13 @@ void CSearchDlg::onCommand(int command) {
         onSearchInBrowser();
         break;
     case res::kCmdMoreTools:
-        (void)m_services.opener.OpenUrl(shell::MoreToolsAddress(), ui::kShowNormal);
+        (void)m_services.opener.OpenUrl(shell::moreToolsAddress(), ui::kShowNormal);
         break;
     case res::kCmdSearchCompleted:
         m_controller.OnSearchCompleted();
         break;
     case res::kCmdHelp:
-        (void)m_services.opener.OpenUrl(shell::HelpAddress(), ui::kShowNormal);
+        (void)m_services.opener.OpenUrl(shell::helpAddress(), ui::kShowNormal);
         break;
     case res::kCmdSpreadSheet:
         onSpreadSheetMode();

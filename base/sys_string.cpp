@@ -70,7 +70,7 @@ private:
     bool m_open = true;
 };
 
-thread_local FreeBlocks t_freeBlocks;
+thread_local FreeBlocks threadFreeBlocks;
 
 // The size class of a block of `total` bytes; kClasses when it is not kept.
 std::size_t sizeClassOf(std::size_t total) {
@@ -96,7 +96,7 @@ SysString sysAllocStringLen(const char16_t* text, std::uint32_t length) {
     const std::size_t sizeClass = sizeClassOf(total);
     unsigned char* block = nullptr;
     if (kKeepFreedBlocks && sizeClass < kClasses) {
-        block = static_cast<unsigned char*>(t_freeBlocks.take(sizeClass));
+        block = static_cast<unsigned char*>(threadFreeBlocks.take(sizeClass));
         if (block == nullptr) {
             block = static_cast<unsigned char*>(std::malloc((sizeClass + 1) * kClassBytes));
         }
@@ -134,7 +134,7 @@ void sysFreeString(SysString text) {
         std::uint32_t byteLength = 0;
         std::memcpy(&byteLength, block, kPrefixBytes);
         const std::size_t sizeClass = sizeClassOf(kPrefixBytes + byteLength + sizeof(char16_t));
-        if (sizeClass < kClasses && t_freeBlocks.keep(block, sizeClass)) {
+        if (sizeClass < kClasses && threadFreeBlocks.keep(block, sizeClass)) {
             return;
         }
     }

@@ -30,7 +30,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_titleFont(QStringLite
             label->setText(qtext(ProductName()));
             label->setFont(m_titleFont);
         } else if (text == QLatin1String("<Copyright>")) {
-            label->setText(qtext(AboutText()));
+            label->setText(qtext(aboutText()));
         } else if (text == QLatin1String("<Co-brand Name>")) {
             label->setText(qtext(CoBrandName()));
         } else if (text == QLatin1String("<Version Date>")) {

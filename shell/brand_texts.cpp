@@ -22,7 +22,7 @@ std::string ProductName(const BrandBlock& block) {
     return decode(block.productName);
 }
 
-std::string AboutText(const BrandBlock& block) {
+std::string aboutText(const BrandBlock& block) {
     return decode(block.aboutText);
 }
 
@@ -69,13 +69,13 @@ bool CoBrandLink(std::string& url, std::string& caption, const BrandBlock& block
     return true;
 }
 
-std::string HelpAddress(const BrandBlock& block) {
+std::string helpAddress(const BrandBlock& block) {
     std::string url = LinkBase(block);
     AppendLinkParameters("help", url, block);
     return url;
 }
 
-std::string MoreToolsAddress(const BrandBlock& block) {
+std::string moreToolsAddress(const BrandBlock& block) {
     std::string url;
     std::string caption;
     if (CoBrandLink(url, caption, block)) {

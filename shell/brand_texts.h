@@ -31,7 +31,7 @@ struct BrandBlock {
 [[nodiscard]] const BrandBlock& programBrandBlock();
 
 [[nodiscard]] std::string ProductName(const BrandBlock& block = programBrandBlock());
-[[nodiscard]] std::string AboutText(const BrandBlock& block = programBrandBlock());
+[[nodiscard]] std::string aboutText(const BrandBlock& block = programBrandBlock());
 // The stored co-brand name when the block allows it, else the built-in one.
 [[nodiscard]] std::string CoBrandName(const BrandBlock& block = programBrandBlock());
 // A partner's build: flag and link present, and the co-brand name is not the maker's own.
@@ -46,7 +46,7 @@ bool CoBrandLink(std::string& url, std::string& caption,
                  const BrandBlock& block = programBrandBlock());
 
 // The address the "Help?" and "More Tools..." buttons open.
-[[nodiscard]] std::string HelpAddress(const BrandBlock& block = programBrandBlock());
-[[nodiscard]] std::string MoreToolsAddress(const BrandBlock& block = programBrandBlock());
+[[nodiscard]] std::string helpAddress(const BrandBlock& block = programBrandBlock());
+[[nodiscard]] std::string moreToolsAddress(const BrandBlock& block = programBrandBlock());
 
 } // namespace tarvex::shell

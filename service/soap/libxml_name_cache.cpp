@@ -9,7 +9,7 @@ LibxmlNameCache::Names LibxmlNameCache::get(Utf8 local, Utf8 prefix, Utf8 uri) {
                      (reinterpret_cast<std::uintptr_t>(uri) >> 4);
     Slot& slot = m_slots[key % m_slots.size()];
     if (slot.generation != m_generation || slot.local != local || slot.prefix != prefix ||
-        slot.uri_ != uri) {
+        slot.uriKey != uri) {
         slot.uri.clear();
         slot.qname.clear();
         slot.uri.appendUtf8(utf8View(uri));
@@ -21,7 +21,7 @@ LibxmlNameCache::Names LibxmlNameCache::get(Utf8 local, Utf8 prefix, Utf8 uri) {
         slot.qname.appendUtf8(utf8View(local));
         slot.local = local;
         slot.prefix = prefix;
-        slot.uri_ = uri;
+        slot.uriKey = uri;
         slot.generation = m_generation;
     }
     return Names{slot.uri.view(), slot.qname.view().substr(slot.localOffset), slot.qname.view()};

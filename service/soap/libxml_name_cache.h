@@ -31,7 +31,7 @@ private:
     struct Slot {
         Utf8 local = nullptr;
         Utf8 prefix = nullptr;
-        Utf8 uri_ = nullptr;
+        Utf8 uriKey = nullptr;
         std::uint64_t generation = 0;
         std::size_t localOffset = 0;
         Utf16Buffer uri;

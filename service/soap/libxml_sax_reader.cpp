@@ -39,7 +39,9 @@ public:
         for (; m_scanned < tag.size() && !(m_quote == 0 && tag[m_scanned] == '>'); ++m_scanned) {
             const char c = tag[m_scanned];
             if (m_quote != 0) {
-                m_quote = c == m_quote ? 0 : m_quote;
+                if (c == m_quote) {
+                    m_quote = 0;
+                }
             } else if (c == '"' || c == '\'') {
                 m_quote = c;
             } else if (c == '=') {

@@ -142,7 +142,7 @@ void releaseItem(const SoapMapEntry& entry, std::byte* item, MemoryManager& memo
 
 void releaseMember(const SoapMap& owner, const SoapMapEntry& entry, std::byte* member,
                    MemoryManager& memory) {
-    if ((entry.flags & SoapFlag::AnyArray) == 0) {
+    if ((entry.flags & SoapFlag::kAnyArray) == 0) {
         releaseItem(entry, member, memory);
         return;
     }

@@ -160,7 +160,7 @@ HResult SoapMessageHandler::writeMap(const EnvelopeStyle& style, const SoapMap& 
         }
         std::byte* member = byteAt(record, entry->offset);
         const bool dynamicArray = (entry->flags & SoapFlag::DynamicArray) != 0;
-        const bool isArray = (entry->flags & SoapFlag::AnyArray) != 0;
+        const bool isArray = (entry->flags & SoapFlag::kAnyArray) != 0;
         if ((dynamicArray && loadAt<void*>(member) == nullptr) ||
             (!isArray && isAbsentValue(entry->type, member))) {
             status = writeAll(sink, {kNil, "/>"});

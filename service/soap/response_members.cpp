@@ -52,7 +52,7 @@ HResult SoapMessageHandler::parameterElement(std::u16string_view uri, std::u16st
     }
     ParseState& state = m_states.back();
     const SoapMapEntry* entry = nullptr;
-    const bool isItem = (state.flags & SoapFlag::AnyArray) != 0;
+    const bool isItem = (state.flags & SoapFlag::kAnyArray) != 0;
     if (isItem) {
         entry = state.entry;
         if (state.seen >= state.expected && (state.flags & SoapFlag::UnknownSize) == 0) {
@@ -138,14 +138,14 @@ HResult SoapMessageHandler::parameterElement(std::u16string_view uri, std::u16st
         }
     } else {
         destination = byteAt(state.target, entry->offset);
-        if ((entry->flags & SoapFlag::AnyArray) != 0) {
+        if ((entry->flags & SoapFlag::kAnyArray) != 0) {
             return startArray(*owner, *entry, destination, attributes);
         }
     }
 
     std::u16string_view href;
     if (rpcEncoded() && !failed(attributes.valueByQName(u"href", href))) {
-        const std::uint32_t flags = isItem ? (entry->flags & ~SoapFlag::AnyArray) : entry->flags;
+        const std::uint32_t flags = isItem ? (entry->flags & ~SoapFlag::kAnyArray) : entry->flags;
         return storeReference(href, destination, flags, owner, *entry);
     }
     return startValue(destination, *entry, entry->flags);
@@ -172,7 +172,7 @@ HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntr
         return pushState({.target = destination,
                           .map = nested,
                           .entry = &entry,
-                          .flags = flags & ~SoapFlag::AnyArray,
+                          .flags = flags & ~SoapFlag::kAnyArray,
                           .expected = nested->elementCount});
     }
     // Strings and base64 values may hold markup, which then becomes part of their text (the
@@ -190,7 +190,7 @@ HResult SoapMessageHandler::checkComplete(const ParseState& state) const {
     if (state.seen == state.expected) {
         return kOk;
     }
-    if ((state.flags & SoapFlag::AnyArray) != 0) {
+    if ((state.flags & SoapFlag::kAnyArray) != 0) {
         return (state.flags & SoapFlag::UnknownSize) != 0 ? kOk : kFail;
     }
     if (state.map == nullptr) {

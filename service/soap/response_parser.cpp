@@ -176,7 +176,7 @@ HResult SoapMessageHandler::endElement(std::u16string_view uri, std::u16string_v
         m_phase = ParsePhase::HeaderDone;
         return kOk;
     }
-    if ((m_states.back().flags & SoapFlag::AnyArray) != 0) {
+    if ((m_states.back().flags & SoapFlag::kAnyArray) != 0) {
         if (m_states.back().depth != m_depth + 1) {
             return kOk; // an item ended
         }

@@ -20,7 +20,7 @@ HResult SoapMessageHandler::storeReference(std::u16string_view href, std::byte* 
                                            const SoapMapEntry& entry) {
     const bool isStruct = entry.type == XsdType::User && entry.nestedMap != nullptr &&
                           entry.nestedMap->kind == SoapMapKind::Struct;
-    if ((entry.flags & SoapFlag::AnyArray) == 0 && !isStruct) {
+    if ((entry.flags & SoapFlag::kAnyArray) == 0 && !isStruct) {
         return kFail;
     }
     if (!href.empty() && href.front() == u'#') {
@@ -50,7 +50,7 @@ HResult SoapMessageHandler::referencedValue(std::vector<StoredReference>&& refer
         const bool sameShape =
             other.entry->type == first.entry->type &&
             other.entry->nestedMap == first.entry->nestedMap &&
-            (other.flags & SoapFlag::AnyArray) == (first.flags & SoapFlag::AnyArray);
+            (other.flags & SoapFlag::kAnyArray) == (first.flags & SoapFlag::kAnyArray);
         if (!sameShape) {
             return kFail;
         }
@@ -64,7 +64,7 @@ HResult SoapMessageHandler::referencedValue(std::vector<StoredReference>&& refer
         }
     }
     auto* destination = static_cast<std::byte*>(first.target);
-    if ((first.flags & SoapFlag::AnyArray) != 0) {
+    if ((first.flags & SoapFlag::kAnyArray) != 0) {
         return startArray(*first.map, *first.entry, destination, attributes);
     }
     return startValue(destination, *first.entry, first.flags);
@@ -75,7 +75,7 @@ HResult SoapMessageHandler::copyReferencedValues() {
     for (auto group = m_shared.rbegin(); group != m_shared.rend(); ++group) {
         const StoredReference& from = group->front();
         auto* source = static_cast<std::byte*>(from.target);
-        const bool wholeArray = (from.flags & SoapFlag::AnyArray) != 0;
+        const bool wholeArray = (from.flags & SoapFlag::kAnyArray) != 0;
         for (std::size_t i = group->size() - 1; i > 0; --i) {
             auto* target = static_cast<std::byte*>((*group)[i].target);
             const HResult status =

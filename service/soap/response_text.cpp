@@ -53,7 +53,7 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
         }
         return kOk;
     }
-    if ((m_leaf.flags & SoapFlag::IgnoreText) != 0) {
+    if ((m_leaf.flags & SoapFlag::kIgnoreText) != 0) {
         return kOk;
     }
     if (m_leaf.entry->type == XsdType::String && !m_textStored && m_text.empty()) {
@@ -75,7 +75,7 @@ HResult SoapMessageHandler::characters(std::u16string_view text) {
 
 HResult SoapMessageHandler::convertLeafText() {
     const SoapMapEntry& entry = *m_leaf.entry;
-    if ((m_leaf.flags & SoapFlag::IgnoreText) != 0 || m_textStored) {
+    if ((m_leaf.flags & SoapFlag::kIgnoreText) != 0 || m_textStored) {
         return kOk;
     }
     if (entry.type == XsdType::User) {

@@ -23,9 +23,9 @@ struct SoapFlag {
     static constexpr std::uint32_t ParamsAsDocument = 0x8000;
     static constexpr std::uint32_t NoWrapper = 0x10000;
     static constexpr std::uint32_t Chain = 0x20000;
-    static constexpr std::uint32_t IgnoreText = 0x40000;
+    static constexpr std::uint32_t kIgnoreText = 0x40000;
 
-    static constexpr std::uint32_t AnyArray = DynamicArray | FixedArray;
+    static constexpr std::uint32_t kAnyArray = DynamicArray | FixedArray;
 };
 
 [[nodiscard]] constexpr bool hasFlag(std::uint32_t flags, std::uint32_t flag) {

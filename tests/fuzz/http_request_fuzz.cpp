@@ -34,16 +34,16 @@ std::string readAll(const std::uint8_t* data, std::size_t size, std::size_t piec
     (void)more();
     while (true) {
         const ParseStatus status = parser.take(input);
-        if (status == ParseStatus::kFailed) {
+        if (status == ParseStatus::Failed) {
             return outcome + "|failed " + std::to_string(parser.failure());
         }
-        if (status == ParseStatus::kMessage) {
+        if (status == ParseStatus::Message) {
             outcome += "|" + parser.head().target + " " + std::to_string(parser.body().size());
             if (parser.body().size() > kMaxBody) {
                 __builtin_trap();
             }
             parser.reset();
-        } else if (status == ParseStatus::kNeedMore && !more()) {
+        } else if (status == ParseStatus::NeedMore && !more()) {
             // What is left waits for bytes that never come.
             return outcome + "|more";
         }

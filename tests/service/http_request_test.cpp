@@ -33,14 +33,14 @@ std::vector<Seen> readAll(std::string_view stream, std::size_t piece) {
     std::size_t given = 0;
     for (;;) {
         const ParseStatus status = parser.take(input);
-        if (status == ParseStatus::kMessage) {
+        if (status == ParseStatus::Message) {
             const RequestHead& head = parser.head();
             seen.push_back({head.method, head.path, parser.body(), head.keepAlive()});
             parser.reset();
-        } else if (status == ParseStatus::kFailed) {
+        } else if (status == ParseStatus::Failed) {
             seen.push_back({"failed", std::to_string(parser.failure()), "", false});
             return seen;
-        } else if (status == ParseStatus::kNeedMore) {
+        } else if (status == ParseStatus::NeedMore) {
             if (given >= stream.size()) {
                 return seen;
             }
@@ -87,8 +87,8 @@ TEST(RequestParserTest, PipelinedRequestsReadTheSameAtEveryPieceSize) {
 TEST(RequestParserTest, TheBytesOfTheNextRequestStayForIt) {
     RequestParser parser{kMaxBody};
     std::string input = "POST / HTTP/1.1\r\nContent-Length: 2\r\n\r\nokGET / HT";
-    ASSERT_EQ(parser.take(input), ParseStatus::kHead);
-    ASSERT_EQ(parser.take(input), ParseStatus::kMessage);
+    ASSERT_EQ(parser.take(input), ParseStatus::Head);
+    ASSERT_EQ(parser.take(input), ParseStatus::Message);
     EXPECT_EQ(parser.body(), "ok");
     EXPECT_EQ(input, "GET / HT");
 }
@@ -97,7 +97,7 @@ TEST(RequestParserTest, ConnectionAndExpectFollowTheVersion) {
     const auto head = [](const std::string& request) {
         RequestParser parser{kMaxBody};
         std::string input = request;
-        EXPECT_EQ(parser.take(input), ParseStatus::kHead) << request;
+        EXPECT_EQ(parser.take(input), ParseStatus::Head) << request;
         return parser.head();
     };
     EXPECT_FALSE(head("GET / HTTP/1.0\r\n\r\n").keepAlive());

@@ -23,7 +23,7 @@ TEST(AboutDlgTest, PlaceholdersBecomeTheBrandTexts) {
     EXPECT_EQ(about.windowTitle(), "About");
     const QStringList shown = texts(about);
     EXPECT_TRUE(shown.contains(QString::fromStdString(ProductName())));
-    EXPECT_TRUE(shown.contains(QString::fromStdString(AboutText())));
+    EXPECT_TRUE(shown.contains(QString::fromStdString(aboutText())));
     EXPECT_TRUE(shown.contains(QString::fromStdString(CoBrandName())));
     EXPECT_TRUE(shown.contains("Build Date: 10.06.02"));
     EXPECT_TRUE(shown.contains("Brought to you by")) << "never changed";

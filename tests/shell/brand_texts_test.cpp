@@ -14,15 +14,15 @@ TEST(BrandTextsTest, TheProgramsOwnBlock) {
     EXPECT_EQ(CoBrandName(), "Tarvex");
     EXPECT_FALSE(IsCoBranded()) << "the maker's own build: its name holds the source word";
     EXPECT_EQ(LinkBase(), "http://www.example.com/tarvex/go.cgi?from=tarvex&page=");
-    EXPECT_EQ(HelpAddress(),
+    EXPECT_EQ(helpAddress(),
               "http://www.example.com/tarvex/go.cgi?from=tarvex&page=help&version=100100602");
-    EXPECT_EQ(MoreToolsAddress(),
+    EXPECT_EQ(moreToolsAddress(),
               "http://www.example.com/tarvex/go.cgi?from=tarvex&page=more&version=100100602");
     std::string url = "x";
     std::string caption = "y";
     EXPECT_FALSE(CoBrandLink(url, caption));
     EXPECT_TRUE(url.empty() && caption.empty());
-    EXPECT_EQ(AboutText(), "Desktop client for a SOAP web-search service, with a result cache.");
+    EXPECT_EQ(aboutText(), "Desktop client for a SOAP web-search service, with a result cache.");
     const BrandBlock& block = programBrandBlock();
     const auto decode = [](std::span<const std::uint8_t> text) {
         return DecodeStoredText(text.data(), text.size());
@@ -62,7 +62,7 @@ TEST(BrandTextsTest, CoBrandedBuilds) {
     ASSERT_TRUE(CoBrandLink(url, caption, partner.block));
     EXPECT_EQ(url, "http://acme.example/x");
     EXPECT_EQ(caption, "Acme Tools") << "everything after the first (";
-    EXPECT_EQ(MoreToolsAddress(partner.block), "http://acme.example/x");
+    EXPECT_EQ(moreToolsAddress(partner.block), "http://acme.example/x");
 
     const PartnerBlock noCaption{"Acme Search", "http://acme.example/t"};
     ASSERT_TRUE(CoBrandLink(url, caption, noCaption.block));
@@ -73,7 +73,7 @@ TEST(BrandTextsTest, CoBrandedBuilds) {
     EXPECT_FALSE(IsCoBranded(own.block)) << "the source word in any letter case";
     EXPECT_EQ(CoBrandName(own.block), "Powered by TARVEX")
         << "the title still shows the stored name";
-    EXPECT_EQ(MoreToolsAddress(own.block),
+    EXPECT_EQ(moreToolsAddress(own.block),
               "http://p.example.net/x?a=1&page=more&version=100100602");
 
     const PartnerBlock flagOff{"Acme Search", "http://acme.example/t", 0};

@@ -5,24 +5,24 @@
 namespace tarvex::search {
 namespace {
 
-enum class LineStatus { kLine, kNeedMore, kTooLong };
+enum class LineStatus { Line, NeedMore, TooLong };
 
 // One line ending in LF from the front of `rest`, at most `limit` bytes with its end; a CR
 // before the LF is dropped (RFC 9112 2.2 lets a bare LF end a line too).
 LineStatus takeLine(std::string_view& rest, std::size_t limit, std::string_view& line) {
     if (rest.empty()) {
-        return LineStatus::kNeedMore;
+        return LineStatus::NeedMore;
     }
     const std::size_t end = rest.substr(0, limit).find('\n');
     if (end == std::string_view::npos) {
-        return rest.size() >= limit ? LineStatus::kTooLong : LineStatus::kNeedMore;
+        return rest.size() >= limit ? LineStatus::TooLong : LineStatus::NeedMore;
     }
     line = rest.substr(0, end);
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
     rest.remove_prefix(end + 1);
-    return LineStatus::kLine;
+    return LineStatus::Line;
 }
 
 // RFC 9110 5.6.2: the characters of a token.
@@ -122,7 +122,7 @@ bool RequestHead::expectsContinue() const {
 }
 
 void RequestParser::reset() {
-    m_state = State::kRequestLine;
+    m_state = State::RequestLine;
     m_head = RequestHead{};
     m_body.clear();
     m_headBytes = 0;
@@ -131,31 +131,31 @@ void RequestParser::reset() {
 }
 
 ParseStatus RequestParser::fail(int status) {
-    m_state = State::kFailed;
+    m_state = State::Failed;
     m_failure = status;
-    return ParseStatus::kFailed;
+    return ParseStatus::Failed;
 }
 
 ParseStatus RequestParser::take(std::string& input) {
     std::string_view rest{input};
-    ParseStatus status = ParseStatus::kNeedMore;
+    ParseStatus status = ParseStatus::NeedMore;
     bool going = true;
     while (going) {
         std::string_view line;
         switch (m_state) {
-        case State::kRequestLine:
-        case State::kFields:
-        case State::kTrailers: {
-            const bool requestLine = m_state == State::kRequestLine;
+        case State::RequestLine:
+        case State::Fields:
+        case State::Trailers: {
+            const bool requestLine = m_state == State::RequestLine;
             const std::size_t limit = requestLine
                                           ? kMaxRequestLineBytes
                                           : kMaxHeadBytes - std::min(m_headBytes, kMaxHeadBytes);
             const LineStatus got = takeLine(rest, limit, line);
-            if (got == LineStatus::kNeedMore) {
+            if (got == LineStatus::NeedMore) {
                 going = false;
                 break;
             }
-            if (got == LineStatus::kTooLong) {
+            if (got == LineStatus::TooLong) {
                 status = fail(requestLine ? 414 : 431);
                 going = false;
                 break;
@@ -168,38 +168,38 @@ ParseStatus RequestParser::take(std::string& input) {
                 // RFC 9112 2.2: empty lines before a request are ignored.
                 if (!line.empty() && !readRequestLine(line)) {
                     going = false;
-                    status = ParseStatus::kFailed;
+                    status = ParseStatus::Failed;
                 }
             } else if (!line.empty()) {
-                if (m_state == State::kFields && !readField(line)) {
+                if (m_state == State::Fields && !readField(line)) {
                     going = false;
-                    status = ParseStatus::kFailed;
+                    status = ParseStatus::Failed;
                 }
-            } else if (m_state == State::kTrailers) {
-                m_state = State::kDone;
+            } else if (m_state == State::Trailers) {
+                m_state = State::Done;
             } else if (const int refused = framing(); refused != 0) {
                 status = fail(refused);
                 going = false;
             } else {
-                m_state = State::kHeadDone;
-                status = ParseStatus::kHead;
+                m_state = State::HeadDone;
+                status = ParseStatus::Head;
                 going = false;
             }
             break;
         }
-        case State::kHeadDone:
+        case State::HeadDone:
             if (m_head.chunked) {
-                m_state = State::kChunkSize;
+                m_state = State::ChunkSize;
             } else if (m_head.contentLength.value_or(0) > m_maxBodyBytes) {
                 status = fail(413);
                 going = false;
             } else {
                 m_remaining = m_head.contentLength.value_or(0);
-                m_state = m_remaining == 0 ? State::kDone : State::kLengthBody;
+                m_state = m_remaining == 0 ? State::Done : State::LengthBody;
             }
             break;
-        case State::kLengthBody:
-        case State::kChunkData: {
+        case State::LengthBody:
+        case State::ChunkData: {
             const auto piece =
                 static_cast<std::size_t>(std::min<std::uint64_t>(m_remaining, rest.size()));
             m_body.append(rest.substr(0, piece));
@@ -208,15 +208,15 @@ ParseStatus RequestParser::take(std::string& input) {
             if (m_remaining > 0) {
                 going = false;
             } else {
-                m_state = m_state == State::kLengthBody ? State::kDone : State::kChunkEnd;
+                m_state = m_state == State::LengthBody ? State::Done : State::ChunkEnd;
             }
             break;
         }
-        case State::kChunkSize: {
+        case State::ChunkSize: {
             const LineStatus got = takeLine(rest, kMaxChunkLineBytes, line);
-            if (got != LineStatus::kLine) {
+            if (got != LineStatus::Line) {
                 going = false;
-                if (got == LineStatus::kTooLong) {
+                if (got == LineStatus::TooLong) {
                     status = fail(400);
                 }
                 break;
@@ -227,25 +227,25 @@ ParseStatus RequestParser::take(std::string& input) {
             }
             break;
         }
-        case State::kChunkEnd: {
+        case State::ChunkEnd: {
             // RFC 9112 7.1: chunk data is followed by CRLF and nothing else.
             const LineStatus got = takeLine(rest, 2, line);
-            if (got != LineStatus::kLine || !line.empty()) {
+            if (got != LineStatus::Line || !line.empty()) {
                 going = false;
-                if (got != LineStatus::kNeedMore) {
+                if (got != LineStatus::NeedMore) {
                     status = fail(400);
                 }
                 break;
             }
-            m_state = State::kChunkSize;
+            m_state = State::ChunkSize;
             break;
         }
-        case State::kDone:
-            status = ParseStatus::kMessage;
+        case State::Done:
+            status = ParseStatus::Message;
             going = false;
             break;
-        case State::kFailed:
-            status = ParseStatus::kFailed;
+        case State::Failed:
+            status = ParseStatus::Failed;
             going = false;
             break;
         }
@@ -260,7 +260,7 @@ bool RequestParser::readRequestLine(std::string_view line) {
     const auto lastBlank = line.rfind(' ');
     if (firstBlank == std::string_view::npos || firstBlank == lastBlank) {
         m_failure = 400;
-        m_state = State::kFailed;
+        m_state = State::Failed;
         return false;
     }
     const std::string_view method = line.substr(0, firstBlank);
@@ -276,19 +276,19 @@ bool RequestParser::readRequestLine(std::string_view line) {
     const auto path = targetClean ? pathOf(target) : std::nullopt;
     if (!isToken(method) || !versionShape || !path) {
         m_failure = 400;
-        m_state = State::kFailed;
+        m_state = State::Failed;
         return false;
     }
     if (version[5] != '1') {
         m_failure = 505;
-        m_state = State::kFailed;
+        m_state = State::Failed;
         return false;
     }
     m_head.method = method;
     m_head.target = target;
     m_head.path = *path;
     m_head.minorVersion = version[7] - '0';
-    m_state = State::kFields;
+    m_state = State::Fields;
     return true;
 }
 
@@ -299,7 +299,7 @@ bool RequestParser::readField(std::string_view line) {
         std::none_of(line.begin(), line.end(), [](char c) { return c == '\0' || c == '\r'; });
     if (colon == std::string_view::npos || !isToken(line.substr(0, colon)) || !clean) {
         m_failure = 400;
-        m_state = State::kFailed;
+        m_state = State::Failed;
         return false;
     }
     m_head.fields.emplace_back(lowerCase(line.substr(0, colon)),
@@ -372,10 +372,10 @@ int RequestParser::readChunkSize(std::string_view line) {
         return 413;
     }
     if (size == 0) {
-        m_state = State::kTrailers;
+        m_state = State::Trailers;
     } else {
         m_remaining = size;
-        m_state = State::kChunkData;
+        m_state = State::ChunkData;
     }
     return 0;
 }

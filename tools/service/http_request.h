@@ -30,10 +30,10 @@ struct RequestHead {
 };
 
 enum class ParseStatus {
-    kNeedMore, // every byte given was taken; more are needed
-    kHead,     // the head is complete; the next call goes on with the body
-    kMessage,  // the body is complete too
-    kFailed,   // failure() says which HTTP status answers it
+    NeedMore, // every byte given was taken; more are needed
+    Head,     // the head is complete; the next call goes on with the body
+    Message,  // the body is complete too
+    Failed,   // failure() says which HTTP status answers it
 };
 
 // Reads the requests that arrive on one connection, one after the other. Every part of a
@@ -56,23 +56,23 @@ public:
     [[nodiscard]] ParseStatus take(std::string& input);
     [[nodiscard]] const RequestHead& head() const { return m_head; }
     [[nodiscard]] std::string& body() { return m_body; }
-    // 400, 413, 414, 431, 501 or 505 after kFailed.
+    // 400, 413, 414, 431, 501 or 505 after Failed.
     [[nodiscard]] int failure() const { return m_failure; }
     // Ready for the next request on the connection.
     void reset();
 
 private:
     enum class State {
-        kRequestLine,
-        kFields,
-        kHeadDone,
-        kLengthBody,
-        kChunkSize,
-        kChunkData,
-        kChunkEnd,
-        kTrailers,
-        kDone,
-        kFailed,
+        RequestLine,
+        Fields,
+        HeadDone,
+        LengthBody,
+        ChunkSize,
+        ChunkData,
+        ChunkEnd,
+        Trailers,
+        Done,
+        Failed,
     };
 
     [[nodiscard]] ParseStatus fail(int status);
@@ -83,7 +83,7 @@ private:
     [[nodiscard]] int readChunkSize(std::string_view line);
 
     std::size_t m_maxBodyBytes;
-    State m_state = State::kRequestLine;
+    State m_state = State::RequestLine;
     RequestHead m_head;
     std::string m_body;
     std::size_t m_headBytes = 0;

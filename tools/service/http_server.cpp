@@ -93,20 +93,20 @@ bool HttpServer::run() {
         for (const auto& [id, connection] : m_connections) {
             short events = 0;
             switch (connection.phase) {
-            case Phase::kReading: {
+            case Phase::Reading: {
                 // A TLS handshake may have to wait until the socket takes more.
                 const bool writing =
                     !connection.output.empty() || (connection.tls && connection.tls->wantsWrite());
                 events = static_cast<short>(POLLIN | (writing ? POLLOUT : 0));
                 break;
             }
-            case Phase::kWriting:
+            case Phase::Writing:
                 events = POLLOUT;
                 break;
-            case Phase::kLingering:
+            case Phase::Lingering:
                 events = POLLIN;
                 break;
-            case Phase::kWorking:
+            case Phase::Working:
                 break; // nothing to do until its answer is ready
             }
             watched.push_back({events != 0 ? connection.socket : -1, events, 0});
@@ -133,7 +133,7 @@ bool HttpServer::run() {
             }
             Connection& connection = found->second;
             bool keep = true;
-            const bool tlsWaits = connection.phase == Phase::kReading && connection.tls &&
+            const bool tlsWaits = connection.phase == Phase::Reading && connection.tls &&
                                   connection.tls->wantsWrite() && (revents & POLLOUT) != 0;
             if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || tlsWaits) {
                 keep = receive(connection);
@@ -197,10 +197,10 @@ bool HttpServer::makeRoom() {
     // A closing connection goes first, then the one idle longest, then the one whose request
     // has taken longest to arrive. One being answered is never cut.
     const auto rank = [](const Connection& connection) {
-        if (connection.phase == Phase::kLingering) {
+        if (connection.phase == Phase::Lingering) {
             return 0;
         }
-        if (connection.phase != Phase::kReading) {
+        if (connection.phase != Phase::Reading) {
             return 3;
         }
         return connection.requestOpen ? 2 : 1;
@@ -230,21 +230,21 @@ int HttpServer::expire(Clock::time_point now) {
     for (auto& [id, connection] : m_connections) {
         Clock::time_point deadline = Clock::time_point::max();
         switch (connection.phase) {
-        case Phase::kReading:
+        case Phase::Reading:
             deadline = connection.since +
                        (connection.requestOpen ? m_limits.requestTime : m_limits.idleTime);
             break;
-        case Phase::kWriting:
+        case Phase::Writing:
             deadline = connection.since + m_limits.writeTime;
             break;
-        case Phase::kLingering:
+        case Phase::Lingering:
             deadline = connection.since + m_limits.lingerTime;
             break;
-        case Phase::kWorking:
+        case Phase::Working:
             break;
         }
         if (deadline <= now) {
-            (connection.phase == Phase::kReading && connection.requestOpen ? late : expired)
+            (connection.phase == Phase::Reading && connection.requestOpen ? late : expired)
                 .push_back(id);
         } else {
             next = std::min(next, deadline);

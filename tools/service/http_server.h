@@ -82,7 +82,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    enum class Phase { kReading, kWorking, kWriting, kLingering };
+    enum class Phase { Reading, Working, Writing, Lingering };
 
     struct Connection {
         Connection(int socketFd, std::string address, std::size_t maxBodyBytes,
@@ -93,7 +93,7 @@ private:
         RequestParser parser;
         std::string input;
         std::string output;
-        Phase phase = Phase::kReading;
+        Phase phase = Phase::Reading;
         bool requestOpen = false; // some bytes of the next request have come
         Clock::time_point since;  // start of the current request, idle time, write or linger
         bool closeAfter = false;

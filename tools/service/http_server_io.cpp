@@ -17,13 +17,13 @@ using server::plain;
 using server::wouldBlock;
 
 bool HttpServer::receive(Connection& connection) {
-    if (connection.phase == Phase::kWorking || connection.phase == Phase::kWriting) {
+    if (connection.phase == Phase::Working || connection.phase == Phase::Writing) {
         // Only a hang-up or an error wakes these: the client is gone.
         char probe = 0;
         const ssize_t got = ::recv(connection.socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         return got > 0 || (got < 0 && wouldBlock());
     }
-    if (connection.tls && connection.phase == Phase::kReading) {
+    if (connection.tls && connection.phase == Phase::Reading) {
         return receiveTls(connection);
     }
     char buffer[kReadBytes];
@@ -34,7 +34,7 @@ bool HttpServer::receive(Connection& connection) {
     if (got < 0) {
         return wouldBlock();
     }
-    if (connection.phase == Phase::kLingering) {
+    if (connection.phase == Phase::Lingering) {
         connection.dropped += static_cast<std::size_t>(got);
         return connection.dropped <= kMaxLingerBytes;
     }
@@ -50,14 +50,14 @@ bool HttpServer::receiveTls(Connection& connection) {
     while (taken < kReadBytes) {
         std::size_t count = 0;
         switch (connection.tls->read(buffer, sizeof buffer, count)) {
-        case TlsIo::kDone:
+        case TlsIo::Done:
             connection.input.append(buffer, count);
             taken += count;
             break;
-        case TlsIo::kWouldBlock:
+        case TlsIo::WouldBlock:
             return true;
-        case TlsIo::kClosed:
-        case TlsIo::kFailed:
+        case TlsIo::Closed:
+        case TlsIo::Failed:
             return false;
         }
     }
@@ -70,10 +70,10 @@ bool HttpServer::flushTls(Connection& connection) {
         std::size_t put = 0;
         const TlsIo result = connection.tls->write(connection.output.data() + sent,
                                                    connection.output.size() - sent, put);
-        if (result == TlsIo::kWouldBlock) {
+        if (result == TlsIo::WouldBlock) {
             break;
         }
-        if (result != TlsIo::kDone) {
+        if (result != TlsIo::Done) {
             return false;
         }
         sent += put;
@@ -85,16 +85,16 @@ bool HttpServer::flushTls(Connection& connection) {
 bool HttpServer::serve(std::uint64_t id, Connection& connection) {
     for (;;) {
         switch (connection.phase) {
-        case Phase::kReading:
+        case Phase::Reading:
             if (!flush(connection)) {
                 return false;
             }
             advance(id, connection);
-            if (connection.phase != Phase::kWriting) {
+            if (connection.phase != Phase::Writing) {
                 return true;
             }
             break;
-        case Phase::kWriting:
+        case Phase::Writing:
             if (!flush(connection)) {
                 return false;
             }
@@ -106,25 +106,25 @@ bool HttpServer::serve(std::uint64_t id, Connection& connection) {
                     connection.tls->closeNotify();
                 }
                 ::shutdown(connection.socket, SHUT_WR);
-                connection.phase = Phase::kLingering;
+                connection.phase = Phase::Lingering;
                 connection.since = Clock::now();
                 return true;
             }
             // The next request, which may already be here (pipelined).
             connection.parser.reset();
-            connection.phase = Phase::kReading;
+            connection.phase = Phase::Reading;
             connection.requestOpen = false;
             connection.since = Clock::now();
             break;
-        case Phase::kWorking:
-        case Phase::kLingering:
+        case Phase::Working:
+        case Phase::Lingering:
             return true;
         }
     }
 }
 
 void HttpServer::advance(std::uint64_t id, Connection& connection) {
-    while (connection.phase == Phase::kReading) {
+    while (connection.phase == Phase::Reading) {
         if (!connection.requestOpen) {
             if (connection.input.empty()) {
                 return;
@@ -133,14 +133,14 @@ void HttpServer::advance(std::uint64_t id, Connection& connection) {
             connection.since = Clock::now();
         }
         switch (connection.parser.take(connection.input)) {
-        case ParseStatus::kNeedMore:
+        case ParseStatus::NeedMore:
             return;
-        case ParseStatus::kFailed: {
+        case ParseStatus::Failed: {
             const int status = connection.parser.failure();
             respond(connection, plain(status, reasonPhrase(status)));
             return;
         }
-        case ParseStatus::kHead: {
+        case ParseStatus::Head: {
             const RequestHead& head = connection.parser.head();
             if (auto early = m_handler.screen(head)) {
                 // A body left unread would be taken for the next request.
@@ -153,8 +153,8 @@ void HttpServer::advance(std::uint64_t id, Connection& connection) {
             }
             break;
         }
-        case ParseStatus::kMessage: {
-            connection.phase = Phase::kWorking;
+        case ParseStatus::Message: {
+            connection.phase = Phase::Working;
             auto request = std::make_shared<HttpRequest>(
                 HttpRequest{connection.parser.head(), std::move(connection.parser.body())});
             m_pool->submit([this, id, request] {
@@ -189,7 +189,7 @@ void HttpServer::respond(Connection& connection, const HttpResponse& response) {
     }
     out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     for (const auto& [name, value] : response.fields) {
-        out += name + ": " + value + "\r\n";
+        out.append(name).append(": ").append(value).append("\r\n");
     }
     if (connection.closeAfter) {
         out += "Connection: close\r\n";
@@ -201,7 +201,7 @@ void HttpServer::respond(Connection& connection, const HttpResponse& response) {
     if (head.method != "HEAD") {
         out += response.body;
     }
-    connection.phase = Phase::kWriting;
+    connection.phase = Phase::Writing;
     connection.since = Clock::now();
     if (m_log != nullptr) {
         // One write per line, so lines cannot mix.
@@ -243,7 +243,7 @@ void HttpServer::takeCompletions() {
     }
     for (Completion& completion : done) {
         const auto found = m_connections.find(completion.id);
-        if (found == m_connections.end() || found->second.phase != Phase::kWorking) {
+        if (found == m_connections.end() || found->second.phase != Phase::Working) {
             continue;
         }
         respond(found->second, completion.response);

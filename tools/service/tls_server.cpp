@@ -19,11 +19,11 @@ TlsIo TlsSession::failure(int result) {
     switch (error) {
     case SSL_ERROR_WANT_READ:
     case SSL_ERROR_WANT_WRITE:
-        return TlsIo::kWouldBlock;
+        return TlsIo::WouldBlock;
     case SSL_ERROR_ZERO_RETURN:
-        return TlsIo::kClosed;
+        return TlsIo::Closed;
     default:
-        return TlsIo::kFailed;
+        return TlsIo::Failed;
     }
 }
 
@@ -32,7 +32,7 @@ TlsIo TlsSession::read(char* buffer, std::size_t capacity, std::size_t& count) {
     const int result = SSL_read_ex(m_ssl, buffer, std::min<std::size_t>(capacity, INT_MAX), &count);
     if (result == 1) {
         m_wantsWrite = false;
-        return TlsIo::kDone;
+        return TlsIo::Done;
     }
     return failure(result);
 }
@@ -42,7 +42,7 @@ TlsIo TlsSession::write(const char* data, std::size_t size, std::size_t& written
     const int result = SSL_write_ex(m_ssl, data, size, &written);
     if (result == 1) {
         m_wantsWrite = false;
-        return TlsIo::kDone;
+        return TlsIo::Done;
     }
     return failure(result);
 }

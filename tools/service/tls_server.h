@@ -10,7 +10,7 @@ struct ssl_st;
 namespace tarvex::search {
 
 // How one TLS read or write on a non-blocking socket went.
-enum class TlsIo { kDone, kWouldBlock, kClosed, kFailed };
+enum class TlsIo { Done, WouldBlock, Closed, Failed };
 
 // TLS on one accepted connection. The handshake runs inside the first reads and writes.
 class TlsSession {
@@ -21,7 +21,7 @@ public:
     TlsSession& operator=(const TlsSession&) = delete;
 
     [[nodiscard]] TlsIo read(char* buffer, std::size_t capacity, std::size_t& count);
-    // A write cut short by kWouldBlock must be repeated with the same bytes first.
+    // A write cut short by WouldBlock must be repeated with the same bytes first.
     [[nodiscard]] TlsIo write(const char* data, std::size_t size, std::size_t& written);
     // close_notify, without waiting for the client's.
     void closeNotify();
