@@ -4,6 +4,7 @@
 
 #include "base/code_page.h"
 #include "cache/cache_format.h"
+#include "cache/text_arena.h"
 
 #include <algorithm>
 #include <cstring>
@@ -168,7 +169,8 @@ class Loader {
 public:
     Loader(std::string_view bytes, const std::string& fileName, CacheFileErrors& errors)
         : m_in(bytes), m_fileName(fileName), m_errors(errors),
-          m_budget(loadMemoryBudget(bytes.size())) {}
+          m_budget(loadMemoryBudget(bytes.size())),
+          m_arena(std::make_shared<TextArena>(bytes.size())) {}
 
     void run(CGoogleResultCacheArray& cache);
 
@@ -223,6 +225,8 @@ private:
     std::uint32_t m_items = 0;      // items in the stream's table so far
     std::uint32_t m_entryClass = 0; // the entry class's index, once read
     std::size_t m_budget;
+    // The texts of every list read; a file's texts take at most its size.
+    SharedTextArena m_arena;
     std::string m_scratch; // each text on its way into its list, which keeps its own copy
     std::size_t m_used = 0;
     bool m_overBudget = false;
@@ -287,7 +291,7 @@ void Loader::readList(CSerStringArray& list) {
     if (!charge(listEndsMemory(count) + textBytes)) {
         return;
     }
-    list.reserve(count, textBytes);
+    list.reserveIn(m_arena, count, textBytes);
     std::size_t charged = list.memoryBytes();
     for (std::uint32_t i = 0; i < count; ++i) {
         if (const StreamError error = readString(m_in, m_scratch); error != StreamError::None) {

@@ -5,11 +5,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tarvex::cache {
 namespace {
@@ -68,15 +71,79 @@ private:
     bool m_ok = true;
 };
 
-// The whole of a regular file; nothing for a folder, a device or a file that does not read.
-// A whole file's bytes, in a block that is not zeroed first: the read fills it.
-struct FileBytes {
-    std::unique_ptr<char[]> data;
-    std::size_t size = 0;
+// A whole file's bytes, in a block that is not zeroed first: the read fills it. A large file's
+// block is mapped in huge pages where the system allows it: a fresh process pays a page fault
+// for every 4 KiB page it touches, and for a 45 MB cache those faults cost more than the read.
+class FileBytes {
+public:
+    FileBytes() = default;
+    FileBytes(FileBytes&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_capacity(other.m_capacity),
+          m_size(other.m_size), m_mapped(other.m_mapped) {}
+    FileBytes& operator=(FileBytes&&) = delete;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() { release(); }
 
-    [[nodiscard]] std::string_view view() const { return {data.get(), size}; }
+    // Reads `capacity` bytes of `descriptor`, or what there is when the file became shorter;
+    // false when there is no memory for them or the read fails.
+    [[nodiscard]] bool read(int descriptor, std::size_t capacity) {
+        if (!allocate(capacity)) {
+            return false;
+        }
+        while (m_size < capacity) {
+            const ssize_t count = ::read(descriptor, m_data + m_size, capacity - m_size);
+            if (count > 0) {
+                m_size += static_cast<std::size_t>(count);
+            } else if (count == 0) {
+                break; // the file became shorter since its size was taken
+            } else if (errno != EINTR) {
+                return false;
+            }
+        }
+        return true;
+    }
+    [[nodiscard]] std::string_view view() const { return {m_data, m_size}; }
+
+private:
+    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+    bool allocate(std::size_t capacity) {
+        release();
+        m_capacity = capacity;
+        m_size = 0;
+        m_mapped = capacity >= kHugePage;
+        if (!m_mapped) {
+            m_data = static_cast<char*>(std::malloc(capacity));
+            return m_data != nullptr;
+        }
+        void* block =
+            ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (block == MAP_FAILED) {
+            return false;
+        }
+        // Only advice: without huge pages the block is an ordinary one.
+        ::madvise(block, capacity, MADV_HUGEPAGE);
+        m_data = static_cast<char*>(block);
+        return true;
+    }
+
+    void release() {
+        if (m_data != nullptr && m_mapped) {
+            ::munmap(m_data, m_capacity);
+        } else {
+            std::free(m_data);
+        }
+        m_data = nullptr;
+    }
+
+    char* m_data = nullptr;
+    std::size_t m_capacity = 0;
+    std::size_t m_size = 0;
+    bool m_mapped = false;
 };
 
+// The whole of a regular file; nothing for a folder, a device or a file that does not read.
 std::optional<FileBytes> readRegularFile(const std::string& path) {
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -84,22 +151,9 @@ std::optional<FileBytes> readRegularFile(const std::string& path) {
         return std::nullopt;
     }
     struct stat info {};
-    bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
     FileBytes file;
-    if (ok) {
-        const auto size = static_cast<std::size_t>(info.st_size);
-        file.data = std::make_unique_for_overwrite<char[]>(size);
-        while (ok && file.size < size) {
-            const ssize_t count = ::read(descriptor, file.data.get() + file.size, size - file.size);
-            if (count > 0) {
-                file.size += static_cast<std::size_t>(count);
-            } else if (count == 0) {
-                break; // the file became shorter since fstat
-            } else {
-                ok = errno == EINTR;
-            }
-        }
-    }
+    const bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) &&
+                    file.read(descriptor, static_cast<std::size_t>(info.st_size));
     ::close(descriptor);
     if (!ok) {
         return std::nullopt;

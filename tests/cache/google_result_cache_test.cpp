@@ -139,8 +139,43 @@ TEST(SerStringArrayTest, UniqueListsAndIndexes) {
     EXPECT_EQ(list.GetAtOrEmpty(3), "gamma");
     EXPECT_EQ(list.GetAtOrEmpty(4), "");
     EXPECT_EQ(list.GetAtOrEmpty(-1), "");
+    EXPECT_EQ(list.AppendUnique(list), 0) << "a unique list has its own texts";
+    list.unique = false;
+    EXPECT_EQ(list.AppendUnique(list), 4);
+    EXPECT_EQ(list.size(), 8U);
+    EXPECT_EQ(list.GetAtOrEmpty(7), "gamma");
     EXPECT_TRUE(sameWord("caf\xC3\xA9", "caf\xC3\xA9"));
     EXPECT_FALSE(sameWord("caf\xC3\xA9", "cafe"));
+}
+
+TEST(SerStringArrayTest, ListsInAnArenaShareTheirTextsButNotTheirRoom) {
+    using Texts = std::vector<std::string>;
+    auto arena = std::make_shared<TextArena>(8);
+    CSerStringArray list;
+    ASSERT_TRUE(list.reserveIn(arena, 4, 9));
+    list.add("abc");
+    list.add("def");
+    CSerStringArray copy = list;
+    list.add("ghi"); // the last of the list's room
+    copy.add("XYZ"); // a copy has none: its texts move to the heap
+    EXPECT_EQ(list.toVector(), (Texts{"abc", "def", "ghi"}));
+    EXPECT_EQ(copy.toVector(), (Texts{"abc", "def", "XYZ"}));
+    EXPECT_EQ(copy, (CSerStringArray{"abc", "def", "XYZ"}));
+
+    // A second list of the arena takes a slab of its own; the lists keep the arena.
+    CSerStringArray second;
+    ASSERT_TRUE(second.reserveIn(arena, 1, 5));
+    second.add("jklmn");
+    arena.reset();
+    list.add("past the room");
+    EXPECT_EQ(list.toVector(), (Texts{"abc", "def", "ghi", "past the room"}));
+    EXPECT_EQ(second.toVector(), Texts{"jklmn"});
+    CSerStringArray assigned;
+    assigned = second;
+    second.clear();
+    second.add("new");
+    EXPECT_EQ(assigned.toVector(), Texts{"jklmn"});
+    EXPECT_EQ(second.toVector(), Texts{"new"});
 }
 
 TEST(OleDateTest, LocalTimesAsDayCounts) {
