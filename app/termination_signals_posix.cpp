@@ -12,11 +12,11 @@ namespace tarvex::app {
 namespace {
 
 // The handler may only write: the byte wakes the window's thread through the socket.
-int g_writeEnd = -1;
+int signalWriteEnd = -1;
 
 void onSignal(int /*number*/) {
     const char byte = 1;
-    (void)!::write(g_writeEnd, &byte, 1);
+    (void)!::write(signalWriteEnd, &byte, 1);
 }
 
 constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
@@ -35,7 +35,7 @@ TerminationSignals::TerminationSignals(std::function<void()> onRequest)
                      m_platform->ends.data()) != 0) {
         return;
     }
-    g_writeEnd = m_platform->ends[0];
+    signalWriteEnd = m_platform->ends[0];
     m_platform->notifier =
         std::make_unique<QSocketNotifier>(m_platform->ends[1], QSocketNotifier::Read);
     connect(m_platform->notifier.get(), &QSocketNotifier::activated, this, [this] {
@@ -63,7 +63,7 @@ TerminationSignals::~TerminationSignals() {
         ::sigaction(kSignals[i], &m_platform->previous[i], nullptr);
     }
     m_platform->notifier.reset();
-    g_writeEnd = -1;
+    signalWriteEnd = -1;
     ::close(m_platform->ends[0]);
     ::close(m_platform->ends[1]);
 }
