@@ -2,17 +2,15 @@
 // the old file only by a complete new one, and copies of damaged files kept aside.
 #include "cache/cache_file.h"
 #include "cache/cache_format.h"
+#include "cache/large_block.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace tarvex::cache {
 namespace {
@@ -71,28 +69,19 @@ private:
     bool m_ok = true;
 };
 
-// A whole file's bytes, in a block that is not zeroed first: the read fills it. A large file's
-// block is mapped in huge pages where the system allows it: a fresh process pays a page fault
-// for every 4 KiB page it touches, and for a 45 MB cache those faults cost more than the read.
+// A whole file's bytes, in a block that is not zeroed first: the read fills it.
 class FileBytes {
 public:
-    FileBytes() = default;
-    FileBytes(FileBytes&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)), m_capacity(other.m_capacity),
-          m_size(other.m_size), m_mapped(other.m_mapped) {}
-    FileBytes& operator=(FileBytes&&) = delete;
-    FileBytes(const FileBytes&) = delete;
-    FileBytes& operator=(const FileBytes&) = delete;
-    ~FileBytes() { release(); }
-
     // Reads `capacity` bytes of `descriptor`, or what there is when the file became shorter;
     // false when there is no memory for them or the read fails.
     [[nodiscard]] bool read(int descriptor, std::size_t capacity) {
-        if (!allocate(capacity)) {
+        m_block = LargeBlock{capacity};
+        m_size = 0;
+        if (m_block.size() < capacity) {
             return false;
         }
         while (m_size < capacity) {
-            const ssize_t count = ::read(descriptor, m_data + m_size, capacity - m_size);
+            const ssize_t count = ::read(descriptor, m_block.data() + m_size, capacity - m_size);
             if (count > 0) {
                 m_size += static_cast<std::size_t>(count);
             } else if (count == 0) {
@@ -103,44 +92,11 @@ public:
         }
         return true;
     }
-    [[nodiscard]] std::string_view view() const { return {m_data, m_size}; }
+    [[nodiscard]] std::string_view view() const { return {m_block.data(), m_size}; }
 
 private:
-    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-    bool allocate(std::size_t capacity) {
-        release();
-        m_capacity = capacity;
-        m_size = 0;
-        m_mapped = capacity >= kHugePage;
-        if (!m_mapped) {
-            m_data = static_cast<char*>(std::malloc(capacity));
-            return m_data != nullptr;
-        }
-        void* block =
-            ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (block == MAP_FAILED) {
-            return false;
-        }
-        // Only advice: without huge pages the block is an ordinary one.
-        ::madvise(block, capacity, MADV_HUGEPAGE);
-        m_data = static_cast<char*>(block);
-        return true;
-    }
-
-    void release() {
-        if (m_data != nullptr && m_mapped) {
-            ::munmap(m_data, m_capacity);
-        } else {
-            std::free(m_data);
-        }
-        m_data = nullptr;
-    }
-
-    char* m_data = nullptr;
-    std::size_t m_capacity = 0;
+    LargeBlock m_block;
     std::size_t m_size = 0;
-    bool m_mapped = false;
 };
 
 // The whole of a regular file; nothing for a folder, a device or a file that does not read.
