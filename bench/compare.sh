@@ -45,7 +45,7 @@ cleanup() {
 trap cleanup EXIT
 if [ -z "$endpoint" ]; then
     start_local_service "$build/tools/service/tarvex-service" "$work/service.log" \
-        --corpus tools/service/corpus/computing-history.corpus
+        --no-config --corpus tools/service/corpus/computing-history.corpus
     endpoint=$SERVICE_ENDPOINT
 fi
 

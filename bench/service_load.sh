@@ -22,7 +22,7 @@ fi
 
 work=$(mktemp -d)
 start_local_service "$build/tools/service/tarvex-service" "$work/service.log" \
-    --corpus "$corpus" --threads "$connections"
+    --no-config --corpus "$corpus" --threads "$connections"
 trap 'stop_local_service; rm -rf "$work"' EXIT
 
 bodies=""

@@ -36,7 +36,7 @@ endSessionExtras() {
 beginSession dunsk_under_xvfb
 
 startXvfb
-start_local_service "$service" "$artefacts/service.log" --corpus "$corpus"
+start_local_service "$service" "$artefacts/service.log" --no-config --corpus "$corpus"
 
 # First run: a search typed into the window and started with Enter, then Close.
 firstKey="desk-key-4711"
@@ -79,6 +79,29 @@ expectCleanExit Escape
     fail "Escape stored the licence key: it is '$(settingValue Settings "License Key" || true)'"
 echo "second run: Escape kept the stored licence key"
 
+# Another run as an installed window starts: no TARVEX_ENDPOINT, only the system-wide settings
+# fallback the package installs, its port made the test service's.
+fallbackFolder="$scratch/xdg"
+mkdir -p "$fallbackFolder/Brenmoor Technologies"
+servicePort=${SERVICE_ENDPOINT##*:}
+servicePort=${servicePort%%/*}
+sed "s/@TARVEX_SERVICE_PORT@/$servicePort/" "$here/../../packaging/dunsk.conf.in" \
+    >"$fallbackFolder/Brenmoor Technologies/dunsk.conf"
+grep -q "^Service%20Endpoint=$SERVICE_ENDPOINT\$" "$fallbackFolder/Brenmoor Technologies/dunsk.conf" ||
+    fail "the fallback file does not name $SERVICE_ENDPOINT"
+startDunsk dunsk-fallback.log TARVEX_ENDPOINT= XDG_CONFIG_DIRS="$fallbackFolder"
+clickQueryWord
+xdotool key ctrl+a
+typeText lisp
+xdotool key Return
+waitFor 30 searchStored lisp || {
+    screenshot fallback-timeout.png
+    fail "the window with only the settings fallback did not search the local service"
+}
+clickClose
+expectCleanExit Close
+echo "fallback run: the window found the service through the system-wide settings"
+
 # Third run: the controls found by their accessible names over the accessibility bus, as a screen
 # reader finds them. Needs Python with pyatspi and a D-Bus session daemon.
 atspiPython=""
@@ -109,8 +132,8 @@ timeout 60 "$atspiPython" "$here/drive_by_name.py" --pid "$dunskPid" --key "$thi
 grep -qxF "status=Double click on an entry to open it in browser. Right click for more options." \
     "$artefacts/drive-by-name.txt" ||
     fail "unexpected status read by name: $(cat "$artefacts/drive-by-name.txt")"
-grep -qxF "search-number=2" "$artefacts/drive-by-name.txt" ||
-    fail "the Search # read by name is not 2: $(cat "$artefacts/drive-by-name.txt")"
+grep -qxF "search-number=3" "$artefacts/drive-by-name.txt" ||
+    fail "the Search # read by name is not 3 (one search in each run but the Escape one): $(cat "$artefacts/drive-by-name.txt")"
 [ "$(settingValue Settings "License Key")" = "$thirdKey" ] ||
     fail "the licence key set by name was not stored"
 [ "$(settingValue "Search Words" 1)" = shrdlu ] || fail "Search Words 1 is not shrdlu"

@@ -134,7 +134,7 @@ expectWindowRestored() {
 }
 
 startXvfb
-start_local_service "$service" "$artefacts/service.log" --corpus "$corpus"
+start_local_service "$service" "$artefacts/service.log" --no-config --corpus "$corpus"
 startTrayer
 mkdir -p "$(dirname "$settingsFile")"
 printf '[Settings]\nMinimize=1\n' >"$settingsFile"

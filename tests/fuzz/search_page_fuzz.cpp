@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarvex::search;
-    static const SearchIndex index{readCorpus(bundledCorpusText()), 1};
+    static SearchIndex index{readCorpus(bundledCorpusText()), 1};
     static const WebPages pages{index, KeyRules{}};
     const WebPage page = pages.search({reinterpret_cast<const char*>(data), size});
     if (page.status != 200 && page.status != 414 && page.status != 500) {

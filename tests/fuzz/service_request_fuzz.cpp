@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarvex::search;
-    static const SearchIndex index{readCorpus(bundledCorpusText()), 1};
+    static SearchIndex index{readCorpus(bundledCorpusText()), 1};
     static SearchService service{index, ServiceOptions{{}, 1'000'000, [] { return 0; }}};
     const ServiceReply reply = service.answer({reinterpret_cast<const char*>(data), size});
     if (reply.status != 200 && reply.status != 500) {

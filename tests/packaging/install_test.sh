@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs a built tree into a temporary prefix and packs it with CPack, then checks that both
-# hold the three programs, a valid desktop entry and the icons, and that the package declares
-# what it depends on.
-# Usage: install_test.sh BUILD_FOLDER [CMAKE] [CPACK]
+# hold the three programs, a valid desktop entry, the icons, the local service's systemd user
+# units and the settings fallback that names its port; that the package declares what it
+# depends on; and that its scripts enable the socket for every user and disable it on removal.
+# Usage: install_test.sh BUILD_FOLDER [CMAKE] [CPACK] [SERVICE_PORT]
 set -euo pipefail
 
 build=$1
 cmake=${2:-cmake}
 cpack=${3:-cpack}
+port=${4:-47213}
 programs=(dunsk tarvex tarvex-service)
 icon_sizes=(16 32 48 256)
 
@@ -27,9 +29,10 @@ png_size() {
     echo "$(((b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3]))x$(((b[4] << 24) | (b[5] << 16) | (b[6] << 8) | b[7]))"
 }
 
-# Checks an installed tree: ROOT holds bin/ and share/.
+# Checks an installed tree: ROOT holds bin/, lib/ and share/, SYSCONF is its /etc, and
+# INSTALLED is the prefix the installed files name (default ROOT; /usr in the package).
 check_tree() {
-    local root=$1 program size icon entry
+    local root=$1 sysconf=$2 installed=${3:-$1} program size icon entry units fallback
     for program in "${programs[@]}"; do
         [ -f "$root/bin/$program" ] && [ -x "$root/bin/$program" ] || fail "$root/bin/$program missing"
     done
@@ -44,11 +47,49 @@ check_tree() {
         [ "$(png_size "$icon")" = "${size}x${size}" ] || fail "$icon is $(png_size "$icon")"
     done
     grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/tarvex.svg" || fail "scalable icon missing"
+    grep -qx 'StartupWMClass=dunsk' "$entry" || fail "$entry does not match the window's class"
+
+    units=$root/lib/systemd/user
+    grep -qx "ListenStream=127.0.0.1:$port" "$units/tarvex-service.socket" ||
+        fail "$units/tarvex-service.socket does not listen on 127.0.0.1:$port"
+    grep -qx 'WantedBy=sockets.target' "$units/tarvex-service.socket" ||
+        fail "$units/tarvex-service.socket is not wanted by sockets.target"
+    grep -qx "ExecStart=$installed/bin/tarvex-service" "$units/tarvex-service.service" ||
+        fail "$units/tarvex-service.service does not start the installed program"
+    # QSettings writes a blank in a key as %20.
+    fallback="$sysconf/xdg/Brenmoor Technologies/dunsk.conf"
+    [ -f "$fallback" ] || fail "$fallback missing"
+    grep -qx '\[Settings\]' "$fallback" || fail "$fallback has no [Settings] section"
+    grep -qx "Service%20Endpoint=http://127.0.0.1:$port/search/beta2" "$fallback" ||
+        fail "$fallback does not name the local service"
+}
+
+# systemd-analyze verify on the installed units, which must say nothing. A user manager wants
+# a runtime folder, which a root shell in a container lacks; the system manager's reading is
+# the next best. Skipped when neither can start here.
+verify_units() {
+    local units=$1 output mode
+    if ! command -v systemd-analyze >/dev/null; then
+        echo "install_test: systemd-analyze missing, units not verified"
+        return
+    fi
+    mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
+    for mode in --user --system; do
+        if output=$(cd "$units" && XDG_RUNTIME_DIR=$work/runtime systemd-analyze verify $mode \
+            ./tarvex-service.socket ./tarvex-service.service 2>&1); then
+            [ -z "$output" ] || fail "systemd-analyze verify $mode: $output"
+            return
+        fi
+        grep -q 'Failed to initialize manager' <<<"$output" ||
+            fail "systemd-analyze verify $mode: $output"
+    done
+    echo "install_test: systemd-analyze cannot start a manager here, units not verified"
 }
 
 "$cmake" --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log" >&2; fail "cmake --install failed"; }
-check_tree "$work/prefix"
+check_tree "$work/prefix" "$work/prefix/etc"
+verify_units "$work/prefix/lib/systemd/user"
 
 (cd "$work" && "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg") \
     >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
@@ -67,10 +108,37 @@ for dependency in libqt6widgets6 libqt6gui6 libqt6core6 libxml2 libsqlite3-0 \
 done
 
 contents=$(dpkg-deb -c "$package")
+grep -qx ' Recommends: xdg-utils' <<<"$info" || fail "the package does not recommend xdg-utils"
 for path in "${programs[@]/#/./usr/bin/}" ./usr/share/applications/tarvex.desktop \
-    ./usr/share/icons/hicolor/48x48/apps/tarvex.png; do
+    ./usr/share/icons/hicolor/48x48/apps/tarvex.png \
+    ./usr/lib/systemd/user/tarvex-service.socket ./usr/lib/systemd/user/tarvex-service.service \
+    "./etc/xdg/Brenmoor Technologies/dunsk.conf"; do
     grep -q " $path\$" <<<"$contents" || fail "package lacks $path"
 done
 dpkg-deb -x "$package" "$work/unpacked"
-check_tree "$work/unpacked/usr"
+check_tree "$work/unpacked/usr" "$work/unpacked/etc" /usr
+
+# The maintainer scripts, run as dpkg runs them, with systemctl working on the unpacked tree.
+dpkg-deb -e "$package" "$work/control"
+grep -qx '/etc/xdg/Brenmoor Technologies/dunsk.conf' "$work/control/conffiles" ||
+    fail "the settings fallback is not a conffile"
+for script in postinst prerm; do
+    [ -x "$work/control/$script" ] || fail "$script is not executable"
+done
+wanted="$work/unpacked/etc/systemd/user/sockets.target.wants/tarvex-service.socket"
+if systemctl=$(command -v systemctl); then
+    mkdir -p "$work/shim"
+    printf '#!/bin/sh\nexec %s --root=%s "$@"\n' "$systemctl" "$work/unpacked" >"$work/shim/systemctl"
+    chmod +x "$work/shim/systemctl"
+    PATH=$work/shim:$PATH "$work/control/postinst" configure >/dev/null 2>&1 ||
+        fail "postinst configure failed"
+    [ -L "$wanted" ] || fail "postinst did not enable tarvex-service.socket for every user"
+    PATH=$work/shim:$PATH "$work/control/prerm" remove >/dev/null 2>&1 || fail "prerm remove failed"
+    [ ! -e "$wanted" ] && [ ! -L "$wanted" ] || fail "prerm did not disable tarvex-service.socket"
+else
+    echo "install_test: systemctl missing, the scripts' enabling not checked"
+fi
+# Without systemctl both scripts still succeed.
+PATH=$work/no-such-folder "$work/control/postinst" configure || fail "postinst fails without systemctl"
+PATH=$work/no-such-folder "$work/control/prerm" remove || fail "prerm fails without systemctl"
 echo "install_test: installed tree and $(basename "$package") are complete"

@@ -20,12 +20,12 @@ protected:
 
     static SearchPage search(std::string_view query, std::int32_t start = 0,
                              std::int32_t count = 10, bool filter = true, bool safe = false) {
-        return s_index->search(SearchRequest{query, start, count, filter, safe});
+        return s_index->search(SearchRequest{query, start, count, filter, safe, {}});
     }
     static std::vector<std::string> urls(const SearchPage& page) {
         std::vector<std::string> list;
         for (const SearchHit& hit : page.hits) {
-            list.push_back(hit.document->url);
+            list.push_back(hit.url);
         }
         return list;
     }
@@ -76,7 +76,7 @@ TEST_F(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
     int onLispHost = 0;
     int named = 0;
     for (const SearchHit& hit : filtered.hits) {
-        if (hostOf(hit.document->url) == "lisp.example.org") {
+        if (hostOf(hit.url) == "lisp.example.org") {
             ++onLispHost;
             if (onLispHost == 2) {
                 EXPECT_EQ(hit.hostName, "lisp.example.org");
@@ -93,8 +93,9 @@ TEST_F(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
 
 TEST_F(SearchIndexTest, SafeSearchLeavesOutAdultDocuments) {
     const auto adult = [](const SearchPage& page) {
-        return std::count_if(page.hits.begin(), page.hits.end(),
-                             [](const SearchHit& hit) { return hit.document->adult; });
+        return std::count_if(page.hits.begin(), page.hits.end(), [](const SearchHit& hit) {
+            return s_index->findByUrl(hit.url)->adult;
+        });
     };
     const SearchPage open = search("teletype", 0, 50, false, false);
     const SearchPage safe = search("teletype", 0, 50, false, true);
@@ -107,7 +108,7 @@ TEST_F(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
     const SearchPage site = search("computing site:example.org", 0, 10, false);
     ASSERT_FALSE(site.hits.empty());
     for (const SearchHit& hit : site.hits) {
-        const std::string host = hostOf(hit.document->url);
+        const std::string host = hostOf(hit.url);
         EXPECT_TRUE(host.ends_with(".example.org")) << host;
     }
     EXPECT_EQ(search("zyxwvut").total, 0);

@@ -1,6 +1,8 @@
 // The service's answers to whole SOAP request bodies, read back with the client's own parsers.
 #include "service/search_service.h"
 
+#include "service/search_index.h"
+
 #include "base/code_page.h"
 #include "proxy/google_search_handler.h"
 #include "soap/binary_text.h"

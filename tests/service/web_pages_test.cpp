@@ -4,6 +4,7 @@
 
 #include "base/code_page.h"
 #include "service/query_string.h"
+#include "service/search_index.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ std::unique_ptr<SearchIndex> WebPagesTest::s_index;
 TEST_F(WebPagesTest, ResultsAreTheSoapAnswersInItsOrder) {
     const WebPage page = search("q=lisp&meta=lr%3D%26hl%3Den&btnG=Google+Search");
     ASSERT_EQ(page.status, 200);
-    const SearchPage soap = s_index->search(SearchRequest{"lisp", 0, 10, true, false});
+    const SearchPage soap = s_index->search(SearchRequest{"lisp", 0, 10, true, false, {}});
     ASSERT_GE(soap.hits.size(), 3U);
     EXPECT_NE(page.html.find("of " + std::to_string(soap.total) + " for <b>lisp</b>"),
               std::string::npos)
@@ -50,7 +51,7 @@ TEST_F(WebPagesTest, ResultsAreTheSoapAnswersInItsOrder) {
     for (const SearchHit& hit : soap.hits) {
         // The title as the SOAP answer carries it, marks included, as the link's text.
         const std::string link =
-            "<a href=\"" + escapeHtml(hit.document->url) + "\">" + hit.titleHtml + "</a>";
+            "<a href=\"" + escapeHtml(hit.url) + "\">" + hit.titleHtml + "</a>";
         const auto at = page.html.find(link);
         ASSERT_NE(at, std::string::npos) << link;
         EXPECT_GT(at, previous) << link;
@@ -107,7 +108,7 @@ TEST_F(WebPagesTest, NoResultsSaysSo) {
 }
 
 TEST_F(WebPagesTest, PagingFollowsStartWithinBounds) {
-    const SearchPage soap = s_index->search(SearchRequest{"computing", 0, 10, true, false});
+    const SearchPage soap = s_index->search(SearchRequest{"computing", 0, 10, true, false, {}});
     ASSERT_GT(soap.total, 20);
     const WebPage second = search("q=computing&start=10");
     EXPECT_NE(second.html.find("Results 11 - 20 of " + std::to_string(soap.total)),
@@ -154,7 +155,7 @@ TEST_F(WebPagesTest, TheQueryIsShownAsValidUtf8WithoutControls) {
 }
 
 TEST_F(WebPagesTest, AFoldedHostLinksToItsOtherResults) {
-    const SearchPage soap = s_index->search(SearchRequest{"lisp", 0, 10, true, false});
+    const SearchPage soap = s_index->search(SearchRequest{"lisp", 0, 10, true, false, {}});
     const auto folded = std::find_if(soap.hits.begin(), soap.hits.end(),
                                      [](const SearchHit& hit) { return !hit.hostName.empty(); });
     ASSERT_NE(folded, soap.hits.end());
@@ -165,7 +166,7 @@ TEST_F(WebPagesTest, AFoldedHostLinksToItsOtherResults) {
 }
 
 TEST(WebPagesCorpusTest, NothingFromTheCorpusBecomesMarkup) {
-    const SearchIndex index{
+    SearchIndex index{
         {Document{"http://a.example/?x=1&y=\"2\"", "<script>alert(1)</script> gopher menus", "",
                   "An <img src=x onerror=alert(2)> gopher body", "", "", false},
          Document{"javascript:alert(3)//http://b.example/", "A gopher trap", "", "gopher", "", "",
@@ -188,7 +189,7 @@ TEST(WebPagesCorpusTest, NothingFromTheCorpusBecomesMarkup) {
 }
 
 TEST(WebPagesKeysTest, TheKeyPageSaysWhichKeysAndHowMany) {
-    const SearchIndex index{{}, 1};
+    SearchIndex index{{}, 1};
     const std::string open = WebPages{index, KeyRules{}}.keys().html;
     EXPECT_NE(open.find("accepts any key that is not empty"), std::string::npos) << open;
     EXPECT_NE(open.find("no daily limit"), std::string::npos);

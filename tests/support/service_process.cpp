@@ -1,5 +1,7 @@
 #include "support/service_process.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -42,6 +44,14 @@ ServiceProcess::ServiceProcess(const std::string& program,
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    // Tests start the service on their own terms: a developer's configuration file never reaches
+    // them unless a test names one.
+    static char noConfig[] = "--no-config";
+    if (std::none_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
+            return argument == "--config" || argument == "--no-config";
+        })) {
+        argv.push_back(noConfig);
     }
     argv.push_back(nullptr);
     const int spawned =

@@ -10,7 +10,8 @@ namespace tarvex::test {
 // local search service). Its standard error goes to a file the test can read.
 class ServiceProcess {
 public:
-    // Starts `program` with `arguments` and waits up to 30 s for its first line. When the
+    // Starts `program` with `arguments` (and --no-config, unless they name --config or
+    // --no-config) and waits up to 30 s for its first line. When the
     // program exits first, endpoint() is empty and exitStatus() tells why.
     ServiceProcess(const std::string& program, const std::vector<std::string>& arguments);
     ~ServiceProcess();

@@ -27,20 +27,20 @@ bool isPage(const std::string& path) {
     return path == WebPages::kSearchPath || path == WebPages::kKeysPath;
 }
 
-ServerLimits limitsFor(std::size_t threads, std::size_t connections) {
+ServerLimits limitsFor(const FrontLimits& front) {
     ServerLimits limits;
     limits.maxBodyBytes = HttpFront::kMaxBodyBytes;
-    limits.workers = threads;
-    limits.connections = connections;
+    limits.workers = front.threads;
+    limits.connections = front.connections;
+    limits.idleExit = front.idleExit;
     return limits;
 }
 
 } // namespace
 
 HttpFront::HttpFront(SearchService& service, const WebPages& pages, std::FILE* log,
-                     std::size_t threads, std::size_t connections, const TlsServerContext* tls)
-    : m_service(service), m_pages(pages),
-      m_server(*this, limitsFor(threads, connections), log, tls) {}
+                     FrontLimits limits, const TlsServerContext* tls)
+    : m_service(service), m_pages(pages), m_server(*this, limitsFor(limits), log, tls) {}
 
 // Decided before any body is read, so a refused request costs nothing.
 std::optional<HttpResponse> HttpFront::screen(const RequestHead& head) {

@@ -406,6 +406,8 @@ const char* reasonPhrase(int status) {
         return "Internal Server Error";
     case 501:
         return "Not Implemented";
+    case 502:
+        return "Bad Gateway";
     case 503:
         return "Service Unavailable";
     case 505:

@@ -50,13 +50,11 @@ HttpServer::~HttpServer() {
     }
 }
 
-int HttpServer::bind(const std::string& host, int port) {
-    const auto listener = openListener(host, port);
-    if (!listener) {
-        return -1;
+void HttpServer::adopt(const Listener& listener) {
+    if (m_listener >= 0) {
+        ::close(m_listener);
     }
-    m_listener = listener->socket;
-    return listener->port;
+    m_listener = listener.socket;
 }
 
 void HttpServer::stop() {
@@ -72,11 +70,12 @@ void HttpServer::wake() {
     }
 }
 
-bool HttpServer::run() {
+ServeEnd HttpServer::run() {
     if (m_listener < 0 || m_wakeRead < 0) {
-        return false;
+        return ServeEnd::Failed;
     }
-    bool failed = false;
+    ServeEnd end = ServeEnd::Stopped;
+    m_quietSince = Clock::now();
     int waitMs = static_cast<int>(kLongestWait.count());
     std::vector<pollfd> watched;
     std::vector<std::uint64_t> ids;
@@ -113,7 +112,7 @@ bool HttpServer::run() {
             ids.push_back(id);
         }
         if (::poll(watched.data(), watched.size(), waitMs) < 0 && errno != EINTR) {
-            failed = true;
+            end = ServeEnd::Failed;
             break;
         }
         if (m_stopping) {
@@ -150,9 +149,32 @@ bool HttpServer::run() {
             acceptAll(now);
         }
         waitMs = expire(Clock::now());
+        if (idleLongEnough(waitMs)) {
+            end = ServeEnd::Idle;
+            break;
+        }
     }
     closeAll();
-    return !failed;
+    return end;
+}
+
+// True once no connection has been open for the idle time and none is waiting to be accepted;
+// else shortens the wait so that the loop looks again when that time is up.
+bool HttpServer::idleLongEnough(int& waitMs) {
+    if (m_limits.idleExit.count() <= 0 || !m_connections.empty()) {
+        return false;
+    }
+    const auto quiet = Clock::now() - m_quietSince;
+    if (quiet < m_limits.idleExit) {
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(m_limits.idleExit - quiet);
+        waitMs = static_cast<int>(std::clamp<std::int64_t>(rest.count(), 1, waitMs));
+        return false;
+    }
+    // A client that connected since the last look is served first. One left in the backlog
+    // still would not be lost: the service manager holds the socket too and starts the
+    // service again for it.
+    pollfd listener{m_listener, POLLIN, 0};
+    return ::poll(&listener, 1, 0) == 0;
 }
 
 void HttpServer::acceptAll(Clock::time_point now) {
@@ -272,6 +294,9 @@ void HttpServer::close(std::uint64_t id) {
     if (found != m_connections.end()) {
         ::close(found->second.socket);
         m_connections.erase(found);
+        if (m_connections.empty()) {
+            m_quietSince = Clock::now();
+        }
     }
 }
 

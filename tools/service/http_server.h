@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/http_request.h"
+#include "service/listen_socket.h"
 #include "service/tls_server.h"
 #include "service/worker_pool.h"
 
@@ -58,7 +59,12 @@ struct ServerLimits {
     // After a closing answer the rest of what the client sends is read and dropped for this
     // long, so that closing does not reset the connection before the client has the answer.
     std::chrono::milliseconds lingerTime{1'000};
+    // With no connection open (so no request in flight) for this long, run() ends; 0: never.
+    std::chrono::milliseconds idleExit{0};
 };
+
+// Why run() ended.
+enum class ServeEnd { Stopped, Idle, Failed };
 
 // An HTTP/1.1 server on one thread that waits on every socket at once (poll), so a client
 // holds a worker only while its complete request is being answered: slow and idle clients
@@ -73,10 +79,10 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Binds to host:port (port 0: any free port); returns the port, or -1.
-    [[nodiscard]] int bind(const std::string& host, int port);
-    // Serves until stop(); false when serving failed.
-    [[nodiscard]] bool run();
+    // Serves on `listener`, which the server closes when it goes.
+    void adopt(const Listener& listener);
+    // Serves until stop(), or until it has been idle for `idleExit`.
+    [[nodiscard]] ServeEnd run();
     // From any thread, at any time, as often as wanted: run() closes every connection and ends.
     void stop();
 
@@ -118,6 +124,7 @@ private:
     [[nodiscard]] bool flush(Connection& connection);
     void takeCompletions();
     [[nodiscard]] int expire(Clock::time_point now);
+    [[nodiscard]] bool idleLongEnough(int& waitMs);
     void close(std::uint64_t id);
     void closeAll();
     void wake();
@@ -133,6 +140,7 @@ private:
     std::uint64_t m_nextId = 1;
     std::unordered_map<std::uint64_t, Connection> m_connections;
     Clock::time_point m_acceptPausedUntil{};
+    Clock::time_point m_quietSince{}; // when the last connection closed
     std::mutex m_doneMutex;
     std::vector<Completion> m_done;
     // Last, so that it is gone, its jobs finished, before anything they touch.

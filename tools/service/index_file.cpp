@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 #include <unistd.h>
 
 namespace tarvex::search {
@@ -18,6 +19,8 @@ constexpr const char* kSchema =
     " tokenize = 'unicode61 remove_diacritics 2');"
     "INSERT INTO docs(docs, rank) VALUES('rank', 'bm25(10.0, 4.0, 1.0)');"
     "CREATE VIRTUAL TABLE terms USING fts5vocab(docs, 'row');";
+static_assert(std::string_view{kIndexTokenizer} == "unicode61 remove_diacritics 2",
+              "the schema names the same tokenizer");
 
 void fill(sqlite3* db, const std::vector<Document>& documents, std::vector<IndexTerm>& terms) {
     execute(db, kSchema);

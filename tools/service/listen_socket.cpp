@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -13,6 +14,24 @@ namespace {
 
 // Descriptors kept for everything but client connections (listener, log, database, pipes).
 constexpr std::size_t kSpareDescriptors = 64;
+
+// The listener on `socket` with the address and port it is bound to, if an IP one.
+std::optional<Listener> boundListener(int socket) {
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        return std::nullopt;
+    }
+    if (bound.ss_family == AF_INET6) {
+        return Listener{socket, ntohs(reinterpret_cast<const sockaddr_in6&>(bound).sin6_port),
+                        addressText(bound)};
+    }
+    if (bound.ss_family == AF_INET) {
+        return Listener{socket, ntohs(reinterpret_cast<const sockaddr_in&>(bound).sin_port),
+                        addressText(bound)};
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -43,17 +62,22 @@ std::optional<Listener> openListener(const std::string& host, int port) {
         }
     }
     freeaddrinfo(found);
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    if (listener < 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-        if (listener >= 0) {
-            ::close(listener);
-        }
+    if (listener < 0) {
         return std::nullopt;
     }
-    return Listener{listener, ntohs(bound.ss_family == AF_INET6
-                                        ? reinterpret_cast<const sockaddr_in6&>(bound).sin6_port
-                                        : reinterpret_cast<const sockaddr_in&>(bound).sin_port)};
+    auto opened = boundListener(listener);
+    if (!opened) {
+        ::close(listener);
+    }
+    return opened;
+}
+
+std::optional<Listener> adoptListener(int socket) {
+    const int flags = fcntl(socket, F_GETFL);
+    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
+        return std::nullopt;
+    }
+    return boundListener(socket);
 }
 
 std::string addressText(const sockaddr_storage& address) {

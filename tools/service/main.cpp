@@ -1,9 +1,11 @@
 // tarvex-service: a local search service that answers the Tarvex client's SOAP calls.
+#include "service/backend_factory.h"
 #include "service/command_line.h"
 #include "service/corpus_source.h"
 #include "service/http_front.h"
-#include "service/search_index.h"
 #include "service/search_service.h"
+#include "service/service_config.h"
+#include "service/socket_activation.h"
 #include "service/tls_server.h"
 #include "service/web_pages.h"
 
@@ -16,12 +18,13 @@
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 using namespace tarvex::search;
 
-int serve(const CommandLine& line) {
+int serve(const CommandLine& line, const InheritedSocket& inherited) {
     std::string error;
     ServiceOptions options;
     options.quota = line.quota;
@@ -34,15 +37,13 @@ int serve(const CommandLine& line) {
         }
         options.keys = readKeys(*text);
     }
-    auto corpus = loadCorpus(line.corpus, error);
-    if (!corpus) {
+    const std::unique_ptr<SearchBackend> backend = openBackend(line, stderr, error);
+    if (!backend) {
         std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
         return 2;
     }
-    const std::size_t documents = corpus->documents.size();
-    const SearchIndex index{std::move(corpus->documents), line.threads};
-    const WebPages pages{index, KeyRules{options.keys.has_value(), options.quota}};
-    SearchService service{index, std::move(options)};
+    const WebPages pages{*backend, KeyRules{options.keys.has_value(), options.quota}};
+    SearchService service{*backend, std::move(options)};
     std::unique_ptr<TlsServerContext> tls;
     if (line.certificate) {
         tls = TlsServerContext::load(*line.certificate, *line.key, error);
@@ -53,19 +54,25 @@ int serve(const CommandLine& line) {
         // OpenSSL writes with write(): a client gone mid-answer must not end the service.
         std::signal(SIGPIPE, SIG_IGN);
     }
-    HttpFront front{service, pages, stderr, line.threads, line.connections, tls.get()};
-    const int port = front.bind(line.host, line.port);
-    if (port < 0) {
+    const bool activated = inherited.state == InheritedSocket::State::Ready;
+    const FrontLimits limits{
+        line.threads, line.connections,
+        std::chrono::seconds{line.idleExit.value_or(activated ? kActivatedIdleExitSeconds : 0)}};
+    HttpFront front{service, pages, stderr, limits, tls.get()};
+    const auto listener = activated ? std::optional<Listener>{inherited.listener}
+                                    : openListener(line.host, line.port);
+    if (!listener) {
         std::fprintf(stderr, "tarvex-service: cannot listen on %s:%d\n", line.host.c_str(),
                      line.port);
         return 1;
     }
-    const bool ipv6 = line.host.find(':') != std::string::npos;
-    std::printf("%s://%s%s%s:%d%s\n", tls ? "https" : "http", ipv6 ? "[" : "", line.host.c_str(),
-                ipv6 ? "]" : "", port, HttpFront::kPath);
+    front.adopt(*listener);
+    // The address asked for, or where the passed socket listens.
+    const std::string& host = activated ? listener->address : line.host;
+    const bool ipv6 = host.find(':') != std::string::npos;
+    std::printf("%s://%s%s%s:%d%s\n", tls ? "https" : "http", ipv6 ? "[" : "", host.c_str(),
+                ipv6 ? "]" : "", listener->port, HttpFront::kPath);
     std::fflush(stdout);
-    std::fprintf(stderr, "tarvex-service: %zu documents from %s\n", documents,
-                 corpus->source.c_str());
 
     // SIGINT and SIGTERM are taken by one thread, which stops the server.
     sigset_t stopSignals;
@@ -82,12 +89,15 @@ int serve(const CommandLine& line) {
             std::this_thread::sleep_for(std::chrono::milliseconds{20});
         }
     }};
-    const bool served = front.run();
+    const ServeEnd end = front.run();
+    if (end == ServeEnd::Idle) {
+        std::fprintf(stderr, "tarvex-service: idle, stopping\n");
+    }
     finished = true;
     kill(getpid(), SIGTERM); // ends the wait if the server stopped itself
     waiter.join();
     std::fprintf(stderr, "tarvex-service: stopped\n");
-    return served ? 0 : 1;
+    return end == ServeEnd::Failed ? 1 : 0;
 }
 
 } // namespace
@@ -100,18 +110,40 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    // Also before any thread starts: taking the socket edits the environment.
+    const InheritedSocket inherited = takeInheritedSocket();
+
+    const std::vector<std::string> words{argv + 1, argv + argc};
     std::string error;
-    const auto line = readCommandLine({argv + 1, argv + argc}, error);
-    if (!line) {
+    // The arguments alone first: whether they are right, --help, and which files to read.
+    const auto asked = readCommandLine(words, CommandLine{}, error);
+    if (!asked) {
         std::fprintf(stderr, "tarvex-service: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
-    if (line->help) {
+    if (asked->help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // The files in order, then the arguments over them.
+    CommandLine configured;
+    for (const std::string& file : configFiles(*asked, ConfigPlaces::fromEnvironment())) {
+        if (!applyConfigFile(configured, file, error)) {
+            std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    const auto line = readCommandLine(words, configured, error);
+    if (!line || !checkCommandLine(*line, error)) {
+        std::fprintf(stderr, "tarvex-service: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (inherited.state == InheritedSocket::State::Unusable) {
+        std::fprintf(stderr, "tarvex-service: %s\n", inherited.error.c_str());
+        return 1;
+    }
     try {
-        return serve(*line);
+        return serve(*line, inherited);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "tarvex-service: %s\n", failure.what());
         return 1;

@@ -109,6 +109,7 @@ IndexQuery translateQuery(std::string_view query) {
         std::string alternatives;
         for (const std::string& phrase : group) {
             alternatives += (alternatives.empty() ? "" : " OR ") + phrase;
+            result.anyWanted += (result.anyWanted.empty() ? "" : " OR ") + phrase;
         }
         result.match += (result.match.empty() ? "(" : " AND (") + alternatives + ")";
     }

@@ -9,6 +9,8 @@ namespace tarvex::search {
 struct IndexQuery {
     std::string match; // an FTS5 MATCH expression; empty when nothing can match
     std::string site;  // lower-case host that results must be on (or below), or empty
+    // Any of the wanted words and phrases: what to mark in a text that need not hold them all.
+    std::string anyWanted;
 };
 
 // Reads the query language users of the service knew: words (all must appear), "quoted

@@ -49,7 +49,8 @@ ServiceCall readServiceCall(std::string_view body) {
     if (operation == &proxy::kDoGoogleSearchMap) {
         const auto& params = *static_cast<const proxy::DoGoogleSearchParams*>(record);
         call = SearchCall{text(params.key),  text(params.q),     params.start,
-                          params.maxResults, params.filter != 0, params.safeSearch != 0};
+                          params.maxResults, params.filter != 0, params.safeSearch != 0,
+                          text(params.lr)};
     } else if (operation == &proxy::kDoSpellingSuggestionMap) {
         const auto& params = *static_cast<const proxy::DoSpellingSuggestionParams*>(record);
         call = SpellingCall{text(params.key), text(params.phrase)};

@@ -14,6 +14,7 @@ struct SearchCall {
     std::int32_t maxResults = 0;
     bool filter = false;
     bool safeSearch = false;
+    std::string lr; // language restriction, "lang_de" and the like
 };
 
 struct SpellingCall {

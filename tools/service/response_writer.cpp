@@ -97,23 +97,18 @@ void category(XmlText& xml, std::string_view name, std::string_view fullViewable
     xml.close(name);
 }
 
-std::string cachedSize(const std::string& body) {
-    return std::to_string((body.size() + 1023) / 1024) + "k";
-}
-
 void resultElement(XmlText& xml, const SearchHit& hit) {
-    const Document& document = *hit.document;
     xml.open("item", "ns1:ResultElement");
     xml.raw("\n");
-    xml.value("summary", "xsd:string", document.summary);
-    xml.value("URL", "xsd:string", document.url);
+    xml.value("summary", "xsd:string", hit.summary);
+    xml.value("URL", "xsd:string", hit.url);
     xml.value("snippet", "xsd:string", hit.snippetHtml);
     xml.value("title", "xsd:string", hit.titleHtml);
-    xml.value("cachedSize", "xsd:string", cachedSize(document.body));
+    xml.value("cachedSize", "xsd:string", hit.cachedSize);
     xml.value("relatedInformationPresent", "xsd:boolean", "true");
     xml.value("hostName", "xsd:string", hit.hostName);
-    category(xml, "directoryCategory", document.category);
-    xml.value("directoryTitle", "xsd:string", document.directoryTitle);
+    category(xml, "directoryCategory", hit.category);
+    xml.value("directoryTitle", "xsd:string", hit.directoryTitle);
     xml.close("item");
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/search_index.h"
+#include "service/search_backend.h"
 
 #include <string>
 #include <string_view>

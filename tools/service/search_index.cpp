@@ -1,5 +1,6 @@
 #include "service/search_index.h"
 
+#include "service/host_folding.h"
 #include "service/index_file.h"
 #include "service/query_text.h"
 
@@ -12,8 +13,6 @@ namespace {
 
 // How many of the commonest categories a result page names.
 constexpr std::size_t kPageCategories = 2;
-// Results kept per host when folding.
-constexpr int kResultsPerHost = 2;
 
 bool onSite(const std::string& host, const std::string& site) {
     return host == site || (host.size() > site.size() &&
@@ -83,6 +82,11 @@ const Document* SearchIndex::findByUrl(std::string_view url) const {
     return found == m_byUrl.end() ? nullptr : &m_documents[found->second];
 }
 
+std::string SearchIndex::cachedPage(std::string_view url) {
+    const Document* document = findByUrl(url);
+    return document != nullptr ? document->body : std::string{};
+}
+
 std::vector<std::int64_t> SearchIndex::rankedMatches(IndexReader& reader,
                                                      const std::string& match) const {
     sqlite3_stmt* statement = reader.matches.get();
@@ -98,28 +102,28 @@ std::vector<std::int64_t> SearchIndex::rankedMatches(IndexReader& reader,
 }
 
 void SearchIndex::markTerms(IndexReader& reader, const std::string& match,
+                            const std::vector<std::int64_t>& ids,
                             std::vector<SearchHit>& hits) const {
     if (hits.empty()) {
         return;
     }
-    std::string ids = "[";
-    for (const SearchHit& hit : hits) {
-        ids += std::to_string(hit.document - m_documents.data() + 1);
-        ids += ',';
+    std::string idList = "[";
+    for (const std::int64_t id : ids) {
+        idList += std::to_string(id);
+        idList += ',';
     }
-    ids.back() = ']';
+    idList.back() = ']';
     sqlite3_stmt* statement = reader.marked.get();
     sqlite3_reset(statement);
     bindText(reader.db.get(), statement, 1, match);
-    bindText(reader.db.get(), statement, 2, ids);
+    bindText(reader.db.get(), statement, 2, idList);
     int status = SQLITE_ROW;
     while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
-        const Document* document =
-            &m_documents[static_cast<std::size_t>(sqlite3_column_int64(statement, 0) - 1)];
-        for (SearchHit& hit : hits) {
-            if (hit.document == document) {
-                hit.titleHtml = markedHtml(columnText(statement, 1));
-                hit.snippetHtml = markedHtml(columnText(statement, 2));
+        const std::int64_t id = sqlite3_column_int64(statement, 0);
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            if (ids[i] == id) {
+                hits[i].titleHtml = markedHtml(columnText(statement, 1));
+                hits[i].snippetHtml = markedHtml(columnText(statement, 2));
             }
         }
     }
@@ -137,9 +141,7 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
 
     // Safe search and the site first, then folding; the page is cut from what is left.
     std::vector<std::int64_t> kept;
-    std::map<std::string_view, int> perHost;
-    std::map<std::string_view, std::size_t> secondOfHost; // host -> position in `kept`
-    std::vector<std::size_t> foldedAt;                    // positions that get a host name
+    HostFolding folding;
     std::map<std::string_view, int> categoryCounts;
     for (const std::int64_t id : ranked) {
         const auto index = static_cast<std::size_t>(id - 1);
@@ -152,17 +154,8 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
             (!query.site.empty() && !onSite(host, query.site))) {
             continue;
         }
-        if (request.filter && !host.empty()) {
-            const int seen = ++perHost[host];
-            if (seen == kResultsPerHost) {
-                secondOfHost[host] = kept.size();
-            } else if (seen > kResultsPerHost) {
-                if (seen == kResultsPerHost + 1) {
-                    foldedAt.push_back(secondOfHost[host]);
-                }
-                page.filtered = true;
-                continue;
-            }
+        if (request.filter && !folding.keep(host, kept.size())) {
+            continue;
         }
         kept.push_back(id);
         if (!document.category.empty()) {
@@ -170,6 +163,7 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
         }
     }
     page.total = static_cast<std::int32_t>(kept.size());
+    page.filtered = folding.folded();
 
     std::vector<std::pair<std::string_view, int>> categories(categoryCounts.begin(),
                                                              categoryCounts.end());
@@ -181,18 +175,25 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
 
     const auto start = static_cast<std::size_t>(std::max(request.start, 0));
     const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));
+    std::vector<std::int64_t> pageIds;
     for (std::size_t position = start; position < kept.size() && position < start + count;
          ++position) {
         const auto index = static_cast<std::size_t>(kept[position] - 1);
+        const Document& document = m_documents[index];
         SearchHit hit;
-        hit.document = &m_documents[index];
-        if (std::find(foldedAt.begin(), foldedAt.end(), position) != foldedAt.end()) {
+        hit.url = document.url;
+        hit.summary = document.summary;
+        hit.category = document.category;
+        hit.directoryTitle = document.directoryTitle;
+        hit.cachedSize = std::to_string((document.body.size() + 1023) / 1024) + "k";
+        if (folding.named(position)) {
             hit.hostName = m_hosts[index];
         }
-        hit.titleHtml = markedHtml(hit.document->title); // until the terms are marked
+        hit.titleHtml = markedHtml(document.title); // until the terms are marked
         page.hits.push_back(std::move(hit));
+        pageIds.push_back(kept[position]);
     }
-    markTerms(*reader, query.match, page.hits);
+    markTerms(*reader, query.match, pageIds, page.hits);
     return page;
 }
 

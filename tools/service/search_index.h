@@ -2,6 +2,7 @@
 
 #include "service/corpus.h"
 #include "service/reader_pool.h"
+#include "service/search_backend.h"
 #include "service/spelling.h"
 
 #include <cstdint>
@@ -9,40 +10,27 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tarvex::search {
 
-struct SearchRequest {
-    std::string_view query;
-    std::int32_t start = 0; // 0-based offset of the first result wanted
-    std::int32_t maxResults = 10;
-    bool filter = true;      // at most two results per host
-    bool safeSearch = false; // leave out documents marked adult
-};
-
-struct SearchHit {
-    const Document* document = nullptr;
-    std::string titleHtml;   // HTML, the query terms in <b>...</b>
-    std::string snippetHtml; // the same, from the body
-    std::string hostName;    // on the second result of a host whose further results were folded
-};
-
-struct SearchPage {
-    std::int32_t total = 0; // results after safe search and folding, all pages together
-    bool filtered = false;  // folding removed at least one result
-    std::vector<SearchHit> hits;
-    std::vector<std::string> categories; // the commonest categories among all results
-};
-
 // The full-text index of a corpus. It lives in a temporary SQLite file that is unlinked once
 // every reader has it open, so nothing is left behind. Searches may run on many threads.
-class SearchIndex {
+class SearchIndex final : public SearchBackend {
 public:
     // Throws std::runtime_error when the index cannot be built.
     SearchIndex(std::vector<Document> documents, std::size_t readers);
 
     [[nodiscard]] SearchPage search(const SearchRequest& request) const;
+    [[nodiscard]] SearchPage search(const SearchRequest& request) override {
+        return std::as_const(*this).search(request);
+    }
+    [[nodiscard]] std::string suggest(std::string_view phrase) override {
+        return m_spelling->suggest(phrase);
+    }
+    // The stored body of a document; empty for an address the index does not hold.
+    [[nodiscard]] std::string cachedPage(std::string_view url) override;
     [[nodiscard]] const Document* findByUrl(std::string_view url) const;
     [[nodiscard]] const SpellingDictionary& spelling() const { return *m_spelling; }
     [[nodiscard]] std::size_t size() const { return m_documents.size(); }
@@ -52,7 +40,7 @@ private:
                                                           const std::string& match) const;
     // Fills the title and snippet of every hit in one query.
     void markTerms(IndexReader& reader, const std::string& match,
-                   std::vector<SearchHit>& hits) const;
+                   const std::vector<std::int64_t>& ids, std::vector<SearchHit>& hits) const;
 
     std::vector<Document> m_documents; // rowid n is m_documents[n - 1]
     std::vector<std::string> m_hosts;

@@ -19,6 +19,16 @@ ServiceReply serviceFault(std::string_view text, std::string operation) {
                  std::move(operation));
 }
 
+std::string operationName(const ServiceCall& call) {
+    if (std::holds_alternative<SearchCall>(call)) {
+        return "doGoogleSearch";
+    }
+    if (std::holds_alternative<SpellingCall>(call)) {
+        return "doSpellingSuggestion";
+    }
+    return std::holds_alternative<CachedPageCall>(call) ? "doGetCachedPage" : "-";
+}
+
 } // namespace
 
 std::int64_t utcDay() {
@@ -26,8 +36,9 @@ std::int64_t utcDay() {
     return std::chrono::duration_cast<std::chrono::days>(now.time_since_epoch()).count();
 }
 
-SearchService::SearchService(const SearchIndex& index, ServiceOptions options)
-    : m_index(index), m_options(std::move(options)), m_quota(m_options.quota, m_options.quotaKeys) {
+SearchService::SearchService(SearchBackend& backend, ServiceOptions options)
+    : m_backend(backend), m_options(std::move(options)),
+      m_quota(m_options.quota, m_options.quotaKeys) {
     if (!m_options.today) {
         m_options.today = utcDay;
     }
@@ -50,6 +61,9 @@ ServiceReply SearchService::answer(std::string_view body) {
             return spelling(*spellingCall);
         }
         return cachedPage(std::get<CachedPageCall>(call));
+    } catch (const BackendError& error) {
+        // An upstream engine failed: the fault says what happened to it.
+        return fault("Server", error.what(), operationName(call));
     } catch (const std::exception& error) {
         // The index failed; the caller's request was fine.
         return serviceFault(error.what(), "-");
@@ -76,13 +90,13 @@ ServiceReply SearchService::search(const SearchCall& call) {
                             operation);
     }
     const auto began = std::chrono::steady_clock::now();
-    const SearchPage page = m_index.search(
-        SearchRequest{call.q, call.start, call.maxResults, call.filter, call.safeSearch});
+    const SearchPage page = m_backend.search(
+        SearchRequest{call.q, call.start, call.maxResults, call.filter, call.safeSearch, call.lr});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
     return {200, searchResponse(SearchAnswer{&page, call.q, call.start, took.count()}), operation};
 }
 
-ServiceReply SearchService::spelling(const SpellingCall& call) const {
+ServiceReply SearchService::spelling(const SpellingCall& call) {
     const std::string operation = "doSpellingSuggestion";
     if (!validKey(call.key)) {
         return serviceFault("Invalid authorization key: " + call.key, operation);
@@ -90,17 +104,15 @@ ServiceReply SearchService::spelling(const SpellingCall& call) const {
     if (call.phrase.size() > kMaxQueryBytes) {
         return serviceFault("The phrase is longer than 2048 bytes.", operation);
     }
-    return {200, spellingResponse(m_index.spelling().suggest(call.phrase)), operation};
+    return {200, spellingResponse(m_backend.suggest(call.phrase)), operation};
 }
 
-ServiceReply SearchService::cachedPage(const CachedPageCall& call) const {
+ServiceReply SearchService::cachedPage(const CachedPageCall& call) {
     const std::string operation = "doGetCachedPage";
     if (!validKey(call.key)) {
         return serviceFault("Invalid authorization key: " + call.key, operation);
     }
-    const Document* document = m_index.findByUrl(call.url);
-    return {200, cachedPageResponse(document != nullptr ? document->body : std::string_view{}),
-            operation};
+    return {200, cachedPageResponse(m_backend.cachedPage(call.url)), operation};
 }
 
 } // namespace tarvex::search

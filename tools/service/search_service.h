@@ -2,7 +2,7 @@
 
 #include "service/key_quota.h"
 #include "service/request_reader.h"
-#include "service/search_index.h"
+#include "service/search_backend.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,17 +35,17 @@ public:
     // The longest query accepted, in bytes.
     static constexpr std::size_t kMaxQueryBytes = 2048;
 
-    SearchService(const SearchIndex& index, ServiceOptions options);
+    SearchService(SearchBackend& backend, ServiceOptions options);
 
     [[nodiscard]] ServiceReply answer(std::string_view body);
 
 private:
     [[nodiscard]] ServiceReply search(const SearchCall& call);
-    [[nodiscard]] ServiceReply spelling(const SpellingCall& call) const;
-    [[nodiscard]] ServiceReply cachedPage(const CachedPageCall& call) const;
+    [[nodiscard]] ServiceReply spelling(const SpellingCall& call);
+    [[nodiscard]] ServiceReply cachedPage(const CachedPageCall& call);
     [[nodiscard]] bool validKey(const std::string& key) const;
 
-    const SearchIndex& m_index;
+    SearchBackend& m_backend;
     ServiceOptions m_options;
     KeyQuota m_quota;
 };

@@ -1,6 +1,7 @@
 #include "service/web_pages.h"
 
 #include "base/code_page.h"
+#include "service/corpus.h"
 #include "service/query_string.h"
 #include "service/search_service.h"
 
@@ -93,7 +94,7 @@ std::int32_t startOf(std::string_view text) {
 }
 
 void appendHit(std::string& html, const SearchHit& hit, std::string_view query) {
-    const std::string& url = hit.document->url;
+    const std::string& url = hit.url;
     html += "<li>";
     // Only addresses a browser fetches as a page become links; "javascript:" and the like stay
     // text.
@@ -177,7 +178,7 @@ std::string escapeHtml(std::string_view text) {
     return html;
 }
 
-WebPages::WebPages(const SearchIndex& index, KeyRules keys) : m_index(index), m_keys(keys) {}
+WebPages::WebPages(SearchBackend& backend, KeyRules keys) : m_backend(backend), m_keys(keys) {}
 
 WebPage WebPages::search(std::string_view queryString) const {
     const auto tooLong = [] {
@@ -202,7 +203,10 @@ WebPage WebPages::search(std::string_view queryString) const {
     const std::int32_t start = startOf(queryValue(queryString, "start").value_or(""));
     SearchPage page;
     try {
-        page = m_index.search(SearchRequest{query, start, kResultsPerPage, true, false});
+        page = m_backend.search(SearchRequest{query, start, kResultsPerPage, true, false, {}});
+    } catch (const BackendError& error) {
+        // The web search engine behind the service failed; say how.
+        return refusal(502, std::string{"The search failed: "} + error.what());
     } catch (const std::exception&) {
         return refusal(500, "The search failed; the service could not read its index.");
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/search_index.h"
+#include "service/search_backend.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@ struct KeyRules {
 };
 
 // The service's two web pages, so that a browser opened on the service finds them offline: the
-// search page (GET /search?q=...), with the same index, ranking and marks as doGoogleSearch and
+// search page (GET /search?q=...), with the same backend, ranking and marks as doGoogleSearch and
 // its defaults (filter on, safe search off), and the page on licence keys (GET /apis).
 // Safe to call from many threads at once.
 class WebPages {
@@ -34,16 +34,16 @@ public:
     static constexpr const char* kSecurityPolicy =
         "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; base-uri 'none'";
 
-    WebPages(const SearchIndex& index, KeyRules keys);
+    WebPages(SearchBackend& backend, KeyRules keys);
 
     // The search page for the query string of a request ("q=...&start=..."): 200 with the
-    // results (or only the form when q is empty), 414 when q is too long, 500 when the index
-    // fails.
+    // results (or only the form when q is empty), 414 when q is too long, 502 when an upstream
+    // engine fails, 500 when anything else does.
     [[nodiscard]] WebPage search(std::string_view queryString) const;
     [[nodiscard]] WebPage keys() const;
 
 private:
-    const SearchIndex& m_index;
+    SearchBackend& m_backend;
     KeyRules m_keys;
 };
 
