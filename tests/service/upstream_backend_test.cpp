@@ -184,6 +184,8 @@ TEST(UpstreamBackendTest, FilterFoldsHostsAndTheRequestReachesTheEngine) {
               (std::vector<std::string>{"http://same.example/1", "http://same.example/2",
                                         "http://other.example/"}));
     EXPECT_TRUE(folded.filtered);
+    // The engine gave all it had: the total counts what folding left, not the engine's 6.
+    EXPECT_EQ(folded.total, 3);
     EXPECT_EQ(folded.hits[1].hostName, "same.example");
     const std::string target = upstream.targets().front();
     EXPECT_EQ(target.substr(0, target.find('?')), "/base/search");

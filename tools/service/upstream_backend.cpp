@@ -111,6 +111,7 @@ UpstreamBackend::Collected UpstreamBackend::collect(const PageRequest& base, std
             collected.total = answer.total;
         }
         if (!fresh || !m_engine->pages() || (collected.total && received >= *collected.total)) {
+            collected.complete = true;
             break;
         }
         // Enough results once folded?
@@ -157,9 +158,11 @@ SearchPage UpstreamBackend::search(const SearchRequest& request) {
         }
     }
     page.filtered = folding.folded();
-    // The engine's figure where it gave one it can stand by, else what came so far.
+    // Once the engine has given all it has, what came is the exact count; before, the engine's
+    // figure where it gave one it can stand by, else what came so far.
     const auto came = static_cast<std::int64_t>(kept.size());
-    const std::int64_t total = collected.total ? std::max(*collected.total, came) : came;
+    const std::int64_t total =
+        collected.total && !collected.complete ? std::max(*collected.total, came) : came;
     page.total = static_cast<std::int32_t>(
         std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));
 

@@ -55,6 +55,7 @@ private:
     struct Collected {
         std::vector<UpstreamItem> items; // usable addresses only, each once
         std::optional<std::int64_t> total;
+        bool complete = false; // the engine has nothing more to give
     };
 
     using Deadline = std::chrono::steady_clock::time_point;

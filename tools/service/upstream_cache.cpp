@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 namespace tarvex::search {
 namespace {
@@ -27,8 +29,10 @@ std::int64_t unixSeconds() {
 
 } // namespace
 
-UpstreamCache::UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now)
-    : m_timeToLive(timeToLive), m_now(now ? std::move(now) : Now{unixSeconds}) {
+UpstreamCache::UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now,
+                             std::int64_t maxBytes)
+    : m_timeToLive(timeToLive), m_now(now ? std::move(now) : Now{unixSeconds}),
+      m_maxBytes(maxBytes) {
     m_db = openDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(m_db.get(), kBusyTimeoutMs);
     execute(m_db.get(), kSchema);
@@ -37,7 +41,7 @@ UpstreamCache::UpstreamCache(const std::string& path, std::chrono::seconds timeT
                            "INSERT OR REPLACE INTO answers(url, fetched, body) VALUES(?1, ?2, ?3)");
     m_returned = prepare(m_db.get(), "SELECT 1 FROM returned WHERE url = ?1 AND at >= ?2");
     m_noteReturned = prepare(m_db.get(), "INSERT OR REPLACE INTO returned(url, at) VALUES(?1, ?2)");
-    forgetExpired();
+    sweep();
 }
 
 std::int64_t UpstreamCache::oldestKept() const {
@@ -74,8 +78,9 @@ void UpstreamCache::keepAnswer(const std::string& url, const std::string& body) 
     check(m_db.get(), sqlite3_bind_blob64(statement, 3, body.data(), body.size(), SQLITE_TRANSIENT),
           "bind an answer");
     check(m_db.get(), sqlite3_step(statement), "keep an answer");
-    if (++m_keptSinceSweep >= kSweepEvery) {
-        forgetExpired();
+    m_bytesSinceSweep += static_cast<std::int64_t>(body.size());
+    if (++m_keptSinceSweep >= kSweepEvery || m_bytesSinceSweep > m_maxBytes / 8) {
+        sweep();
     }
 }
 
@@ -113,12 +118,41 @@ bool UpstreamCache::returned(const std::string& url) {
     return status == SQLITE_ROW;
 }
 
-void UpstreamCache::forgetExpired() {
+void UpstreamCache::sweep() {
     m_keptSinceSweep = 0;
+    m_bytesSinceSweep = 0;
     const std::string cut = std::to_string(oldestKept());
     execute(m_db.get(), ("DELETE FROM answers WHERE fetched < " + cut +
                          "; DELETE FROM returned WHERE at < " + cut)
                             .c_str());
+    // Oldest first, until what is kept fits.
+    const Statement size =
+        prepare(m_db.get(), "SELECT COALESCE(SUM(length(body)), 0) FROM answers");
+    const Statement oldest = prepare(
+        m_db.get(), "SELECT url, length(body) FROM answers ORDER BY fetched, url LIMIT 256");
+    const Statement forget = prepare(m_db.get(), "DELETE FROM answers WHERE url = ?1");
+    check(m_db.get(), sqlite3_step(size.get()), "measure the kept answers");
+    std::int64_t kept = sqlite3_column_int64(size.get(), 0);
+    while (kept > m_maxBytes) {
+        std::vector<std::pair<std::string, std::int64_t>> victims;
+        sqlite3_reset(oldest.get());
+        while (sqlite3_step(oldest.get()) == SQLITE_ROW) {
+            victims.emplace_back(columnText(oldest.get(), 0),
+                                 sqlite3_column_int64(oldest.get(), 1));
+        }
+        if (victims.empty()) {
+            break;
+        }
+        for (const auto& [url, bytes] : victims) {
+            if (kept <= m_maxBytes) {
+                break;
+            }
+            sqlite3_reset(forget.get());
+            bindText(m_db.get(), forget.get(), 1, url);
+            check(m_db.get(), sqlite3_step(forget.get()), "forget an old answer");
+            kept -= bytes;
+        }
+    }
 }
 
 std::string UpstreamCache::defaultPath() {

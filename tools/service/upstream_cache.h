@@ -20,9 +20,13 @@ public:
     // Seconds since 1970 by default; tests pass their own clock.
     using Now = std::function<std::int64_t()>;
 
+    // Answers kept at most, in bytes: past it the oldest go first.
+    static constexpr std::int64_t kDefaultMaxBytes = std::int64_t{256} << 20;
+
     // ":memory:" keeps nothing across runs. Throws std::runtime_error when the file cannot be
     // opened or set up.
-    UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now = {});
+    UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now = {},
+                  std::int64_t maxBytes = kDefaultMaxBytes);
 
     [[nodiscard]] std::optional<std::string> answer(const std::string& url);
     void keepAnswer(const std::string& url, const std::string& body);
@@ -35,10 +39,12 @@ public:
 
 private:
     [[nodiscard]] std::int64_t oldestKept() const;
-    void forgetExpired();
+    // Forgets what is past its time, then the oldest answers while they are over the bound.
+    void sweep();
 
     std::chrono::seconds m_timeToLive;
     Now m_now;
+    std::int64_t m_maxBytes;
     std::mutex m_lock;
     Database m_db;
     Statement m_answer;
@@ -46,6 +52,7 @@ private:
     Statement m_returned;
     Statement m_noteReturned;
     unsigned m_keptSinceSweep = 0;
+    std::int64_t m_bytesSinceSweep = 0;
 };
 
 } // namespace tarvex::search
