@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -117,6 +119,11 @@ TEST_F(ServiceConfigTest, TheUsersFileOverridesTheSystemsAndArgumentsOverrideBot
     EXPECT_EQ(error, at("missing.conf") + ": cannot read it: No such file or directory");
     EXPECT_FALSE(configure({"--config", at("named")}, places, error));
     EXPECT_EQ(error, at("named") + ": not a regular file");
+    // A FIFO held the start in open() for good.
+    const std::string fifo = at("fifo.conf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(configure({"--config", fifo}, places, error));
+    EXPECT_EQ(error, fifo + ": not a regular file");
 }
 
 TEST_F(ServiceConfigTest, CommentsBlankLinesAndBlanksAroundNamesAndValuesAreIgnored) {

@@ -166,6 +166,45 @@ TEST(UpstreamBackendTest, UpstreamMarkupIsTextAndTheQueryWordsAreMarked) {
     EXPECT_EQ(html.find("javascript:"), std::string::npos);
 }
 
+TEST(UpstreamBackendTest, ControlCharactersNeverReachTheAnswers) {
+    ScriptedUpstream upstream{[](const std::string&) {
+        return ScriptedUpstream::answer(test::searxngAnswer(
+            {{"http://a.example/", std::string{"gopher\x01\x0b\0 rest \xef\xbf\xbf", 18}, "x"},
+             {"http://b.example/\x01", "dropped: no such address", ""}},
+            2, {std::string{"go\x02pher\xef\xbf\xbe", 10}}));
+    }};
+    auto backend = backendFor(makeSearxngEngine(upstream.url()));
+    const SearchPage page = backend->search(ask("gopher", 0, false, false));
+    ASSERT_EQ(page.hits.size(), 1U);
+    EXPECT_EQ(page.hits[0].titleHtml, "<b>gopher</b>    rest \xef\xbf\xbf");
+    // XML 1.0 allows none of these, not even as references.
+    const std::string soap = searchResponse(SearchAnswer{&page, "gopher", 0, 0.1}) +
+                             spellingResponse(backend->suggest("gopher"));
+    for (const char* banned : {"&#x0001;", "&#x000B;", "&#x0002;", "&#xFFFF;", "&#xFFFE;"}) {
+        EXPECT_EQ(soap.find(banned), std::string::npos) << banned;
+    }
+    EXPECT_NE(soap.find("go pher&#xFFFD;"), std::string::npos) << soap;
+}
+
+TEST(UpstreamBackendTest, AnEngineWithoutATotalStillOffersTheNextPage) {
+    ScriptedUpstream upstream{[](const std::string& target) {
+        const int first = std::stoi(test::parameter(target, "start")) - 1;
+        return ScriptedUpstream::answer(
+            test::rssAnswer(test::numberedResults(first, std::max(0, std::min(10, 50 - first))),
+                            -1),
+            "application/rss+xml");
+    }};
+    auto backend = backendFor(openSearch(upstream.url("/os?q={searchTerms}&start={startIndex}")));
+    const SearchPage page = backend->search(ask("gopher", 0, true, false));
+    EXPECT_EQ(page.total, 10);
+    EXPECT_FALSE(page.exact);
+    EXPECT_NE(searchResponse(SearchAnswer{&page, "gopher", 0, 0.1})
+                  .find("<estimateIsExact xsi:type=\"xsd:boolean\">false</estimateIsExact>"),
+              std::string::npos);
+    const std::string html = WebPages{*backend, KeyRules{}}.search("q=gopher").html;
+    EXPECT_NE(html.find(">Next</a>"), std::string::npos) << html;
+}
+
 TEST(UpstreamBackendTest, FilterFoldsHostsAndTheRequestReachesTheEngine) {
     ScriptedUpstream upstream{[](const std::string& target) {
         std::vector<test::ResultItem> items;

@@ -28,6 +28,15 @@ public:
     void raw(std::string_view text) { m_text += text; }
     void escaped(std::string_view utf8) {
         appendCodePageAsUtf16(utf8, m_wide);
+        // Characters XML 1.0 does not allow, even as references, would make the whole answer
+        // unreadable: controls become blanks, the two non-characters the replacement character.
+        for (char16_t& c : m_wide) {
+            if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') {
+                c = u' ';
+            } else if (c == 0xFFFE || c == 0xFFFF) {
+                c = 0xFFFD;
+            }
+        }
         m_text += soap::escapeXml(m_wide, soap::EscapeMode::Content);
         m_wide.clear();
     }
@@ -124,7 +133,7 @@ std::string searchResponse(const SearchAnswer& answer) {
     xml.value("documentFiltering", "xsd:boolean", boolean(page.filtered));
     xml.value("searchComments", "xsd:string", "");
     xml.value("estimatedTotalResultsCount", "xsd:int", std::to_string(page.total));
-    xml.value("estimateIsExact", "xsd:boolean", "true");
+    xml.value("estimateIsExact", "xsd:boolean", boolean(page.exact));
     xml.arrayStart("resultElements", "ResultElement", page.hits.size());
     for (const SearchHit& hit : page.hits) {
         resultElement(xml, hit);

@@ -32,6 +32,7 @@ struct SearchHit {
 struct SearchPage {
     std::int32_t total = 0; // results after safe search and folding, all pages together
     bool filtered = false;  // folding removed at least one result
+    bool exact = true;      // the total is a count, not an estimate
     std::vector<SearchHit> hits;
     std::vector<std::string> categories; // the commonest categories among all results
 };

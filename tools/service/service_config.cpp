@@ -134,7 +134,9 @@ bool applyConfigText(CommandLine& line, std::string_view text, const std::string
 }
 
 bool applyConfigFile(CommandLine& line, const std::string& file, std::string& error) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO put there would hold the start in open() for good, with the
+    // stop signals already blocked.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = file + ": cannot read it: " + std::strerror(errno);
         return false;
@@ -145,6 +147,7 @@ bool applyConfigFile(CommandLine& line, const std::string& file, std::string& er
         error = file + ": not a regular file";
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // One byte past the cap is enough to tell that the file is too large.
     std::string text;
     char buffer[4096];

@@ -32,12 +32,13 @@ TermMarker::~TermMarker() = default;
 
 std::vector<MarkedPair> TermMarker::mark(std::string_view query,
                                          const std::vector<MarkedPair>& plain) {
-    // The marks are control bytes; the texts must not bring their own.
+    // The marks are control bytes, so the texts must not bring their own; no control byte
+    // belongs in a title or snippet, and a NUL would end the text for the index's functions.
     std::vector<MarkedPair> texts = plain;
     for (MarkedPair& pair : texts) {
         for (std::string* field : {&pair.title, &pair.text}) {
             for (char& c : *field) {
-                if (c == '\x01' || c == '\x02') {
+                if (static_cast<unsigned char>(c) < 0x20) {
                     c = ' ';
                 }
             }

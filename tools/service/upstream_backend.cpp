@@ -1,6 +1,7 @@
 #include "service/upstream_backend.h"
 
 #include "base/ascii_case.h"
+#include "http/url.h"
 #include "service/corpus.h"
 #include "service/host_folding.h"
 #include "service/term_marks.h"
@@ -19,9 +20,14 @@ std::string clipped(const std::string& text, std::size_t limit) {
     return end == text.size() ? text : text.substr(0, end) + "...";
 }
 
-// The service gives out only addresses a browser opens as pages.
+// The service gives out only addresses a browser opens as pages, and only ones it could fetch
+// as a cached page: no blanks or control bytes, no longer than an address may be.
 bool usable(const std::string& url) {
-    return !hostOf(url).empty();
+    return url.size() <= http::kMaxPathLength &&
+           std::none_of(
+               url.begin(), url.end(),
+               [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }) &&
+           !hostOf(url).empty();
 }
 
 // One marker per thread: each holds a small database of its own.
@@ -163,6 +169,7 @@ SearchPage UpstreamBackend::search(const SearchRequest& request) {
     const auto came = static_cast<std::int64_t>(kept.size());
     const std::int64_t total =
         collected.total && !collected.complete ? std::max(*collected.total, came) : came;
+    page.exact = collected.complete;
     page.total = static_cast<std::int32_t>(
         std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));
 
@@ -215,6 +222,15 @@ std::string UpstreamBackend::cachedPage(std::string_view url) {
     if (scheme != "http" && scheme != "https") {
         throw BackendError{"Only http and https pages are served."};
     }
+    // Pages come from anywhere the engine pointed to, at no rate: only a few at once.
+    if (m_pageFetches.fetch_add(1) >= kMaxPageFetches) {
+        m_pageFetches.fetch_sub(1);
+        throw BackendError{"upstream: too many pages being fetched, try again later"};
+    }
+    struct Release {
+        std::atomic<int>& count;
+        ~Release() { count.fetch_sub(1); }
+    } release{m_pageFetches};
     const std::string page =
         m_client.get(address, FetchOptions{kMaxPageBytes, m_settings.timeout, true,
                                            m_settings.allowLoopbackPages, "text/html, */*;q=0.5"});

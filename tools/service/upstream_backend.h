@@ -37,6 +37,8 @@ public:
     static constexpr std::int32_t kMaxPages = 10;
     // A cached page is fetched only if at most this large.
     static constexpr std::size_t kMaxPageBytes = std::size_t{1} << 20;
+    // Cached pages fetched at once at most; more are refused until one ends.
+    static constexpr int kMaxPageFetches = 8;
     // Longer titles and snippets are cut on a character boundary.
     static constexpr std::size_t kMaxTitleBytes = 512;
     static constexpr std::size_t kMaxSnippetBytes = 1024;
@@ -71,6 +73,7 @@ private:
     UpstreamSettings m_settings;
     RateLimiter m_rate;
     std::atomic<std::uint64_t> m_fetches{0};
+    std::atomic<int> m_pageFetches{0};
 };
 
 } // namespace tarvex::search

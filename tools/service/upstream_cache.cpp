@@ -103,6 +103,9 @@ void UpstreamCache::noteReturned(const std::vector<std::string>& urls) {
         sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+    if (++m_notedSinceSweep >= kSweepEvery) {
+        sweep();
+    }
 }
 
 bool UpstreamCache::returned(const std::string& url) {
@@ -120,10 +123,14 @@ bool UpstreamCache::returned(const std::string& url) {
 
 void UpstreamCache::sweep() {
     m_keptSinceSweep = 0;
+    m_notedSinceSweep = 0;
     m_bytesSinceSweep = 0;
     const std::string cut = std::to_string(oldestKept());
     execute(m_db.get(), ("DELETE FROM answers WHERE fetched < " + cut +
-                         "; DELETE FROM returned WHERE at < " + cut)
+                         "; DELETE FROM returned WHERE at < " + cut +
+                         "; DELETE FROM returned WHERE url IN (SELECT url FROM returned ORDER BY at"
+                         " DESC LIMIT -1 OFFSET " +
+                         std::to_string(kMaxReturned) + ")")
                             .c_str());
     // Oldest first, until what is kept fits.
     const Statement size =

@@ -22,6 +22,8 @@ public:
 
     // Answers kept at most, in bytes: past it the oldest go first.
     static constexpr std::int64_t kDefaultMaxBytes = std::int64_t{256} << 20;
+    // Returned addresses kept at most: past it the oldest go first.
+    static constexpr std::int64_t kMaxReturned = 100000;
 
     // ":memory:" keeps nothing across runs. Throws std::runtime_error when the file cannot be
     // opened or set up.
@@ -52,6 +54,7 @@ private:
     Statement m_returned;
     Statement m_noteReturned;
     unsigned m_keptSinceSweep = 0;
+    unsigned m_notedSinceSweep = 0;
     std::int64_t m_bytesSinceSweep = 0;
 };
 

@@ -68,8 +68,8 @@ std::string UpstreamClient::get(const std::string& url, const FetchOptions& opti
         return nullptr;
     }};
     http::RequestSettings settings;
-    settings.extraHeaders =
-        std::string{"User-Agent: "} + kUserAgent + "\r\nAccept: " + options.accept + "\r\n";
+    // The client names itself in User-Agent; a second one would make some servers refuse.
+    settings.extraHeaders = std::string{"Accept: "} + options.accept + "\r\n";
     const auto timeoutMs = static_cast<std::uint32_t>(options.timeout.count());
     settings.timeoutMs = timeoutMs;
     const bool answered = client.navigate(*target, settings);
@@ -79,6 +79,9 @@ std::string UpstreamClient::get(const std::string& url, const FetchOptions& opti
     }
     if (note->unknownHost) {
         refuse("host not found");
+    }
+    if (note->lookupTimedOut) {
+        refuse("timed out");
     }
     if (note->tooLarge || response.body.size() > options.maxBytes ||
         response.contentLength() > static_cast<std::int64_t>(options.maxBytes)) {

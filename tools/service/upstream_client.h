@@ -24,8 +24,6 @@ struct FetchOptions {
 // followed within the same rules. Safe to use from many threads at once.
 class UpstreamClient {
 public:
-    static constexpr const char* kUserAgent = "tarvex-service/1.0";
-
     explicit UpstreamClient(std::shared_ptr<const http::TlsTrust> trust);
 
     // The body of a 2xx answer to GET `url`. Throws BackendError saying what went wrong

@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace tarvex::search {
 namespace {
@@ -34,6 +38,65 @@ constexpr std::array kNotPublic{
     Block{0xF0000000, 4},  // reserved, broadcast
 };
 
+// Name lookups still running, each on a thread of its own; past the bound a lookup is refused.
+std::atomic<int> pendingLookups{0};
+constexpr int kMaxPendingLookups = 32;
+
+struct Lookup {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool found = false;
+    in_addr address{};
+};
+
+enum class Resolved { Found, Unknown, TimedOut };
+
+// getaddrinfo() has no time limit of its own and a resolver that does not answer holds it for
+// many seconds, so it runs on a thread of its own that the caller stops waiting for at the
+// deadline; the thread ends with the lookup and frees what it shares.
+Resolved resolve(const std::string& host, http::Socket::Deadline deadline, in_addr& address) {
+    if (pendingLookups.fetch_add(1) >= kMaxPendingLookups) {
+        pendingLookups.fetch_sub(1);
+        return Resolved::TimedOut;
+    }
+    const auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread{[lookup, host] {
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            addrinfo* found = nullptr;
+            const bool ok =
+                ::getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr;
+            {
+                const std::lock_guard hold{lookup->lock};
+                if (ok) {
+                    lookup->address =
+                        reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+                }
+                lookup->found = ok;
+                lookup->finished = true;
+            }
+            if (found != nullptr) {
+                ::freeaddrinfo(found);
+            }
+            lookup->done.notify_all();
+            pendingLookups.fetch_sub(1);
+        }}.detach();
+    } catch (const std::system_error&) {
+        pendingLookups.fetch_sub(1);
+        return Resolved::TimedOut;
+    }
+    std::unique_lock hold{lookup->lock};
+    if (!lookup->done.wait_until(hold, deadline, [&lookup] { return lookup->finished; })) {
+        return Resolved::TimedOut;
+    }
+    address = lookup->address;
+    return lookup->found ? Resolved::Found : Resolved::Unknown;
+}
+
 class UpstreamSocket final : public http::Socket {
 public:
     UpstreamSocket(std::unique_ptr<http::Socket> inner, UpstreamRules rules,
@@ -45,17 +108,16 @@ public:
     [[nodiscard]] HResult connect(const std::string& host, std::uint16_t port) override {
         in_addr address{};
         if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
-            addrinfo hints{};
-            hints.ai_family = AF_INET;
-            hints.ai_socktype = SOCK_STREAM;
-            hints.ai_protocol = IPPROTO_TCP;
-            addrinfo* found = nullptr;
-            if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+            switch (resolve(host, m_rules.deadline, address)) {
+            case Resolved::Found:
+                break;
+            case Resolved::Unknown:
                 m_note->unknownHost = true;
                 return kFail;
+            case Resolved::TimedOut:
+                m_note->lookupTimedOut = true;
+                return kFail;
             }
-            address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-            ::freeaddrinfo(found);
         }
         const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
         if (m_rules.publicOnly && !isPublicAddress(address) &&

@@ -26,6 +26,7 @@ struct UpstreamRules {
 struct UpstreamNote {
     std::atomic<bool> addressRefused{false};
     std::atomic<bool> unknownHost{false};
+    std::atomic<bool> lookupTimedOut{false};
     std::atomic<bool> tooLarge{false};
 };
 

@@ -122,8 +122,10 @@ void appendPaging(std::string& html, std::string_view query, std::int32_t start,
                   const SearchPage& page) {
     const auto shown = static_cast<std::int32_t>(page.hits.size());
     const bool previous = start > 0;
-    const bool next =
-        start + shown < page.total && start + WebPages::kResultsPerPage <= WebPages::kMaxStart;
+    // An estimate may fall short of what is there: a full page of one offers the next.
+    const bool more =
+        start + shown < page.total || (!page.exact && shown == WebPages::kResultsPerPage);
+    const bool next = more && start + WebPages::kResultsPerPage <= WebPages::kMaxStart;
     if (!previous && !next) {
         return;
     }
