@@ -188,6 +188,19 @@ TEST(WebPagesCorpusTest, NothingFromTheCorpusBecomesMarkup) {
     EXPECT_NE(page.html.find("href=\"HTTPS://C.example/\""), std::string::npos);
 }
 
+// Corpus bytes 0x01 and 0x02 became real <b> and </b>, unbalanced.
+TEST(WebPagesCorpusTest, MarkBytesInTheCorpusMakeNoMarkup) {
+    SearchIndex index{{Document{"http://a.example/", "\x01opened gopher", "",
+                                "never \x02 closed gopher", "", "", false}},
+                      1};
+    const SearchPage page = index.search(SearchRequest{"gopher", 0, 10, true, false, {}});
+    ASSERT_EQ(page.hits.size(), 1U);
+    EXPECT_EQ(page.hits[0].titleHtml, " opened <b>gopher</b>");
+    EXPECT_EQ(page.hits[0].snippetHtml, "never   closed <b>gopher</b>");
+    const std::string html = WebPages{index, KeyRules{}}.search("q=gopher").html;
+    EXPECT_NE(html.find(" opened <b>gopher</b>"), std::string::npos) << html;
+}
+
 TEST(WebPagesKeysTest, TheKeyPageSaysWhichKeysAndHowMany) {
     SearchIndex index{{}, 1};
     const std::string open = WebPages{index, KeyRules{}}.keys().html;

@@ -51,8 +51,6 @@ int serve(const CommandLine& line, const InheritedSocket& inherited) {
             std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
             return 2;
         }
-        // OpenSSL writes with write(): a client gone mid-answer must not end the service.
-        std::signal(SIGPIPE, SIG_IGN);
     }
     const bool activated = inherited.state == InheritedSocket::State::Ready;
     const FrontLimits limits{
@@ -103,6 +101,10 @@ int serve(const CommandLine& line, const InheritedSocket& inherited) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Writes to a peer or a log reader that has gone fail with EPIPE instead of ending the
+    // service: OpenSSL writes with write() (clients and upstream engines alike), and whatever
+    // reads standard error may stop reading. A failed log write is not a failed request.
+    std::signal(SIGPIPE, SIG_IGN);
     // Blocked before any thread starts, so every thread inherits the mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);

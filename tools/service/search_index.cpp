@@ -59,6 +59,18 @@ std::string markedHtml(std::string_view marked) {
 
 SearchIndex::SearchIndex(std::vector<Document> documents, std::size_t readers)
     : m_documents(std::move(documents)) {
+    // The index marks query terms with the bytes 0x01 and 0x02; a corpus that holds them (or
+    // any other control byte) would make marks of its own.
+    for (Document& document : m_documents) {
+        for (std::string* field : {&document.title, &document.summary, &document.body,
+                                   &document.category, &document.directoryTitle}) {
+            for (char& c : *field) {
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+                    c = ' ';
+                }
+            }
+        }
+    }
     std::vector<IndexTerm> terms;
     const std::string path = writeIndexFile(m_documents, terms);
     try {
