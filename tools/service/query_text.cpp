@@ -93,6 +93,7 @@ IndexQuery translateQuery(std::string_view query) {
         if (phrase.empty()) {
             continue;
         }
+        result.words += static_cast<std::size_t>(std::count(phrase.begin(), phrase.end(), ' ')) + 1;
         if (exclude) {
             excluded.push_back(std::move(phrase));
         } else if (joinNext) {

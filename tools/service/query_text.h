@@ -11,6 +11,7 @@ struct IndexQuery {
     std::string site;  // lower-case host that results must be on (or below), or empty
     // Any of the wanted words and phrases: what to mark in a text that need not hold them all.
     std::string anyWanted;
+    std::size_t words = 0; // every word of every phrase, wanted or excluded
 };
 
 // Reads the query language users of the service knew: words (all must appear), "quoted

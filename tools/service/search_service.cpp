@@ -1,5 +1,6 @@
 #include "service/search_service.h"
 
+#include "service/query_text.h"
 #include "service/response_writer.h"
 
 #include <chrono>
@@ -30,6 +31,10 @@ std::string operationName(const ServiceCall& call) {
 }
 
 } // namespace
+
+std::string tooManyWords() {
+    return "The query has more than " + std::to_string(SearchService::kMaxQueryWords) + " words.";
+}
 
 std::int64_t utcDay() {
     const auto now = std::chrono::system_clock::now();
@@ -83,6 +88,9 @@ ServiceReply SearchService::search(const SearchCall& call) {
     }
     if (call.q.size() > kMaxQueryBytes) {
         return serviceFault("The query is longer than 2048 bytes.", operation);
+    }
+    if (translateQuery(call.q).words > kMaxQueryWords) {
+        return fault("Client", tooManyWords(), operation);
     }
     if (!m_quota.take(call.key, m_options.today())) {
         return serviceFault("Daily limit of " + std::to_string(m_quota.perDay()) +

@@ -34,6 +34,8 @@ class SearchService {
 public:
     // The longest query accepted, in bytes.
     static constexpr std::size_t kMaxQueryBytes = 2048;
+    // The most words a query may have: each costs the index a pass over its documents.
+    static constexpr std::size_t kMaxQueryWords = 32;
 
     SearchService(SearchBackend& backend, ServiceOptions options);
 
@@ -49,6 +51,9 @@ private:
     ServiceOptions m_options;
     KeyQuota m_quota;
 };
+
+// What a query of more than kMaxQueryWords words is told.
+[[nodiscard]] std::string tooManyWords();
 
 // Days since 1970-01-01 UTC.
 [[nodiscard]] std::int64_t utcDay();

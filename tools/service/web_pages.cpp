@@ -3,6 +3,7 @@
 #include "base/code_page.h"
 #include "service/corpus.h"
 #include "service/query_string.h"
+#include "service/query_text.h"
 #include "service/search_service.h"
 
 #include <algorithm>
@@ -195,6 +196,9 @@ WebPage WebPages::search(std::string_view queryString) const {
     const std::string query = shownText(asked);
     if (query.size() > SearchService::kMaxQueryBytes) {
         return tooLong();
+    }
+    if (translateQuery(query).words > SearchService::kMaxQueryWords) {
+        return refusal(400, tooManyWords());
     }
     if (blank(query)) {
         std::string html = pageStart("Search");
