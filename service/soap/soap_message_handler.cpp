@@ -132,6 +132,9 @@ HResult SoapMessageHandler::runParse(SaxReader& reader, ByteStream& stream) {
     if (!failed(status) && !m_references.empty()) {
         status = kFail; // an href whose id never came
     }
+    if (!failed(status) && m_phase != ParsePhase::InParams) {
+        status = kFail; // no Body, or a Body without the call or its response: nothing was read
+    }
     if (!failed(status)) {
         status = copyReferencedValues();
     }

@@ -392,6 +392,13 @@ TEST_F(ResponseParserTest, EnvelopeStructure) {
     renamed.replace(renamed.find("doGoogleSearchResponse"), 22, "anythingAtAll");
     renamed.replace(renamed.rfind("doGoogleSearchResponse"), 22, "anythingAtAll");
     EXPECT_EQ(parse(renamed), kOk);
+    // An envelope that holds no answer was a success with an empty result.
+    EXPECT_EQ(parse(envelope("")), kFail) << "an empty Body";
+    EXPECT_EQ(
+        parse(R"(<SOAP-ENV:Envelope xmlns:SOAP-ENV="http://schemas.xmlsoap.org/soap/envelope/">)"
+              "y></SOAP-ENV:Envelope>"),
+        kFail)
+        << "no Body";
 }
 
 TEST_F(ResponseParserTest, UnknownHeadersAreSkippedUnlessTheyMustBeUnderstood) {
