@@ -12,10 +12,10 @@ namespace {
 
 std::unique_ptr<SearchBackend> openUpstream(const CommandLine& line, std::FILE* log,
                                             std::string& error) {
-    const UpstreamSpec& spec = *line.upstream;
-    std::unique_ptr<UpstreamEngine> engine = spec.kind == UpstreamKind::Searxng
-                                                 ? makeSearxngEngine(spec.address)
-                                                 : makeOpenSearchEngine(spec.address, error);
+    const UpstreamChoice& choice = *line.upstream;
+    std::unique_ptr<UpstreamEngine> engine = choice.kind == UpstreamKind::Searxng
+                                                 ? makeSearxngEngine(choice.address)
+                                                 : makeOpenSearchEngine(choice.address, error);
     if (!engine) {
         error = "--upstream: " + error;
         return nullptr;
@@ -45,8 +45,8 @@ std::unique_ptr<SearchBackend> openUpstream(const CommandLine& line, std::FILE* 
     UpstreamSettings settings;
     settings.ratePerSecond = line.upstreamRate;
     settings.allowLoopbackPages = line.allowLoopbackPages;
-    std::fprintf(log, "tarvex-service: results from %s (%s)\n", spec.address.c_str(),
-                 spec.kind == UpstreamKind::Searxng ? "SearXNG" : "OpenSearch");
+    std::fprintf(log, "tarvex-service: results from %s (%s)\n", choice.address.c_str(),
+                 choice.kind == UpstreamKind::Searxng ? "SearXNG" : "OpenSearch");
     return std::make_unique<UpstreamBackend>(std::move(engine), UpstreamClient{std::move(trust)},
                                              std::move(cache), settings);
 }

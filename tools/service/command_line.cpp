@@ -51,7 +51,7 @@ bool applyOption(CommandLine& line, const std::string& option, const std::string
         }
     } else if (option == "--upstream") {
         std::string reason;
-        line.upstream = parseUpstreamSpec(value, reason);
+        line.upstream = parseUpstream(value, reason);
         if (!line.upstream) {
             return fail(error, "--upstream: " + reason);
         }
@@ -87,18 +87,18 @@ bool applyOption(CommandLine& line, const std::string& option, const std::string
     return true;
 }
 
-std::optional<UpstreamSpec> parseUpstreamSpec(std::string_view text, std::string& error) {
-    UpstreamSpec spec;
+std::optional<UpstreamChoice> parseUpstream(std::string_view text, std::string& error) {
+    UpstreamChoice choice;
     std::string_view address;
     if (text.starts_with("opensearch:")) {
-        spec.kind = UpstreamKind::OpenSearch;
+        choice.kind = UpstreamKind::OpenSearch;
         address = text.substr(std::string_view{"opensearch:"}.size());
         if (address.find("{searchTerms}") == std::string_view::npos) {
             error = "an OpenSearch template needs {searchTerms}: " + std::string{text};
             return std::nullopt;
         }
     } else if (text.starts_with("searxng:")) {
-        spec.kind = UpstreamKind::Searxng;
+        choice.kind = UpstreamKind::Searxng;
         address = text.substr(std::string_view{"searxng:"}.size());
     } else {
         error = "wants opensearch:TEMPLATE or searxng:BASE-URL: " + std::string{text};
@@ -108,8 +108,8 @@ std::optional<UpstreamSpec> parseUpstreamSpec(std::string_view text, std::string
         error = "the address must start with http:// or https://: " + std::string{address};
         return std::nullopt;
     }
-    spec.address = address;
-    return spec;
+    choice.address = address;
+    return choice;
 }
 
 std::optional<CommandLine> readCommandLine(const std::vector<std::string>& words,

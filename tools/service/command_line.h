@@ -12,7 +12,7 @@ namespace tarvex::search {
 enum class UpstreamKind { OpenSearch, Searxng };
 
 // An upstream web search engine: an OpenSearch 1.1 URL template or a SearXNG instance's address.
-struct UpstreamSpec {
+struct UpstreamChoice {
     UpstreamKind kind = UpstreamKind::OpenSearch;
     std::string address;
 };
@@ -38,7 +38,7 @@ struct CommandLine {
     // Both or neither: HTTPS with this certificate (PEM, chain allowed) and its key.
     std::optional<std::string> certificate;
     std::optional<std::string> key;
-    std::optional<UpstreamSpec> upstream; // none: the local index answers
+    std::optional<UpstreamChoice> upstream; // none: the local index answers
     std::optional<std::string> upstreamCa;
     std::optional<std::string> upstreamCache; // the SQLite file of upstream answers
     std::int64_t upstreamCacheHours = 1;
@@ -56,7 +56,7 @@ struct CommandLine {
 inline constexpr const char* kUsage =
     "usage: tarvex-service [--listen HOST:PORT] [--corpus FILE] [--keys FILE] [--quota N]\n"
     "                      [--threads N] [--connections N] [--cert FILE --key FILE]\n"
-    "                      [--upstream SPEC] [--upstream-ca FILE] [--upstream-cache FILE]\n"
+    "                      [--upstream ENGINE] [--upstream-ca FILE] [--upstream-cache FILE]\n"
     "                      [--upstream-cache-hours N] [--upstream-rate N]\n"
     "                      [--idle-exit SECONDS] [--config FILE | --no-config]\n"
     "Serves doGoogleSearch, doSpellingSuggestion and doGetCachedPage (SOAP 1.1) at\n"
@@ -105,8 +105,8 @@ inline constexpr const char* kUsage =
 [[nodiscard]] bool applyOption(CommandLine& line, const std::string& option,
                                const std::string& value, std::string& error);
 
-[[nodiscard]] std::optional<UpstreamSpec> parseUpstreamSpec(std::string_view text,
-                                                            std::string& error);
+[[nodiscard]] std::optional<UpstreamChoice> parseUpstream(std::string_view text,
+                                                          std::string& error);
 
 // Reads the arguments after the program name over `base` (what the configuration files set);
 // on a mistake returns nothing and says why.
