@@ -15,6 +15,9 @@
 namespace tarvex::app {
 
 int CSearchApp::run(int argc, char** argv) {
+    // A request to end from the very start waits for the window rather than ending the process
+    // unsaved.
+    TerminationSignals termination;
     QApplication application{argc, argv};
     const std::string key = shell::applicationKey();
     // The settings' root comes before anything reads or writes a setting.
@@ -27,26 +30,37 @@ int CSearchApp::run(int argc, char** argv) {
     const cache::SystemClock clock;
     ui::DesktopUrlOpener opener;
     ui::DesktopMessageBoxes messages;
+    // Asked to end by the system: close as the close box does (the key typed since the last
+    // Search stays unsaved), and the cache is saved as the window goes. A request while the
+    // window is still being made (a message box of the cache's load is open) closes the boxes;
+    // the window then goes as soon as it is made.
+    bool endRequested = false;
+    QDialog* built = nullptr;
+    termination.listen([&endRequested, &built] {
+        endRequested = true;
+        for (QWidget* open : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(open);
+            if (dialog != nullptr && dialog != built && dialog->isVisible()) {
+                dialog->reject();
+            }
+        }
+        if (built != nullptr) {
+            built->reject();
+        }
+    });
     {
         CSearchDlg window{SearchDlgServices{
             settings, clock, opener, messages, chooseEndpoint(settings), key, {}, {}}};
         messages.setParent(&window);
-        // Asked to end by the system: close as the close box does (the key typed since the last
-        // Search stays unsaved), and the cache is saved as the window goes.
-        const TerminationSignals termination{[&window] {
-            for (QWidget* open : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<QDialog*>(open);
-                if (dialog != nullptr && dialog != &window && dialog->isVisible()) {
-                    dialog->reject();
-                }
-            }
-            window.reject();
-        }};
-        // The window's own loop rather than exec(): hiding the window must not end the run.
-        QEventLoop loop;
-        QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
-        window.show();
-        loop.exec();
+        built = &window;
+        if (!endRequested) {
+            // The window's own loop rather than exec(): hiding the window must not end the run.
+            QEventLoop loop;
+            QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+            window.show();
+            loop.exec();
+        }
+        built = nullptr;
         // The destroy step's messages, if any, stand on their own: the window has gone.
         messages.setParent(nullptr);
         window.destroyWindow();

@@ -193,7 +193,8 @@ void CSearchDlg::initDialog() {
 }
 
 void CSearchDlg::fillHistory() {
-    shell::loadWords(m_services.settings, shell::kSearchWordsSection, m_history);
+    shell::loadWords(m_services.settings, shell::kSearchWordsSection, m_history,
+                     shell::kSearchWordLimit);
     m_queryWord->clear();
     for (const std::string& word : m_history.words) {
         m_queryWord->addItem(qtext(word));

@@ -29,13 +29,26 @@ struct TerminationSignals::Platform {
     std::array<struct sigaction, kSignals.size()> previous{};
 };
 
-TerminationSignals::TerminationSignals(std::function<void()> onRequest)
-    : m_platform(std::make_unique<Platform>()), m_onRequest(std::move(onRequest)) {
+TerminationSignals::TerminationSignals() : m_platform(std::make_unique<Platform>()) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0,
                      m_platform->ends.data()) != 0) {
         return;
     }
     signalWriteEnd = m_platform->ends[0];
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        ::sigaction(kSignals[i], &action, &m_platform->previous[i]);
+    }
+}
+
+void TerminationSignals::listen(std::function<void()> onRequest) {
+    m_onRequest = std::move(onRequest);
+    if (m_platform->ends[1] < 0 || m_platform->notifier) {
+        return;
+    }
     m_platform->notifier =
         std::make_unique<QSocketNotifier>(m_platform->ends[1], QSocketNotifier::Read);
     connect(m_platform->notifier.get(), &QSocketNotifier::activated, this, [this] {
@@ -46,13 +59,6 @@ TerminationSignals::TerminationSignals(std::function<void()> onRequest)
             m_onRequest();
         }
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        ::sigaction(kSignals[i], &action, &m_platform->previous[i]);
-    }
 }
 
 TerminationSignals::~TerminationSignals() {

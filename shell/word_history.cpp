@@ -24,8 +24,11 @@ std::string_view trimmed(std::string_view text) {
 
 } // namespace
 
-void loadWords(SettingsStore& store, std::string_view section, WordList& list) {
-    const std::int32_t count = store.getInt(section, kSearchWordCount.entry, 0);
+void loadWords(SettingsStore& store, std::string_view section, WordList& list, int limit) {
+    // A count from a hand-edited file may be anything; more entries than addWord ever writes are
+    // never looked up (each lookup is a settings read).
+    const std::int32_t count =
+        std::min(store.getInt(section, kSearchWordCount.entry, 0), historyCapacity(limit));
     list.words.clear();
     list.selected = -1;
     for (std::int32_t i = 1; i <= count; ++i) {
@@ -47,7 +50,7 @@ void addWord(SettingsStore& store, std::string_view section, WordList& list, std
                      [word](const std::string& item) { return cache::sameWord(item, word); });
     if (same != list.words.end()) {
         list.words.erase(same);
-    } else if (static_cast<int>(list.words.size()) > limit) {
+    } else if (static_cast<int>(list.words.size()) >= historyCapacity(limit)) {
         list.words.pop_back();
     }
     list.words.insert(list.words.begin(), std::string{word});

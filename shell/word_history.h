@@ -14,8 +14,15 @@ struct WordList {
     int selected = -1;
 };
 
-// Fills `list` from the section: "Count" entries "1", "2", ...; empty ones are skipped.
-void loadWords(SettingsStore& store, std::string_view section, WordList& list);
+// How many words a list of `limit` holds: one more, as the newest word joins before the oldest
+// of a full list goes.
+[[nodiscard]] constexpr int historyCapacity(int limit) {
+    return limit + 1;
+}
+
+// Fills `list` from the section: "Count" entries "1", "2", ...; empty ones are skipped, and no
+// more than historyCapacity(limit) entries are read whatever "Count" says.
+void loadWords(SettingsStore& store, std::string_view section, WordList& list, int limit);
 // Puts the trimmed text first (a word already there, in any letter case, moves up in the new
 // form; beyond `limit` words the last goes) and writes the whole list back.
 void addWord(SettingsStore& store, std::string_view section, WordList& list, std::string_view text,

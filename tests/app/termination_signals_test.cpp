@@ -14,8 +14,10 @@ TEST(TerminationSignalsTest, EachSignalBecomesACallOnTheWindowsThread) {
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         int calls = 0;
         {
-            const TerminationSignals requests{[&calls] { ++calls; }};
+            TerminationSignals requests;
+            // A request before anyone listens waits for the listener.
             ASSERT_EQ(std::raise(number), 0);
+            requests.listen([&calls] { ++calls; });
             EXPECT_EQ(calls, 0) << "not from inside the handler";
             EXPECT_TRUE(QTest::qWaitFor([&calls] { return calls == 1; }, 2000)) << number;
         }
@@ -26,7 +28,8 @@ TEST(TerminationSignalsTest, TheOldHandlingComesBackAfterwards) {
     struct sigaction before {};
     ::sigaction(SIGTERM, nullptr, &before);
     {
-        const TerminationSignals requests{[] {}};
+        TerminationSignals requests;
+        requests.listen([] {});
     }
     struct sigaction after {};
     ::sigaction(SIGTERM, nullptr, &after);

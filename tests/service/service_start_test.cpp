@@ -1,7 +1,7 @@
 // The service as systemd starts it: on the socket it is passed, searched through by the real
 // tool, stopping by itself once idle while the socket stays to start it again; and the
 // configuration files as a start reads them.
-#include "child_process.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 // The system-wide settings fallback that the package installs, as Qt reads it from
 // $XDG_CONFIG_DIRS: with no TARVEX_ENDPOINT and no setting of the user's own, the real tool
 // searches the local service the fallback names; a setting of the user's own still wins.
-#include "child_process.h"
+#include "support/child_process.h"
 #include "support/service_process.h"
 
 #include <gtest/gtest.h>

@@ -85,7 +85,7 @@ TEST_P(SettingsTest, WordHistory) {
     store.putString("Search Words", "2", "");
     store.putString("Search Words", "3", "Kelvin");
     WordList list;
-    loadWords(store, "Search Words", list);
+    loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_EQ(list.words, (std::vector<std::string>{"one", "Kelvin"}))
         << "empty entries are skipped";
 
@@ -98,7 +98,7 @@ TEST_P(SettingsTest, WordHistory) {
     EXPECT_EQ(list.words.size(), 2U) << "a blank text changes nothing";
 
     wipeWords(store, "Search Words");
-    loadWords(store, "Search Words", list);
+    loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_TRUE(list.words.empty());
     addWord(store, "Search Words", list, "new", kSearchWordLimit);
     EXPECT_EQ(store.getInt("Search Words", "Count", 0), 1);
@@ -117,6 +117,22 @@ TEST_P(SettingsTest, HistoryHoldsAtMost101Words) {
     EXPECT_EQ(list.words.front(), "newest");
     EXPECT_EQ(list.words.back(), "w99");
     EXPECT_EQ(store.getInt("Search Words", "Count", 0), 101);
+}
+
+TEST_P(SettingsTest, AHugeHistoryCountReadsNoMoreThanTheHistoryHolds) {
+    SettingsStore& store = *m_store;
+    for (int i = 1; i <= 150; ++i) {
+        store.putString("Search Words", std::to_string(i), "w" + std::to_string(i));
+    }
+    store.putInt("Search Words", "Count", 150);
+    WordList list;
+    loadWords(store, "Search Words", list, kSearchWordLimit);
+    ASSERT_EQ(list.words.size(), 101U);
+    EXPECT_EQ(list.words.back(), "w101");
+    // Looked up index by index, this count would take the start-up for hours.
+    store.putInt("Search Words", "Count", 2147483647);
+    loadWords(store, "Search Words", list, kSearchWordLimit);
+    EXPECT_EQ(list.words.size(), 101U);
 }
 
 TEST(ProgramFolderTest, FolderAndKeyOfTheRunningExecutable) {

@@ -27,9 +27,14 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] bool started() const { return m_pid > 0 || m_exitCode; }
+    // Whether the child, still running, has its own handler for `number` (a program that handles
+    // a signal installs that handler as one of its first steps).
+    [[nodiscard]] bool catches(int number) const;
     // The exit code (-1 after a signal) once the child has ended within `limit`; nothing while it
     // still runs.
     [[nodiscard]] std::optional<int> waitExit(std::chrono::milliseconds limit);
+    // Sends `number` to the child while it runs; false once it has ended.
+    bool signal(int number);
     [[nodiscard]] std::string output() const;
     [[nodiscard]] std::string errorOutput() const;
 

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "support/child_process.h"
 
 #include <csignal>
 #include <cstdio>
@@ -102,6 +102,22 @@ std::optional<int> ChildProcess::waitExit(std::chrono::milliseconds limit) {
         }
     }
     return m_exitCode;
+}
+
+bool ChildProcess::catches(int number) const {
+    std::ifstream status{"/proc/" + std::to_string(m_pid) + "/status"};
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return ((mask >> (number - 1)) & 1U) != 0;
+        }
+    }
+    return false;
+}
+
+bool ChildProcess::signal(int number) {
+    return m_pid > 0 && kill(m_pid, number) == 0;
 }
 
 std::string ChildProcess::output() const {
