@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tarvex::app {
 namespace {
@@ -31,6 +32,17 @@ std::string fill(std::string_view text, std::string_view first, std::string_view
         message.replace(at, 2, second);
     }
     return message;
+}
+
+// The errors of a file read only to merge it: it is kept aside when there are any.
+class UnshownErrors final : public cache::CacheFileErrors {
+public:
+    void report(const std::string& /*message*/) override {}
+};
+
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::string cacheFileSetting(shell::SettingsStore& settings) {
@@ -81,7 +93,7 @@ std::vector<std::string> CacheSave::messages() const {
     return texts;
 }
 
-CacheSave saveCache(shell::SettingsStore& settings, const cache::CGoogleResultCacheArray& results,
+CacheSave saveCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArray& results,
                     std::string_view applicationKey, CacheLoad& load,
                     const std::optional<std::string>& path) {
     CacheSave result;
@@ -89,6 +101,16 @@ CacheSave saveCache(shell::SettingsStore& settings, const cache::CGoogleResultCa
     if (result.file.empty()) {
         result.file = defaultCachePath(applicationKey);
         settings.putString(shell::kCachePath.section, shell::kCachePath.entry, result.file);
+    }
+    // A file this run did not read (its "Cache Path" was gone at start, or the file came later)
+    // holds entries the run knows nothing of: they join the cache before it is written over.
+    if (load.file != result.file && isRegularFile(result.file)) {
+        UnshownErrors unshown;
+        NotedErrors noted{unshown};
+        cache::CGoogleResultCacheArray older{results.clock()};
+        const bool read = cache::LoadFromFile(result.file, older, noted);
+        results.mergeOlder(std::move(older));
+        load = {result.file, !read || noted.any};
     }
     // The entries after the damage are still in the file; a save would lose them for good.
     if (load.errorsReported && load.file == result.file) {

@@ -51,12 +51,15 @@ struct CacheSave {
 };
 
 // Shut-down: saves to `path` when given, else to "Cache Path"; an empty "Cache Path" becomes the
-// default file first and is written back. When `load` read this same file and reported errors,
-// the file is first kept aside (cache::keepDamagedFile) so that the entries after the damage
+// default file first and is written back. A file there that `load` did not read is read first
+// and its entries merged (cache::CGoogleResultCacheArray::mergeOlder), so that a run which could
+// not load its file never writes its own few words over it; `load` then names that file. When
+// `load` read this same file and reported errors (or the merge could not read it in full), the
+// file is first kept aside (cache::keepDamagedFile) so that the entries after the damage
 // survive; if that fails, nothing is saved. Once kept, `load` no longer counts as damaged, so a
 // second save does not keep the new file too.
 [[nodiscard]] CacheSave saveCache(shell::SettingsStore& settings,
-                                  const cache::CGoogleResultCacheArray& results,
+                                  cache::CGoogleResultCacheArray& results,
                                   std::string_view applicationKey, CacheLoad& load,
                                   const std::optional<std::string>& path = {});
 

@@ -102,6 +102,21 @@ bool CGoogleResultCacheArray::Append(std::string_view word, const SearchResultSe
     return true;
 }
 
+void CGoogleResultCacheArray::mergeOlder(CGoogleResultCacheArray&& older) {
+    std::vector<std::unique_ptr<CGoogleResultCache>> merged;
+    merged.reserve(older.m_entries.size() + m_entries.size());
+    for (auto& entry : older.m_entries) {
+        if (find(entry->queryWord) == nullptr) {
+            merged.push_back(std::move(entry));
+        }
+    }
+    older.m_entries.clear();
+    for (auto& entry : m_entries) {
+        merged.push_back(std::move(entry));
+    }
+    m_entries = std::move(merged);
+}
+
 bool CGoogleResultCacheArray::DeleteWord(std::string_view word) {
     const auto it = std::find_if(m_entries.begin(), m_entries.end(), [word](const auto& entry) {
         return sameWord(entry->queryWord, word);

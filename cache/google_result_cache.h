@@ -55,6 +55,10 @@ public:
         return m_entries;
     }
     void add(std::unique_ptr<CGoogleResultCache> entry) { m_entries.push_back(std::move(entry)); }
+    // Takes the entries of `older` (stored before any of this cache's) whose words this cache
+    // lacks, ahead of its own; for a word in both, this cache's entry stays.
+    void mergeOlder(CGoogleResultCacheArray&& older);
+    [[nodiscard]] const Clock& clock() const { return m_clock; }
 
     std::int32_t cacheLifeHours = 24;
 

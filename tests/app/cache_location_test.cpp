@@ -249,5 +249,60 @@ TEST_F(CacheLocationTest, AnEmptyCachePathSavesToTheDefaultFile) {
     EXPECT_EQ(cachePath(), save.file);
 }
 
+// Point: a run that could not load its file never writes its own few words over a good one.
+
+TEST_F(CacheLocationTest, ASaveMergesTheEntriesOfAFileThisRunDidNotRead) {
+    // The run before left "Cache Path" naming a file that is not there; the good cache is the
+    // default file, which this run does not read.
+    const std::string defaultFile = defaultCachePath("dunsk");
+    cache::CGoogleResultCacheArray earlier{m_clock};
+    cache::SearchResultSet oldPage;
+    oldPage.urls = {"http://old/"};
+    oldPage.titles = oldPage.summaries = oldPage.snippets = oldPage.categoryNames =
+        oldPage.directoryTitles = {""};
+    earlier.Store("kept", oldPage);
+    earlier.Store("Both", oldPage);
+    ASSERT_TRUE(cache::SaveToFile(defaultFile, earlier));
+    setCachePath(m_dir + "/gone/quorlan.glr");
+    CacheLoad load = loadCache(m_settings, m_cache, m_errors);
+    ASSERT_FALSE(load.loaded());
+
+    cache::SearchResultSet newPage = oldPage;
+    newPage.urls = {"http://new/"};
+    m_cache.Store("both", newPage);
+    m_cache.Store("fresh", newPage);
+    const CacheSave save = saveCache(m_settings, m_cache, "dunsk", load);
+    ASSERT_TRUE(save.saved);
+    EXPECT_EQ(save.file, defaultFile);
+    EXPECT_TRUE(save.messages().empty());
+
+    cache::CGoogleResultCacheArray saved{m_clock};
+    ASSERT_TRUE(cache::LoadFromFile(defaultFile, saved, m_errors));
+    ASSERT_EQ(saved.GetCount(), 3);
+    EXPECT_EQ(saved.GetWordAt(0), "kept");
+    EXPECT_EQ(saved.GetWordAt(1), "both");
+    EXPECT_EQ(saved.GetWordAt(2), "fresh");
+    cache::SearchResultSet both;
+    ASSERT_TRUE(saved.Lookup("both", both, true));
+    EXPECT_EQ(both.urls[0], "http://new/") << "this run's entry wins";
+
+    // The file now counts as read: a word deleted afterwards stays deleted at the next save.
+    ASSERT_TRUE(m_cache.DeleteWord("kept"));
+    ASSERT_TRUE(saveCache(m_settings, m_cache, "dunsk", load).saved);
+    ASSERT_TRUE(cache::LoadFromFile(defaultFile, saved, m_errors));
+    EXPECT_EQ(saved.GetCount(), 2);
+}
+
+TEST_F(CacheLocationTest, AFileThatCannotBeMergedInFullIsKeptAside) {
+    const std::string damaged = writeFiveThenDamageTheSecond();
+    CacheLoad none;
+    m_cache.Store("new", cache::SearchResultSet{});
+    const CacheSave save = saveCache(m_settings, m_cache, "dunsk", none, m_file);
+    EXPECT_TRUE(save.saved);
+    EXPECT_EQ(save.keptAs, m_file + ".damaged");
+    EXPECT_EQ(fileBytes(m_file + ".damaged"), damaged);
+    EXPECT_EQ(m_cache.GetCount(), 2) << "what could be read joins the cache";
+}
+
 } // namespace
 } // namespace tarvex::app

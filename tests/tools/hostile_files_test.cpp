@@ -1,8 +1,11 @@
 // The tool against files that are damaged, made to hurt, or no files at all.
+#include "app/cache_location.h"
 #include "cache/cache_file.h"
+#include "shell/settings_files.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
 #include "tarvex/command.h"
+#include "tarvex/window_files.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +167,28 @@ TEST_F(HostileFilesTest, SettingsInAFolderThatDoesNotExistAreRefused) {
     const ToolRun folder = run({"search", "--endpoint", server.url(), "--key", "k", "--settings",
                                 m_dir, "--no-cache", "word"});
     EXPECT_EQ(folder.status, kExitFailed) << "a folder is no settings file";
+}
+
+TEST_F(HostileFilesTest, ARunThatCouldNotLoadItsCacheMergesTheDefaultFileBeforeSaving) {
+    if (!shell::settingsReachFiles()) {
+        GTEST_SKIP() << "settings do not outlive a run in this build";
+    }
+    // "Cache Path" names a file that is gone: the run clears it and saves to the default file,
+    // which held a good cache and was written over with this run's one word.
+    ::setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
+    const std::string defaultFile = app::defaultCachePath(kWindowApplicationKey);
+    cache::CGoogleResultCacheArray earlier{m_clock};
+    earlier.Store("older", page(2, 2));
+    earlier.Store("oldest", page(2, 2));
+    ASSERT_TRUE(cache::SaveToFile(defaultFile, earlier));
+    writeFile(m_settings, "[Settings]\nCache%20Path=" + m_dir + "/gone/quorlan.glr\n");
+    ScriptedServer server{{ScriptedServer::answer(test::searchAnswer(0, 2, 2))}};
+    const ToolRun result =
+        run({"search", "--endpoint", server.url(), "--key", "k", "--settings", m_settings, "word"});
+    ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    const ToolRun dump = run({"cache", "dump", defaultFile});
+    EXPECT_EQ(nlohmann::json::parse(dump.out)["entries"].size(), 3U) << dump.out;
 }
 
 } // namespace

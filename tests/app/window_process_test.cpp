@@ -1,0 +1,114 @@
+// The real window as a process: a request to end at any moment of its start closes it with
+// status 0 and its cache saved, whatever its start-up files hold.
+#include "cache/cache_file.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class FixedClock final : public cache::Clock {
+public:
+    cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
+};
+
+class NoErrors final : public cache::CacheFileErrors {
+public:
+    void report(const std::string& message) override { ADD_FAILURE() << message; }
+};
+
+class WindowProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = fs::path{::testing::TempDir()} /
+                 ("window_process_" + std::to_string(getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        m_settings = m_root / "config" / "Brenmoor Technologies" / "dunsk.conf";
+        m_defaultCache = m_root / "data" / "Brenmoor Technologies" / "dunsk" / "quorlan.glr";
+        fs::create_directories(m_settings.parent_path());
+        fs::create_directories(m_defaultCache.parent_path());
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    // A good cache of `count` words in the default file.
+    void writeDefaultCache(int count) const {
+        cache::CGoogleResultCacheArray words{m_clock};
+        cache::SearchResultSet page;
+        page.urls = {"http://r/1"};
+        page.titles = page.summaries = page.snippets = page.categoryNames =
+            page.directoryTitles = {""};
+        for (int i = 0; i < count; ++i) {
+            words.Store("w" + std::to_string(i), page);
+        }
+        ASSERT_TRUE(cache::SaveToFile(m_defaultCache.string(), words));
+    }
+    [[nodiscard]] int defaultCacheWords() const {
+        cache::CGoogleResultCacheArray words{m_clock};
+        NoErrors errors;
+        return cache::LoadFromFile(m_defaultCache.string(), words, errors) ? words.GetCount() : -1;
+    }
+    void writeSettings(const std::string& text) const { std::ofstream(m_settings) << text; }
+
+    // The window started, asked to end `delay` after it took the request into its own hands (its
+    // first step); its exit code.
+    std::optional<int> runAndTerminate(std::chrono::milliseconds delay) const {
+        ChildProcess window{TARVEX_WINDOW_BINARY,
+                            {},
+                            environmentWith({{"HOME", m_root.string()},
+                                             {"XDG_CONFIG_HOME", (m_root / "config").string()},
+                                             {"XDG_DATA_HOME", (m_root / "data").string()},
+                                             {"QT_QPA_PLATFORM", "offscreen"},
+                                             {"ASAN_OPTIONS", "detect_leaks=0"}})};
+        EXPECT_TRUE(window.started());
+        EXPECT_TRUE(waitFor(30s, [&window] { return window.catches(SIGTERM); }))
+            << "still unhandled after 30 s";
+        std::this_thread::sleep_for(delay);
+        window.signal(SIGTERM);
+        const std::optional<int> code = window.waitExit(60s);
+        EXPECT_TRUE(window.errorOutput().find("ERROR") == std::string::npos)
+            << window.errorOutput();
+        return code;
+    }
+
+    FixedClock m_clock;
+    fs::path m_root;
+    fs::path m_settings;
+    fs::path m_defaultCache;
+};
+
+TEST_F(WindowProcessTest, ARequestToEndAtAnyMomentOfTheStartClosesTheWindowAndKeepsTheCache) {
+    // A history count of 2^31-1 hung the start for minutes; a request then ended the process
+    // with 143 and the cache unsaved, as one in the first moments of any start did.
+    writeDefaultCache(3);
+    writeSettings("[Settings]\nCache%20Path=" + m_defaultCache.string() +
+                  "\n[Search%20Words]\nCount=2147483647\n1=alpha\n2=beta\n");
+    for (const auto delay : {0ms, 2ms, 10ms, 30ms, 100ms, 300ms}) {
+        EXPECT_EQ(runAndTerminate(delay), 0) << "after " << delay.count() << " ms";
+        EXPECT_EQ(defaultCacheWords(), 3) << "after " << delay.count() << " ms";
+    }
+}
+
+TEST_F(WindowProcessTest, ARunThatCouldNotLoadItsCacheDoesNotEmptyTheDefaultFile) {
+    // The run before left "Cache Path" naming a file that is not there: this run clears it, and
+    // its close saved its empty cache over the good default file.
+    writeDefaultCache(3);
+    writeSettings("[Settings]\nCache%20Path=" + (m_root / "gone" / "quorlan.glr").string() + "\n");
+    EXPECT_EQ(runAndTerminate(500ms), 0);
+    EXPECT_EQ(defaultCacheWords(), 3);
+}
+
+} // namespace
+} // namespace tarvex::test
