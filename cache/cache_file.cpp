@@ -385,7 +385,18 @@ std::size_t entryMemory(const CGoogleResultCache& entry) {
 
 void readCacheBytes(std::string_view bytes, const std::string& fileName,
                     CGoogleResultCacheArray& cache, CacheFileErrors& errors) {
+    if (bytes.size() > kMaxCacheFileBytes) {
+        refuseOversizedFile(cache, errors);
+        return;
+    }
     Loader{bytes, fileName, errors}.run(cache);
+}
+
+void refuseOversizedFile(CGoogleResultCacheArray& cache, CacheFileErrors& errors) {
+    cache.clear();
+    std::string message{kGeneralError};
+    message.replace(message.find("%1"), 2, kUnnamedFile);
+    errors.report(message);
 }
 
 } // namespace tarvex::cache

@@ -33,15 +33,23 @@ inline constexpr std::size_t kLoadMemoryAllowance = std::size_t{1} << 20;
 // What an entry of the cache takes in memory, as the loader counts it against its budget.
 [[nodiscard]] std::size_t entryMemory(const CGoogleResultCache& entry);
 
+// No cache file the program writes is larger: a save that would be fails (the old file stays),
+// and a larger file is refused unread with the general error. 10,000 words of 30 results each
+// take about 45 MB.
+inline constexpr std::size_t kMaxCacheFileBytes = std::size_t{512} << 20;
+
 // Replaces the cache by what `bytes` hold, as far as they can be read; each error is reported.
 // `fileName` names the file in the messages that name it. An entry whose six result lists
 // differ in length is dropped and reported as a bad format; loading stops with a general error
 // when the cache would take more than loadMemoryBudget(bytes.size()).
 void readCacheBytes(std::string_view bytes, const std::string& fileName,
                     CGoogleResultCacheArray& cache, CacheFileErrors& errors);
+// What a load of a file over kMaxCacheFileBytes does without reading it: empties the cache and
+// reports the general error.
+void refuseOversizedFile(CGoogleResultCacheArray& cache, CacheFileErrors& errors);
 
 // False when the file cannot be read, or is no regular file (a folder, a device); nothing
-// changes then.
+// changes then. A file over kMaxCacheFileBytes counts as read, with the general error.
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache, CacheFileErrors& errors);
 // The calls a save makes on the file system, as the system makes them; a test makes any of them
 // fail to see that the old file survives.

@@ -5,6 +5,7 @@
 #include "cache/large_block.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -40,6 +41,13 @@ public:
     }
 
     void append(const char* data, std::size_t count) {
+        m_total += count;
+        if (m_total > kMaxCacheFileBytes) {
+            m_ok = false; // a file no load would read
+        }
+        if (!m_ok) {
+            return;
+        }
         if (m_buffer.size() + count > kSaveChunk) {
             flush();
         }
@@ -66,6 +74,7 @@ private:
     SaveCalls& m_calls;
     int m_descriptor;
     std::string m_buffer;
+    std::size_t m_total = 0;
     bool m_ok = true;
 };
 
@@ -99,21 +108,30 @@ private:
     std::size_t m_size = 0;
 };
 
-// The whole of a regular file; nothing for a folder, a device or a file that does not read.
-std::optional<FileBytes> readRegularFile(const std::string& path) {
+// What reading a file found.
+struct ReadFile {
+    std::optional<FileBytes> bytes; // the whole file, when it was read
+    bool oversized = false;         // a regular file over kMaxCacheFileBytes, left unread
+};
+
+// The whole of a regular file; nothing for a folder, a device, a file that does not read or one
+// larger than `limit`.
+ReadFile readRegularFile(const std::string& path, std::size_t limit) {
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
-        return std::nullopt;
+        return {};
     }
     struct stat info {};
-    FileBytes file;
-    const bool ok = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) &&
-                    file.read(descriptor, static_cast<std::size_t>(info.st_size));
-    ::close(descriptor);
-    if (!ok) {
-        return std::nullopt;
+    ReadFile file;
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        file.oversized = size > limit;
+        if (!file.oversized && !file.bytes.emplace().read(descriptor, size)) {
+            file.bytes.reset();
+        }
     }
+    ::close(descriptor);
     return file;
 }
 
@@ -133,11 +151,15 @@ bool writeAndClose(int descriptor, std::string_view bytes) {
 
 bool LoadFromFile(const std::string& path, CGoogleResultCacheArray& cache,
                   CacheFileErrors& errors) {
-    const std::optional<FileBytes> bytes = readRegularFile(path);
-    if (!bytes) {
+    const ReadFile file = readRegularFile(path, kMaxCacheFileBytes);
+    if (file.oversized) {
+        refuseOversizedFile(cache, errors);
+        return true;
+    }
+    if (!file.bytes) {
         return false;
     }
-    readCacheBytes(bytes->view(), path, cache, errors);
+    readCacheBytes(file.bytes->view(), path, cache, errors);
     return true;
 }
 
@@ -197,7 +219,8 @@ KeptCopy keepDamagedFile(const std::string& path) {
             return {KeptCopy::Status::NoFile, {}};
         }
         // A file system without hard links: a copy, under a name that must be new.
-        const std::optional<FileBytes> bytes = readRegularFile(path);
+        const ReadFile copied = readRegularFile(path, SIZE_MAX);
+        const std::optional<FileBytes>& bytes = copied.bytes;
         if (!bytes) {
             return {KeptCopy::Status::Failed, {}};
         }

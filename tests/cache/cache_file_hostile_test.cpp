@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tarvex::cache {
@@ -237,6 +238,19 @@ TEST_F(HostileCacheFileTest, AFolderOrAPipeIsAFileThatCannotBeRead) {
 }
 
 // Keeping a damaged file
+
+TEST_F(HostileCacheFileTest, AFileLargerThanAnyCacheIsRefusedUnread) {
+    // A 2 GiB sparse file took 13 s and its whole size in memory before the window appeared.
+    const std::string path = ::testing::TempDir() + "tarvex_oversized_" + std::to_string(getpid());
+    { std::ofstream file{path, std::ios::binary}; }
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxCacheFileBytes) + 1), 0);
+    m_loaded.Store("before", SearchResultSet{});
+    EXPECT_TRUE(LoadFromFile(path, m_loaded, m_errors)) << "read, with an error";
+    EXPECT_EQ(m_loaded.GetCount(), 0);
+    EXPECT_EQ(m_errors.messages, std::vector<std::string>{
+                                     "An unknown error occurred while accessing an unnamed file."});
+    std::remove(path.c_str());
+}
 
 TEST_F(HostileCacheFileTest, ADamagedFileIsKeptUnderTheFirstFreeName) {
     const std::string dir = folder();
