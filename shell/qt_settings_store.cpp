@@ -2,6 +2,11 @@
 
 #include <QMetaObject>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarvex::shell {
 namespace {
 
@@ -11,6 +16,24 @@ QString text(std::string_view value) {
 
 QString key(std::string_view section, std::string_view entry) {
     return text(section) + QLatin1Char('/') + text(entry);
+}
+
+// The file holds the licence key: readable by its owner only. Made so before the first write
+// (the atomic write keeps the mode of the file it replaces), and mended if it was made
+// readable by others before.
+void keepPrivate(const QString& fileName) {
+    const std::filesystem::path path{fileName.toStdString()};
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+    } else if (S_ISREG(info.st_mode) && (info.st_mode & 077) != 0) {
+        ::chmod(path.c_str(), info.st_mode & 0700);
+    }
 }
 
 } // namespace
@@ -65,7 +88,9 @@ bool QtSettingsStore::sync() {
     if (m_pending) {
         m_pending = false;
         ++m_syncs;
+        keepPrivate(m_settings->fileName());
         m_settings->sync();
+        keepPrivate(m_settings->fileName());
     }
     return m_settings->status() == QSettings::NoError;
 }

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvex::shell {
@@ -142,6 +143,22 @@ TEST(SettingsSyncWithoutALoopTest, AStoreReopenedReadsWhatTheLastOneWrote) {
     QtSettingsStore::inFile(file.path())->putString("Settings", "Key", "caf\xC3\xA9");
     EXPECT_EQ(QtSettingsStore::inFile(file.path())->getString("Settings", "Key", ""),
               "caf\xC3\xA9");
+}
+
+// The file holds the licence key.
+TEST(SettingsSyncWithoutALoopTest, TheFileIsReadableByItsOwnerOnly) {
+    const auto mode = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 01000;
+    };
+    const SettingsFile file;
+    QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "secret");
+    EXPECT_EQ(mode(file.path()), 0600U);
+
+    // A file an older version left readable by all is mended at its next write.
+    ASSERT_EQ(::chmod(file.path().c_str(), 0644), 0);
+    QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "other");
+    EXPECT_EQ(mode(file.path()), 0600U);
 }
 
 } // namespace
