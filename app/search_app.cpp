@@ -33,11 +33,12 @@ int CSearchApp::run(int argc, char** argv) {
     // Asked to end by the system: close as the close box does (the key typed since the last
     // Search stays unsaved), and the cache is saved as the window goes. A request while the
     // window is still being made (a message box of the cache's load is open) closes the boxes;
-    // the window then goes as soon as it is made.
+    // the window then goes as soon as it is made. From then on no box waits for an answer.
     bool endRequested = false;
     QDialog* built = nullptr;
-    termination.listen([&endRequested, &built] {
+    termination.listen([&endRequested, &built, &messages] {
         endRequested = true;
+        messages.setUnattended();
         for (QWidget* open : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<QDialog*>(open);
             if (dialog != nullptr && dialog != built && dialog->isVisible()) {

@@ -1,7 +1,9 @@
 #include "shell/qt_settings_store.h"
 
 #include <QMetaObject>
+#include <QStandardPaths>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -39,8 +41,23 @@ void keepPrivate(const QString& fileName) {
 } // namespace
 
 QtSettingsStore::QtSettingsStore(const std::string& applicationKey)
-    : m_settings(
-          std::make_unique<QSettings>(QString::fromUtf8(kOrganisation), text(applicationKey))) {}
+    : m_settings(openUserSettings(applicationKey)) {}
+
+std::unique_ptr<QSettings> QtSettingsStore::openUserSettings(const std::string& applicationKey) {
+    const QString userFile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        QString::fromUtf8(kOrganisation) + QLatin1Char('/') + text(applicationKey) +
+        QStringLiteral(".conf");
+    struct stat info {};
+    if (::stat(userFile.toLocal8Bit().constData(), &info) == 0 && !S_ISREG(info.st_mode) &&
+        !S_ISDIR(info.st_mode)) {
+        m_standIn = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_standIn->path());
+        std::fprintf(stderr, "%s is no regular file: the settings of this run are not kept.\n",
+                     userFile.toLocal8Bit().constData());
+    }
+    return std::make_unique<QSettings>(QString::fromUtf8(kOrganisation), text(applicationKey));
+}
 
 std::unique_ptr<QtSettingsStore> QtSettingsStore::inFile(const std::string& path) {
     return std::unique_ptr<QtSettingsStore>(

@@ -3,6 +3,7 @@
 #include "shell/settings_store.h"
 
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <cstddef>
 #include <memory>
@@ -47,9 +48,15 @@ private:
     explicit QtSettingsStore(std::unique_ptr<QSettings> settings)
         : m_settings(std::move(settings)) {}
 
+    // The user's settings, unless their file is a pipe, socket or device, which would stop the
+    // program at its first read: then a folder of this run stands in for the user's (the
+    // system-wide fallback is still read) and nothing of the run is kept.
+    [[nodiscard]] std::unique_ptr<QSettings> openUserSettings(const std::string& applicationKey);
+
     // Marks the file behind the store and queues its sync, once, for the end of this turn.
     [[nodiscard]] bool changed();
 
+    std::unique_ptr<QTemporaryDir> m_standIn;
     std::unique_ptr<QSettings> m_settings;
     bool m_pending = false;
     std::size_t m_syncs = 0;

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace tarvex::ui {
 
 int DesktopUrlOpener::OpenUrl(const std::string& url, int /*showCommand*/) {
@@ -18,6 +20,11 @@ int DesktopUrlOpener::OpenUrl(const std::string& url, int /*showCommand*/) {
 }
 
 void DesktopMessageBoxes::show(const std::string& text, MessageIcon icon) {
+    if (m_unattended) {
+        std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(res::kApplicationTitle.size()),
+                     res::kApplicationTitle.data(), text.c_str());
+        return;
+    }
     QMessageBox box{icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                     QString::fromUtf8(res::kApplicationTitle.data(),
                                       static_cast<qsizetype>(res::kApplicationTitle.size())),
@@ -27,6 +34,9 @@ void DesktopMessageBoxes::show(const std::string& text, MessageIcon icon) {
 }
 
 Answer DesktopMessageBoxes::ask(const std::string& text) {
+    if (m_unattended) {
+        return Answer::Cancel;
+    }
     QMessageBox box{QMessageBox::Question,
                     QString::fromUtf8(res::kApplicationTitle.data(),
                                       static_cast<qsizetype>(res::kApplicationTitle.size())),

@@ -9,7 +9,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -109,6 +111,105 @@ TEST_F(WindowProcessTest, ARunThatCouldNotLoadItsCacheDoesNotEmptyTheDefaultFile
     EXPECT_EQ(runAndTerminate(500ms), 0);
     EXPECT_EQ(defaultCacheWords(), 3);
 }
+
+// Start-up files made to hurt: each start must come up (and so take the request to end), close
+// with status 0 and leave the good default cache as it was.
+struct HostileStart {
+    const char* name;
+    // Makes the files, given the settings file and a free path beside it.
+    std::function<void(const fs::path& settings, const fs::path& spare)> make;
+};
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string withCachePath(const fs::path& cache) {
+    return "[Settings]\nCache%20Path=" + cache.string() + "\n";
+}
+
+const HostileStart kHostileStarts[] = {
+    {"TenThousandWords",
+     [](const fs::path& settings, const fs::path&) {
+         std::string text = "[Search%20Words]\nCount=10000\n";
+         for (int i = 1; i <= 10000; ++i) {
+             text += std::to_string(i) + "=word" + std::to_string(i) + "\n";
+         }
+         writeText(settings, text);
+     }},
+    {"ACountOf2To31Minus1",
+     [](const fs::path& settings, const fs::path&) {
+         writeText(settings, "[Search%20Words]\nCount=2147483647\n1=a\n");
+     }},
+    {"ASparseCacheOf2GiB",
+     [](const fs::path& settings, const fs::path& spare) {
+         writeText(spare, "");
+         fs::resize_file(spare, std::uintmax_t{2} << 30);
+         writeText(settings, withCachePath(spare));
+     }},
+    {"ACacheThatIsDevZero",
+     [](const fs::path& settings, const fs::path&) {
+         writeText(settings, withCachePath("/dev/zero"));
+     }},
+    {"ACacheThatIsAFifo",
+     [](const fs::path& settings, const fs::path& spare) {
+         ASSERT_EQ(::mkfifo(spare.c_str(), 0600), 0);
+         writeText(settings, withCachePath(spare));
+     }},
+    {"ACacheThatIsAFolder",
+     [](const fs::path& settings, const fs::path& spare) {
+         fs::create_directories(spare);
+         writeText(settings, withCachePath(spare));
+     }},
+    {"AnUnreadableCache",
+     [](const fs::path& settings, const fs::path& spare) {
+         writeText(spare, "\x01\x00\x00\x00");
+         fs::permissions(spare, fs::perms::none);
+         writeText(settings, withCachePath(spare));
+     }},
+    {"ACacheThatIsASymlinkLoop",
+     [](const fs::path& settings, const fs::path& spare) {
+         fs::create_symlink(spare, spare);
+         writeText(settings, withCachePath(spare));
+     }},
+    {"MegabyteValues",
+     [](const fs::path& settings, const fs::path&) {
+         const std::string big(2U << 20, 'k');
+         writeText(settings, "[Settings]\nLicense%20Key=" + big + "\nCache%20Path=" + big +
+                                 "\n[Search%20Words]\nCount=1\n1=" + big + "\n");
+     }},
+    {"WrongTypes",
+     [](const fs::path& settings, const fs::path&) {
+         writeText(settings, "[Settings]\nMaximum%20Results=many\nCache%20Life%20Time=-7\n"
+                             "Spread%20Sheet%20Mode=@Variant(\\0\\0\\0\\x7f)\n"
+                             "[Search%20Words]\nCount=-3\n");
+     }},
+    {"SettingsThatAreAFifo",
+     [](const fs::path& settings, const fs::path&) {
+         ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+     }},
+    {"SettingsThatAreAFolder",
+     [](const fs::path& settings, const fs::path&) { fs::create_directories(settings); }},
+    {"SettingsThatAreASymlinkLoop",
+     [](const fs::path& settings, const fs::path&) { fs::create_symlink(settings, settings); }},
+    {"SettingsThatAreDevZero",
+     [](const fs::path& settings, const fs::path&) { fs::create_symlink("/dev/zero", settings); }},
+};
+
+class HostileStartTest : public WindowProcessTest,
+                         public ::testing::WithParamInterface<HostileStart> {};
+
+TEST_P(HostileStartTest, TheWindowComesUpAndClosesKeepingTheCache) {
+    writeDefaultCache(3);
+    GetParam().make(m_settings, m_root / "spare");
+    EXPECT_EQ(runAndTerminate(300ms), 0);
+    EXPECT_GE(defaultCacheWords(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileStartTest, ::testing::ValuesIn(kHostileStarts),
+                         [](const ::testing::TestParamInfo<HostileStart>& start) {
+                             return std::string{start.param.name};
+                         });
 
 } // namespace
 } // namespace tarvex::test
