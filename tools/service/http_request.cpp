@@ -1,5 +1,8 @@
 #include "service/http_request.h"
 
+#include "base/ascii_case.h"
+#include "service/http_grammar.h"
+
 #include <algorithm>
 
 namespace tarvex::search {
@@ -23,18 +26,6 @@ LineStatus takeLine(std::string_view& rest, std::size_t limit, std::string_view&
     }
     rest.remove_prefix(end + 1);
     return LineStatus::Line;
-}
-
-// RFC 9110 5.6.2: the characters of a token.
-bool isTokenChar(char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-        return true;
-    }
-    return std::string_view{"!#$%&'*+-.^_`|~"}.find(c) != std::string_view::npos;
-}
-
-bool isToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), isTokenChar);
 }
 
 std::string lowerCase(std::string_view text) {
@@ -65,17 +56,18 @@ bool listHas(std::string_view list, std::string_view word) {
     return false;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+// RFC 9112 3.2: an HTTP/1.1 request needs one Host field; no request may carry two, or one whose
+// value is not a host.
+bool hostIsSound(const RequestHead& head) {
+    std::size_t count = 0;
+    bool valid = true;
+    for (const auto& [name, value] : head.fields) {
+        if (name == "host") {
+            ++count;
+            valid = valid && isHostValue(value);
+        }
     }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return count == 1 ? valid : count == 0 && head.minorVersion == 0;
 }
 
 // The path of an origin-form or absolute-form target (RFC 9112 3.2), or nothing.
@@ -177,6 +169,9 @@ ParseStatus RequestParser::take(std::string& input) {
                 }
             } else if (m_state == State::Trailers) {
                 m_state = State::Done;
+            } else if (!hostIsSound(m_head)) {
+                status = fail(400);
+                going = false;
             } else if (const int refused = framing(); refused != 0) {
                 status = fail(refused);
                 going = false;
@@ -356,16 +351,14 @@ int RequestParser::framing() {
 int RequestParser::readChunkSize(std::string_view line) {
     std::size_t digits = 0;
     std::uint64_t size = 0;
-    while (digits < line.size() && hexDigit(line[digits]) >= 0) {
+    while (digits < line.size() && asciiHexValue(line[digits]) >= 0) {
         if (digits == kMaxChunkSizeDigits) {
             return 400;
         }
-        size = size * 16 + static_cast<std::uint64_t>(hexDigit(line[digits]));
+        size = size * 16 + static_cast<std::uint64_t>(asciiHexValue(line[digits]));
         ++digits;
     }
-    // RFC 9112 7.1.1: chunk extensions follow a ";" and are ignored here.
-    const std::string_view after = trimmed(line.substr(digits));
-    if (digits == 0 || (!after.empty() && after.front() != ';')) {
+    if (digits == 0 || !isChunkExtensionList(line.substr(digits))) {
         return 400;
     }
     if (size > m_maxBodyBytes - m_body.size()) {
