@@ -1,3 +1,4 @@
+#include "cache/cache_file.h"
 #include "tarvex/command.h"
 #include "tool_run.h"
 
@@ -6,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -98,6 +100,93 @@ TEST(CacheCommandTest, DumpsEntriesAndTheLoadErrors) {
                                   {"An attempt was made to access an unnamed file past its end."}));
     EXPECT_EQ(run({"cache", "dump", "/no/such.glr"}).status, kExitFailed);
     EXPECT_EQ(run({"cache"}).status, kExitUsage);
+}
+
+TEST(CacheCommandTest, PrintsEveryKindOfFieldInItsExactLayout) {
+    // The layout scripts read: texts with escapes and bytes that are no UTF-8, numbers, dates,
+    // empty and full lists, and the load's errors.
+    const cache::SystemClock clock;
+    cache::CGoogleResultCacheArray cache{clock};
+    auto full = std::make_unique<cache::CGoogleResultCache>();
+    full->queryWord = "caf\xC3\xA9 \"q\" \\";
+    full->estimatedTotal = -3;
+    full->searchedAt = {38000.25, cache::OleDate::kValid};
+    full->urls = {"http://a/?b=1&c=2", "http://e/"};
+    full->titles = {"tab\there\nline", "bad \xFF\xC3 end \xE2\x82"};
+    full->summaries = {"", "\x01\x1F"};
+    full->snippets = {"<b>x</b> &amp;", "\xE2\x82\xAC \xF0\x9F\x98\x80 \xED\xA0\x80"};
+    full->categoryNames = {"Top/A", ""};
+    full->directoryTitles = {"", "D"};
+    full->reservedList = {"kept"};
+    cache.add(std::move(full));
+    auto empty = std::make_unique<cache::CGoogleResultCache>();
+    empty->estimatedTotal = 2147483647;
+    empty->searchedAt = {-1.5, cache::OleDate::kInvalid};
+    cache.add(std::move(empty));
+    std::string bytes = cache::writeCacheBytes(cache);
+    bytes[0] = 3; // a third entry is promised and missing
+    const TempFile file{bytes};
+
+    const ToolRun result = run({"cache", "dump", file.path()});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_EQ(result.out, R"({
+  "entries": [
+    {
+      "queryWord": "café \"q\" \\",
+      "estimatedTotal": -3,
+      "searchedAt": {
+        "days": 38000.25,
+        "status": 0
+      },
+      "urls": [
+        "http://a/?b=1&c=2",
+        "http://e/"
+      ],
+      "titles": [
+        "tab\there\nline",
+        "bad �� end �"
+      ],
+      "summaries": [
+        "",
+        "\u0001\u001f"
+      ],
+      "snippets": [
+        "<b>x</b> &amp;",
+        "€ 😀 ���"
+      ],
+      "categoryNames": [
+        "Top/A",
+        ""
+      ],
+      "directoryTitles": [
+        "",
+        "D"
+      ],
+      "reservedList": [
+        "kept"
+      ]
+    },
+    {
+      "queryWord": "",
+      "estimatedTotal": 2147483647,
+      "searchedAt": {
+        "days": -1.5,
+        "status": 1
+      },
+      "urls": [],
+      "titles": [],
+      "summaries": [],
+      "snippets": [],
+      "categoryNames": [],
+      "directoryTitles": [],
+      "reservedList": []
+    }
+  ],
+  "errors": [
+    "An attempt was made to access an unnamed file past its end."
+  ]
+}
+)");
 }
 
 } // namespace

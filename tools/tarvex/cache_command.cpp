@@ -3,9 +3,12 @@
 #include "shell/setting_names.h"
 #include "tarvex/arg_list.h"
 #include "tarvex/command.h"
+#include "tarvex/json_stream.h"
 #include "tarvex/window_files.h"
 
-#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tarvex::cli {
 namespace {
@@ -13,11 +16,36 @@ namespace {
 class CollectedErrors final : public cache::CacheFileErrors {
 public:
     void report(const std::string& message) override { messages.push_back(message); }
-    nlohmann::ordered_json messages = nlohmann::ordered_json::array();
+    std::vector<std::string> messages;
 };
 
-nlohmann::ordered_json listJson(const cache::CSerStringArray& list) {
-    return nlohmann::ordered_json(list.toVector());
+void writeList(JsonStream& json, std::string_view name, const cache::CSerStringArray& list) {
+    json.key(name);
+    json.beginArray();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        json.utf8Text(list[i]);
+    }
+    json.endArray();
+}
+
+void writeEntry(JsonStream& json, const cache::CGoogleResultCache& entry) {
+    json.beginObject();
+    json.key("queryWord");
+    json.utf8Text(entry.queryWord);
+    json.member("estimatedTotal", entry.estimatedTotal);
+    json.key("searchedAt");
+    json.beginObject();
+    json.member("days", entry.searchedAt.days);
+    json.member("status", entry.searchedAt.status);
+    json.endObject();
+    writeList(json, "urls", entry.urls);
+    writeList(json, "titles", entry.titles);
+    writeList(json, "summaries", entry.summaries);
+    writeList(json, "snippets", entry.snippets);
+    writeList(json, "categoryNames", entry.categoryNames);
+    writeList(json, "directoryTitles", entry.directoryTitles);
+    writeList(json, "reservedList", entry.reservedList);
+    json.endObject();
 }
 
 } // namespace
@@ -49,25 +77,24 @@ int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostr
         err << "tarvex cache: cannot read " << path << '\n';
         return kExitFailed;
     }
-    nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+    // Written entry by entry as the loaded cache holds it, so that the dump takes little more
+    // memory than the load. Texts of a damaged file may hold bytes that are no UTF-8; they are
+    // replaced, not refused.
+    JsonStream json{out};
+    json.beginObject();
+    json.key("entries");
+    json.beginArray();
     for (const auto& entry : results.entries()) {
-        entries.push_back(
-            {{"queryWord", entry->queryWord},
-             {"estimatedTotal", entry->estimatedTotal},
-             {"searchedAt",
-              {{"days", entry->searchedAt.days}, {"status", entry->searchedAt.status}}},
-             {"urls", listJson(entry->urls)},
-             {"titles", listJson(entry->titles)},
-             {"summaries", listJson(entry->summaries)},
-             {"snippets", listJson(entry->snippets)},
-             {"categoryNames", listJson(entry->categoryNames)},
-             {"directoryTitles", listJson(entry->directoryTitles)},
-             {"reservedList", listJson(entry->reservedList)}});
+        writeEntry(json, *entry);
     }
-    // Texts of a damaged file may hold bytes that are no UTF-8; they are replaced, not refused.
-    out << nlohmann::ordered_json{{"entries", entries}, {"errors", errors.messages}}.dump(
-               2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-        << '\n';
+    json.endArray();
+    json.key("errors");
+    json.beginArray();
+    for (const std::string& message : errors.messages) {
+        json.utf8Text(message);
+    }
+    json.endArray();
+    json.endObject();
     return kExitOk;
 }
 

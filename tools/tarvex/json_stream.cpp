@@ -10,6 +10,50 @@ namespace {
 
 constexpr std::size_t kIndent = 2;
 constexpr std::size_t kPieceUnits = 8192;
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// The UTF-8 sequence at the start of `bytes` (not empty): one whole character, or the part that
+// cannot become one, as nlohmann's decoder rejects it (no overlong forms, no surrogates, nothing
+// past U+10FFFF).
+struct Sequence {
+    std::size_t length;
+    bool wellFormed;
+};
+
+Sequence firstSequence(std::string_view bytes) {
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    if (lead < 0x80) {
+        return {1, true};
+    }
+    std::size_t following = 0;
+    unsigned char low = 0x80; // the range of the second byte, then of each further one
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        following = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        following = 2;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        following = 3;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return {1, false};
+    }
+    for (std::size_t i = 1; i <= following; ++i) {
+        if (i == bytes.size()) {
+            return {i, false};
+        }
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < low || byte > high) {
+            return {i, false};
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {following + 1, true};
+}
 
 } // namespace
 
@@ -76,6 +120,24 @@ void JsonStream::text(const char16_t* text) {
         escaped(utf16ToCodePage(rest.substr(0, units)));
         rest.remove_prefix(units);
     }
+    m_out.put('"');
+}
+
+void JsonStream::utf8Text(std::string_view text) {
+    startValue();
+    m_out.put('"');
+    std::size_t run = 0; // start of the well-formed run not yet written
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const Sequence sequence = firstSequence(text.substr(at));
+        if (!sequence.wellFormed) {
+            escaped(text.substr(run, at - run));
+            m_out << kReplacementCharacter;
+            run = at + sequence.length;
+        }
+        at += sequence.length;
+    }
+    escaped(text.substr(run));
     m_out.put('"');
 }
 

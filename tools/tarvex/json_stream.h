@@ -23,6 +23,9 @@ public:
     void key(std::string_view name);
     // A UTF-16 text, converted and escaped piece by piece; null when `text` is null.
     void text(const char16_t* text);
+    // A UTF-8 text as dump() with error_handler_t::replace writes it: each ill-formed part (the
+    // longest start of a character that cannot be completed, else one byte) becomes U+FFFD.
+    void utf8Text(std::string_view text);
     // Numbers, booleans and null, as nlohmann writes them.
     void scalar(const nlohmann::ordered_json& value);
     // A member of an object: its key, then its text or scalar.
