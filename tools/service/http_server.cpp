@@ -204,6 +204,9 @@ void HttpServer::acceptAll(Clock::time_point now) {
         // client's delayed acknowledgement of the one before (about 40 ms).
         const int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        // Caps what a client that does not read its answers makes the kernel hold for it.
+        const int unsent = static_cast<int>(server::kMaxUnsentBytes);
+        setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsent, sizeof unsent);
         const auto [added, fresh] = m_connections.try_emplace(m_nextId++, fd, addressText(address),
                                                               m_limits.maxBodyBytes, now);
         if (m_tls != nullptr) {
@@ -216,21 +219,26 @@ void HttpServer::acceptAll(Clock::time_point now) {
 }
 
 bool HttpServer::makeRoom() {
-    // A closing connection goes first, then the one idle longest, then the one whose request
-    // has taken longest to arrive. One being answered is never cut.
+    // A closing connection goes first; then one that waits on its client, to send a request or
+    // to take its answer; then one whose request is still arriving. Within each, the one that
+    // has made no progress longest. One being answered is never cut.
     const auto rank = [](const Connection& connection) {
-        if (connection.phase == Phase::Lingering) {
+        switch (connection.phase) {
+        case Phase::Lingering:
             return 0;
+        case Phase::Reading:
+            return connection.requestOpen ? 2 : 1;
+        case Phase::Writing:
+            return 1;
+        case Phase::Working:
+            break;
         }
-        if (connection.phase != Phase::Reading) {
-            return 3;
-        }
-        return connection.requestOpen ? 2 : 1;
+        return 3;
     };
     // Ties go to the connection opened first (ids grow).
     const auto before = [&rank](const auto& a, const auto& b) {
-        return std::tuple{rank(a.second), a.second.since, a.first} <
-               std::tuple{rank(b.second), b.second.since, b.first};
+        return std::tuple{rank(a.second), a.second.lastProgress, a.first} <
+               std::tuple{rank(b.second), b.second.lastProgress, b.first};
     };
     auto chosen = m_connections.end();
     for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
@@ -253,8 +261,8 @@ int HttpServer::expire(Clock::time_point now) {
         Clock::time_point deadline = Clock::time_point::max();
         switch (connection.phase) {
         case Phase::Reading:
-            deadline = connection.since +
-                       (connection.requestOpen ? m_limits.requestTime : m_limits.idleTime);
+            deadline = connection.requestOpen ? connection.since + m_limits.requestTime
+                                              : connection.lastProgress + m_limits.idleTime;
             break;
         case Phase::Writing:
             deadline = connection.since + m_limits.writeTime;

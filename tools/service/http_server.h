@@ -47,7 +47,8 @@ public:
 
 struct ServerLimits {
     std::size_t maxBodyBytes = std::size_t{1} << 20;
-    // Open client connections; past it the idlest one is closed to take a new one.
+    // Open client connections; past it the one that has made no progress longest (an idle one,
+    // or one whose client does not read its answers) is closed to take a new one.
     std::size_t connections = 4096;
     std::size_t workers = 64;
     std::size_t requestsPerConnection = 1000;
@@ -93,7 +94,8 @@ private:
     struct Connection {
         Connection(int socketFd, std::string address, std::size_t maxBodyBytes,
                    Clock::time_point now)
-            : socket(socketFd), peer(std::move(address)), parser(maxBodyBytes), since(now) {}
+            : socket(socketFd), peer(std::move(address)), parser(maxBodyBytes), since(now),
+              lastProgress(now) {}
         int socket;
         std::string peer;
         RequestParser parser;
@@ -101,7 +103,9 @@ private:
         std::string output;
         Phase phase = Phase::Reading;
         bool requestOpen = false; // some bytes of the next request have come
-        Clock::time_point since;  // start of the current request, idle time, write or linger
+        Clock::time_point since;  // start of the current request, write or linger
+        // The last time bytes were read from or written to the client (or it was accepted).
+        Clock::time_point lastProgress;
         bool closeAfter = false;
         std::size_t served = 0;
         std::size_t dropped = 0; // bytes read and dropped while lingering
@@ -122,6 +126,7 @@ private:
     void advance(std::uint64_t id, Connection& connection);
     void respond(Connection& connection, const HttpResponse& response);
     [[nodiscard]] bool flush(Connection& connection);
+    static void noteSent(Connection& connection, std::size_t sent);
     void takeCompletions();
     [[nodiscard]] int expire(Clock::time_point now);
     [[nodiscard]] bool idleLongEnough(int& waitMs);

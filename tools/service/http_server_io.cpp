@@ -34,6 +34,7 @@ bool HttpServer::receive(Connection& connection) {
     if (got < 0) {
         return wouldBlock();
     }
+    connection.lastProgress = Clock::now();
     if (connection.phase == Phase::Lingering) {
         connection.dropped += static_cast<std::size_t>(got);
         return connection.dropped <= kMaxLingerBytes;
@@ -52,6 +53,7 @@ bool HttpServer::receiveTls(Connection& connection) {
         switch (connection.tls->read(buffer, sizeof buffer, count)) {
         case TlsIo::Done:
             connection.input.append(buffer, count);
+            connection.lastProgress = Clock::now();
             taken += count;
             break;
         case TlsIo::WouldBlock:
@@ -78,7 +80,7 @@ bool HttpServer::flushTls(Connection& connection) {
         }
         sent += put;
     }
-    connection.output.erase(0, sent);
+    noteSent(connection, sent);
     return true;
 }
 
@@ -231,8 +233,15 @@ bool HttpServer::flush(Connection& connection) {
         }
         sent += static_cast<std::size_t>(put);
     }
-    connection.output.erase(0, sent);
+    noteSent(connection, sent);
     return true;
+}
+
+void HttpServer::noteSent(Connection& connection, std::size_t sent) {
+    if (sent > 0) {
+        connection.output.erase(0, sent);
+        connection.lastProgress = Clock::now();
+    }
 }
 
 void HttpServer::takeCompletions() {

@@ -10,6 +10,13 @@ namespace tarvex::search::server {
 
 // Bytes taken from a socket in one read.
 inline constexpr std::size_t kReadBytes = std::size_t{64} << 10;
+// Output held in the kernel for a connection and not yet sent, past which it takes no more
+// (TCP_NOTSENT_LOWAT): a few answers' worth, a ten-result search answer being about 11 KB. The
+// rest of the answer then waits in the connection's buffer, and its next request is read only
+// once the client has taken enough for all of it to be handed over; so a client that pipelines
+// requests and reads no answers costs this, its receive window and one answer, however many it
+// sends. What is in flight is not counted, so a fast client is not slowed down.
+inline constexpr std::size_t kMaxUnsentBytes = std::size_t{64} << 10;
 // What a closing connection may still send before it is cut off.
 inline constexpr std::size_t kMaxLingerBytes = std::size_t{4} << 20;
 inline constexpr const char* kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
