@@ -156,6 +156,9 @@ void CSearchDlg::initDialog() {
     m_linkLabel->attach();
     fields.licenceKey = m_services.settings.getString(
         shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback);
+    if (fields.licenceKey.size() > shell::kMaxFieldTextBytes) {
+        fields.licenceKey.clear();
+    }
     m_searchCount = setting(m_services.settings, shell::kSearchCount);
     fields.searchNumber = m_searchCount;
     showFields(fields);

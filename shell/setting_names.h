@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -38,5 +39,9 @@ inline constexpr IntSetting kSearchWordCount{kSearchWordsSection, "Count", 0};
 
 // The query-word history keeps this many words before the oldest goes.
 inline constexpr std::int32_t kSearchWordLimit = 100;
+// No query word or licence key the service takes is longer (it refuses queries over 2048 bytes):
+// a longer text in the settings is a damaged one, and laying out megabytes in a control at
+// start-up took the window seconds. The history skips such words, the key field starts empty.
+inline constexpr std::size_t kMaxFieldTextBytes = 2048;
 
 } // namespace tarvex::shell

@@ -33,7 +33,7 @@ void loadWords(SettingsStore& store, std::string_view section, WordList& list, i
     list.selected = -1;
     for (std::int32_t i = 1; i <= count; ++i) {
         std::string word = store.getString(section, std::to_string(i), "");
-        if (!word.empty()) {
+        if (!word.empty() && word.size() <= kMaxFieldTextBytes) {
             list.words.push_back(std::move(word));
         }
     }

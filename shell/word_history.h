@@ -20,7 +20,8 @@ struct WordList {
     return limit + 1;
 }
 
-// Fills `list` from the section: "Count" entries "1", "2", ...; empty ones are skipped, and no
+// Fills `list` from the section: "Count" entries "1", "2", ...; empty ones and ones longer than
+// kMaxFieldTextBytes are skipped, and no
 // more than historyCapacity(limit) entries are read whatever "Count" says.
 void loadWords(SettingsStore& store, std::string_view section, WordList& list, int limit);
 // Puts the trimmed text first (a word already there, in any letter case, moves up in the new

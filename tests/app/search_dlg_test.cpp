@@ -137,6 +137,14 @@ TEST_F(SearchDlgTest, StartsFromTheSettings) {
     EXPECT_EQ(m_opener.opened[0], endpointOrigin(s_service->endpoint()) + "/apis");
 }
 
+TEST_F(SearchDlgTest, AKeyLongerThanAnyKeyIsNotShown) {
+    // Megabytes of key in a damaged settings file took the start seconds of text layout.
+    m_settings.putString("Settings", "License Key",
+                         std::string(shell::kMaxFieldTextBytes + 1, 'k'));
+    open();
+    EXPECT_EQ(licenceKey().text(), "");
+}
+
 TEST_F(SearchDlgTest, ThirtyResultsInThreeRequestsThenACacheHit) {
     m_settings.putInt("Settings", "Maximum Results", 30);
     open();

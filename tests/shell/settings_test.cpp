@@ -84,10 +84,12 @@ TEST_P(SettingsTest, WordHistory) {
     store.putString("Search Words", "1", "one");
     store.putString("Search Words", "2", "");
     store.putString("Search Words", "3", "Kelvin");
+    store.putInt("Search Words", "Count", 4);
+    store.putString("Search Words", "4", std::string(kMaxFieldTextBytes + 1, 'w'));
     WordList list;
     loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_EQ(list.words, (std::vector<std::string>{"one", "Kelvin"}))
-        << "empty entries are skipped";
+        << "empty entries and ones longer than any query are skipped";
 
     addWord(store, "Search Words", list, "  kelvin \t", kSearchWordLimit);
     EXPECT_EQ(list.words, (std::vector<std::string>{"kelvin", "one"}));
