@@ -27,6 +27,10 @@ std::optional<PendingStartTag> pendingStartTag(xmlParserCtxtPtr context) {
                            utf8View(input->cur, input->end)};
 }
 
+const char* declaredEncoding(xmlParserCtxtPtr context) {
+    return reinterpret_cast<const char*>(context->encoding);
+}
+
 bool contextFailed(xmlParserCtxtPtr context) {
     return context->errNo != 0 || context->wellFormed == 0 || context->nsWellFormed == 0 ||
            context->disableSAX != 0;

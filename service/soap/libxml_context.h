@@ -16,6 +16,8 @@ namespace tarvex::soap {
 //   `input->cur` is where the tag starts and `input->end` ends what has arrived; the input is the
 //   decoded UTF-8 whatever the document's encoding;
 // - `input->consumed` counts the bytes dropped from the buffer before `input->base`;
+// - when startDocument is called, `encoding` holds the name the XML declaration gave, as written,
+//   and is null where it gave none (a byte order mark alone sets nothing);
 // - a parse that met an error or was stopped leaves `errNo` non-zero, `wellFormed` or
 //   `nsWellFormed` zero, or `disableSAX` non-zero, even where xmlParseChunk returned 0.
 
@@ -32,6 +34,10 @@ struct PendingStartTag {
 };
 // The start tag being waited for; nothing when the parser is not inside one.
 [[nodiscard]] std::optional<PendingStartTag> pendingStartTag(xmlParserCtxtPtr context);
+
+// The encoding name the document's XML declaration gave; null where it gave none. Valid from the
+// startDocument callback on.
+[[nodiscard]] const char* declaredEncoding(xmlParserCtxtPtr context);
 
 // True when the context records a failure or a stop.
 [[nodiscard]] bool contextFailed(xmlParserCtxtPtr context);

@@ -1,5 +1,7 @@
 // The SAX reader on libxml2's SAX2 push parser. Only the callbacks the reader needs are set, so
-// nothing is fetched or expanded; a DOCTYPE stops the parse.
+// nothing is fetched or expanded; a DOCTYPE, or an XML declaration naming an encoding other than
+// UTF-8 or UTF-16, stops the parse.
+#include "base/ascii_case.h"
 #include "base/utf16_buffer.h"
 #include "soap/libxml_attributes.h"
 #include "soap/libxml_context.h"
@@ -8,6 +10,7 @@
 #include "soap/pending_text.h"
 #include "soap/sax_reader.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 
 #include <algorithm>
@@ -97,6 +100,7 @@ private:
     static void onCharacters(void* context, Utf8 text, int length);
     static void onIgnorableWhitespace(void* context, Utf8 text, int length);
     static void onInternalSubset(void* context, Utf8 name, Utf8 externalId, Utf8 systemId);
+    static void onStartDocument(void* context);
 
     // Hands the gathered character data on as one event.
     void flushText() {
@@ -235,6 +239,24 @@ void LibxmlSaxReader::onInternalSubset(void* context, Utf8 /*name*/, Utf8 /*exte
     self(context).fail(kFail);
 }
 
+void LibxmlSaxReader::onStartDocument(void* context) {
+    // Only UTF-8 and UTF-16 (in the spellings libxml2 reads itself, and UTF-16 with its byte
+    // order named) may be declared. libxml2 hands
+    // any other name to iconv, and where a byte fails to convert then depends on how the message
+    // was cut into pieces: the same bytes could be read whole and fail one at a time.
+    const char* name = declaredEncoding(self(context).m_context);
+    if (name == nullptr) {
+        return;
+    }
+    const xmlCharEncoding encoding = xmlParseCharEncoding(name);
+    const std::string lowered = asciiLowered(name);
+    const bool utf16WithOrder = lowered == "utf-16le" || lowered == "utf-16be";
+    if (encoding != XML_CHAR_ENCODING_UTF8 && encoding != XML_CHAR_ENCODING_UTF16LE &&
+        encoding != XML_CHAR_ENCODING_UTF16BE && !utf16WithOrder) {
+        self(context).fail(kFail);
+    }
+}
+
 void ignoreMessage(void* /*context*/, const char* /*format*/, ...) {}
 void ignoreStructuredError(void* /*context*/, xmlErrorPtr /*error*/) {}
 
@@ -255,6 +277,7 @@ HResult LibxmlSaxReader::parse(ByteStream& stream) {
     sax.cdataBlock = onCharacters;
     sax.ignorableWhitespace = onIgnorableWhitespace;
     sax.internalSubset = onInternalSubset;
+    sax.startDocument = onStartDocument;
 
     m_status = kOk;
     m_depth = 0;

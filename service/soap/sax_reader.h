@@ -11,9 +11,10 @@ namespace tarvex::soap {
 
 // A SAX2 XML reader. The content handler may be changed from inside an event; every later event
 // goes to the new one. parse() reads the whole stream on the caller's thread and stops at the
-// first failure a handler returns, returning that status. Documents with a DOCTYPE, elements
-// nested deeper than kMaxElementDepth, elements with more than kMaxAttributes attributes
-// (namespace declarations included) and malformed XML fail.
+// first failure a handler returns, returning that status. Documents with a DOCTYPE or declaring an
+// encoding other than UTF-8 or UTF-16, elements nested deeper than kMaxElementDepth, elements
+// with more than kMaxAttributes attributes (namespace declarations included) and malformed XML
+// fail.
 class SaxReader {
 public:
     static constexpr int kMaxElementDepth = 256;

@@ -95,6 +95,12 @@ TEST_F(FaultReaderTest, ElementOrderAndUnknownElements) {
     EXPECT_EQ(read(fault("s", "<faultcode>s:Client</faultcode>").substr(0, 60)), kFail);
 }
 
+TEST_F(FaultReaderTest, OnlyUtf8OrUtf16MayBeDeclared) {
+    const std::string body = fault("s", "<faultcode>s:Client</faultcode>");
+    EXPECT_EQ(read(R"(<?xml version="1.0" encoding="ISO-8859-1"?>)" + body), kFail);
+    EXPECT_EQ(read(R"(<?xml version="1.0" encoding="UTF-8"?>)" + body), kOk);
+}
+
 TEST_F(FaultReaderTest, DetailKeepsItsMarkup) {
     ASSERT_EQ(
         read(fault(

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace tarvex::soap {
@@ -347,6 +349,51 @@ TEST_F(GenericParserTest, ChainReadsTheStructureMembersDirectly) {
     EXPECT_EQ(params.where.y, 4);
     EXPECT_EQ(parse(kWhereMap, envelope("<whereResponse><y>4</y></whereResponse>"), params), kFail)
         << "x is required";
+}
+
+// `text` (ASCII) in UTF-16LE after its byte order mark.
+std::string utf16(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+TEST_F(GenericParserTest, OnlyUtf8OrUtf16MayBeDeclared) {
+    const std::string body = envelope("<listResponse><values><v>7</v></values></listResponse>");
+    // The fuzz-found message (after the harness's piece-size byte): "UTF8-" and a 0xAF byte in an
+    // attribute read whole but failed one byte at a time.
+    std::ifstream in(std::string{TARVEX_TEST_DIR} +
+                         "/fuzz/corpus/response_parser_fuzz/declared_utf8_dash_encoding",
+                     std::ios::binary);
+    const std::string found{std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
+    ASSERT_GT(found.size(), 1U);
+    const struct {
+        std::string xml;
+        HResult expected;
+    } rows[] = {
+        {found.substr(1), kFail},
+        {"<?xml version='1.0' encoding='UTF8-'?>" +
+             envelope("<listResponse a='\xAF'><values><v>7</v></values></listResponse>"),
+         kFail},
+        {R"(<?xml version="1.0" encoding="ISO-8859-1"?>)" + body, kFail},
+        {R"(<?xml version="1.0" encoding="UTF-8"?>)" + body, kOk},
+        {R"(<?xml version="1.0" encoding="utf8"?>)" + body, kOk},
+        {R"(<?xml version="1.0"?>)" + body, kOk},
+        {body, kOk},
+        {utf16(R"(<?xml version="1.0" encoding="UTF-16"?>)" + body), kOk},
+        {utf16(R"(<?xml version="1.0" encoding="utf-16le"?>)" + body), kOk},
+    };
+    for (const auto& row : rows) {
+        ListParams params{};
+        const HResult status = parse(kListMap, row.xml, params);
+        EXPECT_EQ(status, row.expected) << row.xml.substr(0, 60);
+        if (!failed(status)) {
+            releaseRecord(kListMap, &params, m_memory, [](const SoapMapEntry&) { return true; });
+        }
+    }
 }
 
 TEST_F(GenericParserTest, EveryRefusedAllocationFailsCleanly) {
