@@ -21,8 +21,9 @@ bool mayRedirect(const Url& from, const Url& to) {
 
 } // namespace
 
-HttpClient::HttpClient(SocketFactory sockets, const Clock& clock)
-    : m_sockets(std::move(sockets)), m_clock(clock) {}
+HttpClient::HttpClient(SocketFactory sockets, const Clock& clock,
+                       std::shared_ptr<FailureReasonNote> failures)
+    : m_sockets(std::move(sockets)), m_clock(clock), m_failures(std::move(failures)) {}
 
 HttpClient::~HttpClient() {
     closeConnection();
@@ -138,6 +139,7 @@ bool HttpClient::exchange(const Url& url, const RequestSettings& settings) {
                  ReadResult::Done;
     }
     if (!ok) {
+        m_failure = m_response.failure;
         m_lastSocketError = m_socket ? m_socket->lastError() : 0;
         closeConnection();
         return false;
@@ -169,10 +171,16 @@ HttpClient::Judgement HttpClient::judge(const RequestSettings& settings) const {
 
 bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
     m_response.reset();
+    m_failure = FailureReason::None;
     m_target = url;
-    if (!fetchable(m_target)) {
-        return false;
+    const bool ok = fetchable(m_target) && follow(settings);
+    if (m_failures) {
+        m_failures->note(m_failure);
     }
+    return ok;
+}
+
+bool HttpClient::follow(const RequestSettings& settings) {
     if (m_target.path.empty()) {
         m_target.path.push_back('/'); // empty before
     }
@@ -202,6 +210,9 @@ bool HttpClient::navigate(const Url& url, const RequestSettings& settings) {
         }
         const auto next = resolveLocation(m_target, *m_response.headers.get("Location"));
         if (!next || !mayRedirect(m_target, *next)) {
+            if (next && m_target.scheme == "https" && next->scheme == "http") {
+                m_failure = FailureReason::InsecureRedirect;
+            }
             closeConnection();
             return false;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/clock.h"
+#include "http/failure_reason.h"
 #include "http/http_response.h"
 #include "http/socket.h"
 #include "http/url.h"
@@ -42,9 +43,10 @@ public:
     static constexpr int kMaxRedirects = 5;
     static constexpr std::chrono::seconds kMaxExchangeTime{60};
 
-    // The exchange time is read from `clock`, which must outlive the client.
-    explicit HttpClient(SocketFactory sockets = createSocketFor,
-                        const Clock& clock = steadyClock());
+    // The exchange time is read from `clock`, which must outlive the client. How each navigate()
+    // ended goes to `failures` when given.
+    explicit HttpClient(SocketFactory sockets = createSocketFor, const Clock& clock = steadyClock(),
+                        std::shared_ptr<FailureReasonNote> failures = {});
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
@@ -57,6 +59,8 @@ public:
     [[nodiscard]] const HttpResponse& response() const { return m_response; }
     [[nodiscard]] const Url& target() const { return m_target; }
     [[nodiscard]] int lastSocketError() const { return m_lastSocketError; }
+    // Why the last navigate() failed, where that has a name; None after a success.
+    [[nodiscard]] FailureReason failureReason() const { return m_failure; }
 
     // The request text for `url` (request line and headers, up to the empty line).
     [[nodiscard]] static std::string requestText(const Url& url, const RequestSettings& settings);
@@ -64,6 +68,7 @@ public:
 private:
     enum class Judgement { Accept, Reject, Redirect };
 
+    [[nodiscard]] bool follow(const RequestSettings& settings);
     [[nodiscard]] bool exchange(const Url& url, const RequestSettings& settings);
     // `reused` tells whether a kept connection serves.
     [[nodiscard]] bool ensureConnected(const Url& url, bool& reused);
@@ -81,6 +86,8 @@ private:
     HttpResponse m_response;
     Url m_target;
     int m_lastSocketError = 0;
+    FailureReason m_failure = FailureReason::None;
+    std::shared_ptr<FailureReasonNote> m_failures;
 };
 
 } // namespace tarvex::http

@@ -2,6 +2,7 @@
 
 #include "http/byte_source.h"
 #include "http/clock.h"
+#include "http/failure_reason.h"
 #include "http/header_table.h"
 
 #include <cstddef>
@@ -42,6 +43,8 @@ struct HttpResponse {
     std::vector<std::string> challenges; // www-authenticate and proxy-authenticate values, in order
     std::string body;
     ReadResult lastResult = ReadResult::NothingRead;
+    // Why the last read failed, where it has a name (None when it did not fail).
+    FailureReason failure = FailureReason::None;
     // Bytes came after the body in the same receive: the connection no longer starts at an
     // answer's first byte and must not carry another request.
     bool bytesAfterBody = false;

@@ -1,6 +1,7 @@
 #include "http/http_response.h"
 
 #include "base/ascii_case.h"
+#include "http/tls_socket.h"
 
 #include <algorithm>
 #include <charconv>
@@ -31,7 +32,11 @@ public:
     // Receives one more block, of `blockSize` bytes or the default size.
     Receipt more(std::size_t blockSize = 0) {
         const std::size_t old = m_bytes.size();
-        if (old >= kMaxBufferedBytes || pastDeadline()) {
+        if (old >= kMaxBufferedBytes) {
+            noteTooLarge();
+            return Receipt::Stopped;
+        }
+        if (pastDeadline()) {
             return Receipt::Stopped;
         }
         const std::size_t size =
@@ -44,11 +49,26 @@ public:
         std::size_t count = 0;
         const HResult status = m_source.receive(m_bytes.data() + old, size, count);
         m_bytes.resize(old + (failed(status) ? 0 : std::min(count, size)));
-        if (failed(status)) {
-            return Receipt::Failed;
+        if (status == kTlsIllegalMessage) {
+            m_reason = FailureReason::InvalidTlsRecords;
         }
-        return count == 0 ? Receipt::Closed : Receipt::Bytes;
+        if (failed(status)) {
+            m_last = Receipt::Failed;
+        } else {
+            m_last = count == 0 ? Receipt::Closed : Receipt::Bytes;
+        }
+        return m_last;
     }
+
+    // Why reading stopped, where it can be told: a cap, bad TLS records, or the peer's close
+    // while more bytes were needed.
+    [[nodiscard]] FailureReason reason(bool inChunkedBody) const {
+        if (m_reason != FailureReason::None || m_last != Receipt::Closed) {
+            return m_reason;
+        }
+        return inChunkedBody ? FailureReason::ChunkedCut : FailureReason::ClosedEarly;
+    }
+    void noteTooLarge() { m_reason = FailureReason::TooLarge; }
 
     [[nodiscard]] bool pastDeadline() const { return m_clock.now() > m_deadline; }
 
@@ -69,6 +89,8 @@ private:
     Clock::TimePoint m_deadline;
     std::string m_bytes;
     std::size_t m_position = 0;
+    Receipt m_last = Receipt::Bytes; // what the latest receive brought
+    FailureReason m_reason = FailureReason::None;
 };
 
 // What is left of the header caps of one response; every header block and trailer line draws on
@@ -236,7 +258,11 @@ bool readChunkedBody(Input& input, HttpResponse& response, HeaderAllowance& allo
         if (size == 0) {
             break;
         }
-        if (response.body.size() + size > kMaxResponseBytes || !require(input, size + 2)) {
+        if (response.body.size() + size > kMaxResponseBytes) {
+            input.noteTooLarge();
+            return false;
+        }
+        if (!require(input, size + 2)) {
             return false;
         }
         const std::string_view rest = input.rest();
@@ -270,7 +296,11 @@ bool readChunkedBody(Input& input, HttpResponse& response, HeaderAllowance& allo
 }
 
 bool readBodyOfLength(Input& input, HttpResponse& response, std::int64_t length) {
-    if (length < 0 || static_cast<std::uint64_t>(length) > kMaxResponseBytes) {
+    if (length < 0) {
+        return false;
+    }
+    if (static_cast<std::uint64_t>(length) > kMaxResponseBytes) {
+        input.noteTooLarge();
         return false;
     }
     const auto size = static_cast<std::size_t>(length);
@@ -285,7 +315,8 @@ bool readBodyOfLength(Input& input, HttpResponse& response, std::int64_t length)
 bool readBodyToClose(Input& input, HttpResponse& response) {
     while (true) {
         if (input.rest().size() > kMaxResponseBytes) {
-            return false; // too long, not cut short
+            input.noteTooLarge(); // too long, not cut short
+            return false;
         }
         const Receipt receipt = input.more();
         if (receipt == Receipt::Stopped) {
@@ -355,6 +386,7 @@ void HttpResponse::reset() {
     challenges.clear();
     body.clear();
     lastResult = ReadResult::NothingRead;
+    failure = FailureReason::None;
     bytesAfterBody = false;
 }
 
@@ -383,6 +415,11 @@ ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t 
         response.lastResult = readOne(input, response);
     } catch (const std::bad_alloc&) {
         response.lastResult = ReadResult::HeaderBlockUnreadable;
+        return response.lastResult;
+    }
+    // A read the deadline ended is a timeout, whatever came before it.
+    if (response.lastResult != ReadResult::Done && !input.pastDeadline()) {
+        response.failure = input.reason(response.lastResult == ReadResult::ChunkedBodyFailed);
     }
     return response.lastResult;
 }

@@ -21,7 +21,6 @@ constexpr HResult kNotConnected = static_cast<HResult>(0x80072749U);
 constexpr HResult kUntrustedRoot = static_cast<HResult>(0x80090325U);
 constexpr HResult kWrongPrincipal = static_cast<HResult>(0x80090322U);
 constexpr HResult kCertificateExpired = static_cast<HResult>(0x80090328U);
-constexpr HResult kIllegalMessage = static_cast<HResult>(0x80090326U);
 
 // TLS records carry at most 16 KiB; pieces up to that size go out as one record.
 constexpr std::size_t kRecordBytes = 16384;
@@ -53,7 +52,7 @@ HResult statusOf(TlsFailure failure) {
     case TlsFailure::Handshake:
         break;
     }
-    return kIllegalMessage;
+    return kTlsIllegalMessage;
 }
 
 class TlsSocket final : public Socket {
@@ -239,7 +238,7 @@ HResult TlsSocket::failedIo() {
     if (failed(m_transportStatus)) {
         return fail(m_transportStatus, m_transport->lastError());
     }
-    return fail(kIllegalMessage, 0);
+    return fail(kTlsIllegalMessage, 0);
 }
 
 HResult TlsSocket::send(const std::vector<std::string_view>& pieces, std::size_t& sent) {

@@ -21,6 +21,10 @@ enum class TlsFailure : std::int32_t {
     Handshake = 4,    // the handshake broke off, timed out or could not agree
 };
 
+// The status of a handshake, send or receive that met bytes which are no valid TLS records (the
+// COM form of the secure channel's "illegal message").
+inline constexpr HResult kTlsIllegalMessage = static_cast<HResult>(0x80090326U);
+
 // A short name ("untrusted-certificate") and a sentence for the user.
 [[nodiscard]] std::string_view tlsFailureName(TlsFailure failure);
 [[nodiscard]] std::string_view tlsFailureText(TlsFailure failure);

@@ -6,9 +6,11 @@
 namespace tarvex::proxy {
 
 CGoogleSearch::CGoogleSearch(std::string_view endpoint, soap::SaxReaderFactory readers,
-                             http::SocketFactory sockets)
+                             http::SocketFactory sockets,
+                             std::shared_ptr<http::FailureReasonNote> failures)
     : GoogleSearchHandler(processHeap()), m_endpoint(http::parseUrl(endpoint)),
-      m_readers(std::move(readers)), m_http(std::move(sockets)) {}
+      m_readers(std::move(readers)),
+      m_http(std::move(sockets), http::steadyClock(), std::move(failures)) {}
 
 HResult CGoogleSearch::sendSoapRequest() {
     m_haveResponseBody = false;

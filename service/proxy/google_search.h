@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/failure_reason.h"
 #include "http/http_client.h"
 #include "http/socket.h"
 #include "http/url.h"
@@ -36,10 +37,12 @@ class CGoogleSearch : public GoogleSearchHandler {
 public:
     static constexpr std::string_view kSoapAction = "SOAPAction: \"urn:GoogleSearchAction\"\r\n";
 
-    // The endpoint is parsed once, here; an unusable one makes every call fail to send.
+    // The endpoint is parsed once, here; an unusable one makes every call fail to send. Why an
+    // exchange failed, where it has a name, goes to `failures` when given.
     explicit CGoogleSearch(std::string_view endpoint,
                            soap::SaxReaderFactory readers = soap::createSaxReader,
-                           http::SocketFactory sockets = http::createSocketFor);
+                           http::SocketFactory sockets = http::createSocketFor,
+                           std::shared_ptr<http::FailureReasonNote> failures = {});
 
     // On success `result` receives the whole answer, whose strings and arrays then belong to
     // the caller; on failure it is not touched.

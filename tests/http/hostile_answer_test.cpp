@@ -83,6 +83,7 @@ TEST(HostileAnswerTest, BodyWithoutLengthPastTheCap) {
     HttpClient client;
     EXPECT_FALSE(client.navigate(*parseUrl(server.url()), post()));
     EXPECT_EQ(client.response().lastResult, ReadResult::BodyReadFailed);
+    EXPECT_EQ(client.failureReason(), FailureReason::TooLarge);
     EXPECT_TRUE(client.response().body.empty());
 }
 

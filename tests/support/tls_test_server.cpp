@@ -220,6 +220,7 @@ void TlsTestServer::run() {
         ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         switch (m_behaviour) {
         case Behaviour::Serve:
+        case Behaviour::GarbageAnswer:
             serveConnection(connection);
             break;
         case Behaviour::CloseInHandshake:
@@ -321,6 +322,13 @@ void TlsTestServer::serveConnection(int connection) {
         if (!m_repeatLast) {
             const std::lock_guard lock{m_lock};
             m_requests.push_back(request);
+        }
+        if (m_behaviour == Behaviour::GarbageAnswer) {
+            // An application data record whose bytes are no encryption under the session's keys.
+            const std::string record =
+                std::string{"\x17\x03\x03\x00\x40", 5} + std::string(64, '\x5A');
+            (void)::send(connection, record.data(), record.size(), MSG_NOSIGNAL);
+            break;
         }
         if (m_answers.empty() || (m_next >= m_answers.size() && !m_repeatLast)) {
             break;

@@ -57,6 +57,7 @@ public:
         CloseInHandshake, // half of the server's first flight, then the connection is closed
         StallInHandshake, // half of the server's first flight, then silence
         Garbage,          // bytes that are no TLS record at all
+        GarbageAnswer,    // the handshake, then a record that does not decrypt for every request
     };
 
     TlsTestServer(Behaviour behaviour, const CertificateFiles& certificate,

@@ -1,5 +1,7 @@
 // tarvex call and tarvex search against https endpoints: --ca adds the test authority, and each
-// kind of refused handshake is named in what the tool prints.
+// kind of refused handshake is named in what the tool prints, as is each failure of an answer
+// (over TLS or in the clear) that has a name.
+#include "http/http_response.h"
 #include "support/search_answers.h"
 #include "support/tls_test_server.h"
 #include "tarvex/command.h"
@@ -9,7 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tarvex::cli {
 namespace {
@@ -100,6 +104,76 @@ INSTANTIATE_TEST_SUITE_P(
                       CallRefusal{"Closed", TlsTestServer::Behaviour::CloseInHandshake,
                                   &test::TestCertificates::good, "handshake-failed"}),
     [](const ::testing::TestParamInfo<CallRefusal>& row) { return std::string{row.param.name}; });
+
+// A failure that once printed only {"error":"0x80004005","clientError":5}: the answer each
+// connection gets, over TLS or in the clear, and the reason both commands give.
+struct NamedFailure {
+    const char* name;
+    bool tls;
+    TlsTestServer::Behaviour behaviour;
+    std::string answer;
+    const char* reason;
+};
+
+class NamedFailureTest : public ::testing::TestWithParam<NamedFailure> {};
+
+TEST_P(NamedFailureTest, CallAndSearchNameTheReason) {
+    const NamedFailure& row = GetParam();
+    std::unique_ptr<TlsTestServer> secure;
+    std::unique_ptr<ScriptedServer> plain;
+    std::vector<ScriptedServer::Answer> answers{ScriptedServer::answer(row.answer)};
+    if (row.tls) {
+        secure = std::make_unique<TlsTestServer>(row.behaviour, certificates().good(),
+                                                 std::move(answers), true);
+    } else {
+        plain = std::make_unique<ScriptedServer>(std::move(answers), true);
+    }
+    const std::string url = row.tls ? secure->url() : plain->url();
+    const std::string reason = row.reason;
+
+    const ToolRun call = run({"call", "doSpellingSuggestion", "--ca", certificates().authority(),
+                              "--endpoint", url, "--key", "k", "--phrase", "x"});
+    EXPECT_EQ(call.status, kExitFailed);
+    const auto json = nlohmann::json::parse(call.out);
+    EXPECT_EQ(json["error"], "0x80004005");
+    EXPECT_EQ(json["clientError"], 5);
+    EXPECT_EQ(json.value("reason", ""), reason);
+    EXPECT_FALSE(json.contains("tlsFailure")) << call.out;
+    EXPECT_EQ(call.err, "tarvex call: " + reason + "\n");
+
+    const std::string settings = freshSettings("tarvex_named_failure.ini");
+    const ToolRun search = run({"search", "--ca", certificates().authority(), "--endpoint", url,
+                                "--key", "k", "--settings", settings, "--no-cache", "x"});
+    EXPECT_EQ(search.status, kExitFailed);
+    EXPECT_EQ(search.out, "Error!\n");
+    EXPECT_NE(search.err.find("tarvex search: " + reason + "\n"), std::string::npos) << search.err;
+    std::remove(settings.c_str());
+}
+
+const std::string kCutBody = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<short";
+constexpr auto kServe = TlsTestServer::Behaviour::Serve;
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, NamedFailureTest,
+    ::testing::Values(NamedFailure{"CutByCloseNotify", true, kServe, kCutBody,
+                                   "the connection closed before the whole answer arrived"},
+                      NamedFailure{"CutByTcpClose", false, kServe, kCutBody,
+                                   "the connection closed before the whole answer arrived"},
+                      NamedFailure{"ChunkedCut", false, kServe,
+                                   "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc",
+                                   "the chunked body was cut short"},
+                      NamedFailure{
+                          "RedirectToHttp", true, kServe,
+                          "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/search/beta2\r\n"
+                          "Content-Length: 0\r\n\r\n",
+                          "refused a redirect from https to http"},
+                      NamedFailure{"GarbageRecords", true, TlsTestServer::Behaviour::GarbageAnswer,
+                                   "", "the TLS records were not valid"},
+                      NamedFailure{"Over64MiB", false, kServe,
+                                   "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                       std::to_string(http::kMaxResponseBytes + 1) + "\r\n\r\n",
+                                   "the answer is larger than 64 MiB"}),
+    [](const ::testing::TestParamInfo<NamedFailure>& row) { return std::string{row.param.name}; });
 
 TEST(TlsCommandTest, ATrustFileThatDoesNotLoadStopsTheCommand) {
     const std::string missing = (certificates().folder() / "missing.pem").string();

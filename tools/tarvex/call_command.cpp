@@ -27,6 +27,9 @@ int printFailure(std::ostream& out, std::ostream& err, HResult status,
     if (reportTlsFailure(sockets, "tarvex call", err)) {
         failure["tlsFailure"] = http::tlsFailureName(sockets.failures->last());
     }
+    if (reportFailureReason(sockets, "tarvex call", err)) {
+        failure["reason"] = http::failureReasonText(sockets.reasons->last());
+    }
     out << failure.dump() << '\n';
     return kExitFailed;
 }
@@ -66,7 +69,8 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         err << "tarvex call: " << error << '\n';
         return kExitFailed;
     }
-    proxy::CGoogleSearch proxy{*endpoint, soap::createSaxReader, sockets->factory};
+    proxy::CGoogleSearch proxy{*endpoint, soap::createSaxReader, sockets->factory,
+                               sockets->reasons};
     proxy.setTimeout(static_cast<std::uint32_t>(*timeout));
     const UniqueSysString key = wide(args.value("key"));
 

@@ -65,9 +65,10 @@ Options:
 
 On failure prints {"error": "0x........", "clientError": N} (with "fault" for a SOAP fault,
 clientError 7; with "tlsFailure" when the TLS handshake failed: untrusted-certificate,
-name-mismatch, expired-certificate or handshake-failed, explained on standard error) and exits
-with 1. clientError: 1 reader, 2 memory, 3 request, 5 send or
-connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answer,
+name-mismatch, expired-certificate or handshake-failed, explained on standard error; with
+"reason", also on standard error, when the answer was cut short, too large or unreadable TLS,
+or a redirect was refused) and exits with 1. clientError: 1 reader, 2 memory, 3 request,
+5 send or connection, 6 unexpected status, 7 SOAP fault, 8 unreadable fault, 9 empty answer,
 10 unreadable answer.
 )";
 
@@ -95,7 +96,8 @@ Options:
   --max N          results wanted in this run; the stored "Maximum Results" stays
   --endpoint URL   the service (default: TARVEX_ENDPOINT, the setting "Service Endpoint",
                    then the built-in address); an https one is verified against the system's
-                   certificates, and a failed TLS handshake is explained on standard error
+                   certificates, and a failed TLS handshake is explained on standard error, as
+                   is an answer cut short, too large or refused
   --ca FILE        also trust the certificates in FILE (PEM) (default: the setting "Trust File")
   --no-cache       neither read nor write the cache file
   --cache FILE     use this cache file

@@ -130,8 +130,9 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
                                                         shell::kSearchCount.entry, 0)},
                      err};
     auto commands = std::make_shared<app::CommandQueue>();
-    app::ProxyFactory proxies = [endpoint, factory = sockets->factory] {
-        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, factory);
+    app::ProxyFactory proxies = [endpoint, factory = sockets->factory, reasons = sockets->reasons] {
+        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, factory,
+                                                      reasons);
     };
     app::SearchController controller{view, *settings, results, clock, std::move(proxies), commands};
     controller.OnSearch();
@@ -158,6 +159,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         if (view.fields().statusText == "Error!") {
             out << "Error!\n";
             (void)reportTlsFailure(*sockets, "tarvex search", err);
+            (void)reportFailureReason(*sockets, "tarvex search", err);
         }
         return kExitFailed;
     }

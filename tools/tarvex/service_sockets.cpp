@@ -12,7 +12,8 @@ std::optional<ServiceSockets> serviceSockets(const std::string& trustFile, std::
         return std::nullopt;
     }
     auto failures = std::make_shared<http::TlsFailureNote>();
-    return ServiceSockets{http::makeSocketFactory(std::move(trust), failures), failures};
+    return ServiceSockets{http::makeSocketFactory(std::move(trust), failures), failures,
+                          std::make_shared<http::FailureReasonNote>()};
 }
 
 bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err) {
@@ -22,6 +23,16 @@ bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, s
     }
     err << command << ": " << http::tlsFailureName(failure) << ": " << http::tlsFailureText(failure)
         << '\n';
+    return true;
+}
+
+bool reportFailureReason(const ServiceSockets& sockets, std::string_view command,
+                         std::ostream& err) {
+    const http::FailureReason reason = sockets.reasons->last();
+    if (reason == http::FailureReason::None) {
+        return false;
+    }
+    err << command << ": " << http::failureReasonText(reason) << '\n';
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/failure_reason.h"
 #include "http/socket.h"
 #include "http/tls_socket.h"
 
@@ -12,10 +13,12 @@
 namespace tarvex::cli {
 
 // The sockets of a command that calls the service: https trusts the system's store and the
-// trust file, and how a handshake failed is noted so that the command can say it.
+// trust file, and how a handshake failed is noted so that the command can say it. The command's
+// proxies note in `reasons` why an exchange failed.
 struct ServiceSockets {
     http::SocketFactory factory;
     std::shared_ptr<http::TlsFailureNote> failures;
+    std::shared_ptr<http::FailureReasonNote> reasons;
 };
 
 // Empty, with `error` set, when a trust file is named and holds no certificate that loads.
@@ -24,5 +27,8 @@ struct ServiceSockets {
 
 // "COMMAND: NAME: TEXT" on `err` when the last handshake failed; false when none did.
 bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err);
+// "COMMAND: REASON" on `err` when the last exchange failed for a named reason; false otherwise.
+bool reportFailureReason(const ServiceSockets& sockets, std::string_view command,
+                         std::ostream& err);
 
 } // namespace tarvex::cli
