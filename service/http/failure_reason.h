@@ -1,6 +1,7 @@
 #pragma once
 
-#include <atomic>
+#include "http/last_note.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -21,15 +22,7 @@ enum class FailureReason : std::int32_t {
 // A short phrase for the user ("the chunked body was cut short"); empty for None.
 [[nodiscard]] std::string_view failureReasonText(FailureReason reason);
 
-// Where an HTTP client notes how its last exchange ended; read after a call, possibly on another
-// thread than the one that made it.
-class FailureReasonNote {
-public:
-    void note(FailureReason reason) { m_last.store(reason); }
-    [[nodiscard]] FailureReason last() const { return m_last.load(); }
-
-private:
-    std::atomic<FailureReason> m_last{FailureReason::None};
-};
+// Where an HTTP client notes how its last exchange ended.
+using FailureReasonNote = LastNote<FailureReason>;
 
 } // namespace tarvex::http

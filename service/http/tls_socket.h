@@ -1,8 +1,8 @@
 #pragma once
 
+#include "http/last_note.h"
 #include "http/socket.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,16 +52,8 @@ private:
     ssl_ctx_st* m_context;
 };
 
-// Where the TLS sockets of one factory note how their last handshake went; read after a call,
-// possibly on another thread than the one that connected.
-class TlsFailureNote {
-public:
-    void note(TlsFailure failure) { m_last.store(failure); }
-    [[nodiscard]] TlsFailure last() const { return m_last.load(); }
-
-private:
-    std::atomic<TlsFailure> m_last{TlsFailure::None};
-};
+// Where the TLS sockets of one factory note how their last handshake went.
+using TlsFailureNote = LastNote<TlsFailure>;
 
 // TLS (1.2 at least, with SNI) over `transport`: connect() connects the transport and makes the
 // handshake, verifying the certificate chain against `trust` and the certificate's names against
