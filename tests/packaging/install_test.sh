@@ -2,7 +2,9 @@
 # Installs a built tree into a temporary prefix and packs it with CPack, then checks that both
 # hold the three programs, a valid desktop entry, the icons, the local service's systemd user
 # units and the settings fallback that names its port; that the package declares what it
-# depends on; and that its scripts enable the socket for every user and disable it on removal.
+# depends on; that its scripts enable the socket for every user and disable it on removal; that
+# it carries its copyright, changelog and manual pages; and that lintian finds no error or
+# warning in it. Without lintian every other check runs and the test then reports a skip (77).
 # Usage: install_test.sh BUILD_FOLDER [CMAKE] [CPACK] [SERVICE_PORT]
 set -euo pipefail
 
@@ -21,6 +23,7 @@ fail() {
 }
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate missing (scripts/bootstrap)"
 command -v dpkg-deb >/dev/null || fail "dpkg-deb missing"
+command -v dpkg-parsechangelog >/dev/null || fail "dpkg-parsechangelog missing (dpkg-dev, scripts/bootstrap)"
 
 # The width and height of a PNG, from its IHDR chunk (bytes 16 to 23, big-endian).
 png_size() {
@@ -99,7 +102,7 @@ package=${packages[0]}
 
 info=$(dpkg-deb -I "$package")
 grep -qx ' Package: tarvex' <<<"$info" || fail "package name is not tarvex"
-grep -qx ' Maintainer: Tarvex developers' <<<"$info" || fail "maintainer missing"
+grep -qx ' Maintainer: Tarvex developers <tarvex@example.org>' <<<"$info" || fail "maintainer missing"
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
 [ -n "$depends" ] || fail "the package declares no Depends"
 for dependency in libqt6widgets6 libqt6gui6 libqt6core6 libxml2 libsqlite3-0 \
@@ -117,6 +120,20 @@ for path in "${programs[@]/#/./usr/bin/}" ./usr/share/applications/tarvex.deskto
 done
 dpkg-deb -x "$package" "$work/unpacked"
 check_tree "$work/unpacked/usr" "$work/unpacked/etc" /usr
+
+# The documentation Debian asks of every package: the licence, the changelog (native package:
+# changelog.gz) whose newest entry is this version, and a manual page for each program.
+doc=$work/unpacked/usr/share/doc/tarvex
+grep -qx 'License: Expat' "$doc/copyright" || fail "$doc/copyright does not give the licence"
+zcat "$doc/changelog.gz" >"$work/changelog" || fail "$doc/changelog.gz does not decompress"
+version=$(sed -n 's/^ Version: //p' <<<"$info")
+logged=$(dpkg-parsechangelog -l "$work/changelog" -S Version) || fail "the changelog does not parse"
+[ "$logged" = "$version" ] || fail "the changelog's newest entry is $logged, the package $version"
+for program in "${programs[@]}"; do
+    page=$work/unpacked/usr/share/man/man1/$program.1.gz
+    zcat "$page" >"$work/page" || fail "$page does not decompress"
+    grep -q "^\\.TH ${program^^} 1 " "$work/page" || fail "$page is not the manual page of $program"
+done
 
 # The maintainer scripts, run as dpkg runs them, with systemctl working on the unpacked tree.
 dpkg-deb -e "$package" "$work/control"
@@ -141,4 +158,11 @@ fi
 # Without systemctl both scripts still succeed.
 PATH=$work/no-such-folder "$work/control/postinst" configure || fail "postinst fails without systemctl"
 PATH=$work/no-such-folder "$work/control/prerm" remove || fail "prerm fails without systemctl"
+if ! command -v lintian >/dev/null; then
+    echo "install_test: lintian missing (scripts/bootstrap), $(basename "$package") not checked by it"
+    exit 77
+fi
+# Tags of level info and below are advice; an error or a warning fails.
+lintian --fail-on error,warning "$package" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log" >&2; fail "lintian finds fault with $(basename "$package")"; }
 echo "install_test: installed tree and $(basename "$package") are complete"
