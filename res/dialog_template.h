@@ -65,7 +65,5 @@ struct DialogTemplate {
 [[nodiscard]] const DialogTemplate& optionsDialogTemplate();
 [[nodiscard]] const DialogTemplate& cacheDialogTemplate();
 [[nodiscard]] const DialogTemplate& aboutDialogTemplate();
-// Any template by its number; null for an unknown one.
-[[nodiscard]] const DialogTemplate* findDialogTemplate(int id);
 
 } // namespace tarvex::res

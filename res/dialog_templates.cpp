@@ -106,8 +106,6 @@ constexpr DialogTemplate kAboutDialog{
     280, "About", 251, 190, "MS Sans Serif", 8, false, kAboutControls,
 };
 
-constexpr std::array kTemplates{&kMainDialog, &kOptionsDialog, &kCacheDialog, &kAboutDialog};
-
 } // namespace
 
 const DialogTemplate& mainDialogTemplate() {
@@ -124,15 +122,6 @@ const DialogTemplate& cacheDialogTemplate() {
 
 const DialogTemplate& aboutDialogTemplate() {
     return kAboutDialog;
-}
-
-const DialogTemplate* findDialogTemplate(int id) {
-    for (const DialogTemplate* dialogTemplate : kTemplates) {
-        if (dialogTemplate->id == id) {
-            return dialogTemplate;
-        }
-    }
-    return nullptr;
 }
 
 } // namespace tarvex::res

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,9 +50,14 @@ struct HttpResponse {
     // answer's first byte and must not carry another request.
     bool bytesAfterBody = false;
 
+    // The "Content-Length" header: absent, a length, or malformed (no number, or negative).
+    struct ContentLength {
+        std::optional<std::uint64_t> length; // empty when absent or malformed
+        bool malformed = false;
+    };
+
     void reset();
-    // The "Content-Length" header as a number; -1 when absent, -2 when it is no number.
-    [[nodiscard]] std::int64_t contentLength() const;
+    [[nodiscard]] ContentLength contentLength() const;
 };
 
 // Reads one response (RFC 9112): status line, header lines, and a body that is chunked, of known

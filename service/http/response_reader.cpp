@@ -295,11 +295,8 @@ bool readChunkedBody(Input& input, HttpResponse& response, HeaderAllowance& allo
     }
 }
 
-bool readBodyOfLength(Input& input, HttpResponse& response, std::int64_t length) {
-    if (length < 0) {
-        return false;
-    }
-    if (static_cast<std::uint64_t>(length) > kMaxResponseBytes) {
+bool readBodyOfLength(Input& input, HttpResponse& response, std::uint64_t length) {
+    if (length > kMaxResponseBytes) {
         input.noteTooLarge();
         return false;
     }
@@ -361,14 +358,16 @@ ReadResult readOne(Input& input, HttpResponse& response) {
     }
     const auto encoding = response.headers.get("Transfer-Encoding");
     const bool chunked = encoding && *encoding == "chunked";
-    const std::int64_t length = response.contentLength();
+    const HttpResponse::ContentLength field = response.contentLength();
     bool ok = false;
     if (chunked) {
         ok = readChunkedBody(input, response, allowance);
-    } else if (length == -1) {
+    } else if (field.malformed) {
+        ok = false;
+    } else if (!field.length) {
         ok = readBodyToClose(input, response);
     } else {
-        ok = readBodyOfLength(input, response, length);
+        ok = readBodyOfLength(input, response, *field.length);
     }
     // An answer complete only after the deadline fails as one the deadline cut off would.
     if (ok && !input.pastDeadline()) {
@@ -390,17 +389,17 @@ void HttpResponse::reset() {
     bytesAfterBody = false;
 }
 
-std::int64_t HttpResponse::contentLength() const {
+HttpResponse::ContentLength HttpResponse::contentLength() const {
     const auto text = headers.get("Content-Length");
     if (!text) {
-        return -1;
+        return {};
     }
     std::int64_t value = 0;
     const auto result = std::from_chars(text->data(), text->data() + text->size(), value);
     if (result.ec != std::errc{} || result.ptr != text->data() + text->size() || value < 0) {
-        return -2;
+        return {std::nullopt, true};
     }
-    return value;
+    return {static_cast<std::uint64_t>(value), false};
 }
 
 ReadResult readResponse(ByteSource& source, HttpResponse& response, std::size_t readBlockSize) {

@@ -28,10 +28,6 @@ struct SoapFlag {
     static constexpr std::uint32_t kAnyArray = DynamicArray | FixedArray;
 };
 
-[[nodiscard]] constexpr bool hasFlag(std::uint32_t flags, std::uint32_t flag) {
-    return (flags & flag) != 0;
-}
-
 [[nodiscard]] constexpr bool isRpcEncoded(std::uint32_t callFlags) {
     return (callFlags & (SoapFlag::Rpc | SoapFlag::Encoded)) == (SoapFlag::Rpc | SoapFlag::Encoded);
 }

@@ -78,7 +78,6 @@ public:
 
     void setParameterRecord(void* record) { m_parameterRecord = record; }
     [[nodiscard]] void* parameterRecord() const { return m_parameterRecord; }
-    [[nodiscard]] bool isClient() const { return m_client; }
     [[nodiscard]] MemoryManager& memory() const { return m_memory; }
 
     // SAX events.

@@ -38,10 +38,4 @@ struct XsdTypeName {
     return type == XsdType::HexBinary || type == XsdType::Base64Binary;
 }
 
-[[nodiscard]] constexpr bool isIntegerType(XsdType type) {
-    const auto code = static_cast<std::int32_t>(type);
-    return code >= static_cast<std::int32_t>(XsdType::Integer) &&
-           code <= static_cast<std::int32_t>(XsdType::PositiveInteger);
-}
-
 } // namespace tarvex::soap

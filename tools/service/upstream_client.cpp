@@ -84,7 +84,7 @@ std::string UpstreamClient::get(const std::string& url, const FetchOptions& opti
         refuse("timed out");
     }
     if (note->tooLarge || response.body.size() > options.maxBytes ||
-        response.contentLength() > static_cast<std::int64_t>(options.maxBytes)) {
+        response.contentLength().length.value_or(0) > options.maxBytes) {
         refuse("answer larger than " + megabytes(options.maxBytes));
     }
     if (tlsFailures->last() != http::TlsFailure::None) {
