@@ -22,13 +22,13 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/search_dlg.h"
 #include "cache/cache_file.h"
+#include "gui/main_window/search_dlg.h"
+#include "gui/widgets/google_result_ctrl.h"
 #include "res/commands.h"
 #include "shell/setting_names.h"
 #include "shell/settings_store.h"
 #include "support/service_process.h"
-#include "ui/google_result_ctrl.h"
 #include "window_test_support.h"
 
 namespace {

@@ -9,10 +9,6 @@
 
 namespace tarvex::cache {
 
-// Whether two words are the same without regard to case, character by character in the
-// process code page (UTF-8 here), upper-cased through the locale's mapping.
-[[nodiscard]] bool sameWord(std::string_view a, std::string_view b);
-
 // An ordered list of strings as the cache keeps them (text of the process code page). The
 // texts lie end to end in one block, so that a list of any length takes two allocations: a
 // cache of thousands of results loads at the speed of its file. A loaded list's block lies in

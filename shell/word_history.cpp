@@ -1,6 +1,6 @@
 #include "shell/word_history.h"
 
-#include "cache/ser_string_array.h"
+#include "base/same_word.h"
 #include "shell/setting_names.h"
 
 #include <algorithm>
@@ -47,7 +47,7 @@ void addWord(SettingsStore& store, std::string_view section, WordList& list, std
     }
     const auto same =
         std::find_if(list.words.begin(), list.words.end(),
-                     [word](const std::string& item) { return cache::sameWord(item, word); });
+                     [word](const std::string& item) { return sameWord(item, word); });
     if (same != list.words.end()) {
         list.words.erase(same);
     } else if (static_cast<int>(list.words.size()) >= historyCapacity(limit)) {

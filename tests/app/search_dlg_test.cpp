@@ -1,16 +1,16 @@
 // The main window end to end: a real CSearchDlg against the local search service on an
 // ephemeral port, settings in memory, a cache file in a temporary folder.
-#include "app/search_dlg.h"
+#include "gui/main_window/search_dlg.h"
 
 #include "app/search_controller.h"
 #include "app/service_pages.h"
+#include "gui/widgets/google_result_ctrl.h"
 #include "res/commands.h"
 #include "shell/brand_texts.h"
 #include "shell/setting_names.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
 #include "support/service_process.h"
-#include "ui/google_result_ctrl.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The main window with a tray icon (a fake that records what the window asks of it) and without
 // a notification area.
-#include "app/search_dlg.h"
+#include "gui/main_window/search_dlg.h"
 
 #include "res/commands.h"
 #include "shell/setting_names.h"

@@ -1,5 +1,5 @@
 // A request to end the program reaches the window's thread as a call.
-#include "app/termination_signals.h"
+#include "gui/platform/termination_signals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The cache browser on the offscreen platform, on a cache of its own.
-#include "cache/cache_dlg.h"
+#include "gui/dialogs/cache_dlg.h"
 
+#include "gui/widgets/google_result_ctrl.h"
+#include "gui/widgets/markup_list_ctrl.h"
 #include "res/commands.h"
-#include "ui/google_result_ctrl.h"
-#include "ui/markup_list_ctrl.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>

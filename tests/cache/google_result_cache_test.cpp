@@ -1,5 +1,7 @@
 #include "cache/google_result_cache.h"
 
+#include "base/same_word.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>

@@ -1,5 +1,5 @@
 // The About box: its placeholders become the brand texts.
-#include "shell/about_dlg.h"
+#include "gui/dialogs/about_dlg.h"
 
 #include "shell/brand_texts.h"
 

@@ -1,5 +1,5 @@
 // The Options dialog on the offscreen platform, with the autostart folder in a temporary place.
-#include "shell/options_dlg.h"
+#include "gui/dialogs/options_dlg.h"
 
 #include "window_test_support.h"
 

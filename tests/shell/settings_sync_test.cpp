@@ -1,6 +1,6 @@
 // When the QSettings store writes its file: once per turn of the event loop however many
 // settings that turn puts, once when the store goes, and never a value lost on the way.
-#include "shell/qt_settings_store.h"
+#include "gui/platform/qt_settings_store.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "shell/settings_store.h"
 #include "shell/word_history.h"
 #ifdef TARVEX_HAVE_QT_SETTINGS
-#include "shell/qt_settings_store.h"
+#include "gui/platform/qt_settings_store.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Template 102 built into a dialog: sizes from the font's base units, names for screen readers.
-#include "res/dialog_builder.h"
+#include "gui/widgets/dialog_builder.h"
 
 #include <gtest/gtest.h>
 

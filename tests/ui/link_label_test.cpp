@@ -1,5 +1,5 @@
 // The link label on the offscreen platform: colours, the click, the failure message.
-#include "ui/link_label.h"
+#include "gui/widgets/link_label.h"
 
 #include "window_test_support.h"
 

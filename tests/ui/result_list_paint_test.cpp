@@ -1,7 +1,7 @@
 // The result list's pixels: the colours of its lines, rows and empty text, on the offscreen
 // platform.
-#include "ui/google_result_ctrl.h"
-#include "ui/markup_list_ctrl.h"
+#include "gui/widgets/google_result_ctrl.h"
+#include "gui/widgets/markup_list_ctrl.h"
 
 #include <gtest/gtest.h>
 

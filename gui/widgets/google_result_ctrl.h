@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cache/search_result_set.h"
-#include "ui/markup_list_ctrl.h"
+#include "gui/widgets/markup_list_ctrl.h"
 #include "ui/url_opener.h"
 
 namespace tarvex::ui {

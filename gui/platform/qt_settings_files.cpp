@@ -1,4 +1,4 @@
-#include "shell/qt_settings_store.h"
+#include "gui/platform/qt_settings_store.h"
 #include "shell/settings_files.h"
 
 namespace tarvex::shell {

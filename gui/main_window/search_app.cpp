@@ -1,12 +1,12 @@
-#include "app/search_app.h"
+#include "gui/main_window/search_app.h"
 
-#include "app/search_dlg.h"
 #include "app/service_pages.h"
-#include "app/termination_signals.h"
 #include "cache/ole_date.h"
+#include "gui/main_window/search_dlg.h"
+#include "gui/platform/desktop_services.h"
+#include "gui/platform/qt_settings_store.h"
+#include "gui/platform/termination_signals.h"
 #include "shell/program_folder.h"
-#include "shell/qt_settings_store.h"
-#include "ui/desktop_services.h"
 
 #include <QApplication>
 #include <QDialog>

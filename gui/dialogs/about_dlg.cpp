@@ -1,6 +1,6 @@
-#include "shell/about_dlg.h"
+#include "gui/dialogs/about_dlg.h"
 
-#include "res/dialog_builder.h"
+#include "gui/widgets/dialog_builder.h"
 #include "shell/brand_texts.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "ui/markup_list_ctrl.h"
+#include "gui/widgets/markup_list_ctrl.h"
 
+#include "gui/platform/clipboard.h"
 #include "res/menus.h"
-#include "ui/clipboard.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "ui/clipboard.h"
+#include "gui/platform/clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ui/date_text.h"
+#include "gui/widgets/date_text.h"
 
 #include "cache/ole_date.h"
 

@@ -1,4 +1,4 @@
-#include "ui/list_model.h"
+#include "gui/widgets/list_model.h"
 
 namespace tarvex::ui {
 

@@ -1,4 +1,4 @@
-#include "app/posted_commands.h"
+#include "gui/main_window/posted_commands.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "ui/desktop_services.h"
+#include "gui/platform/desktop_services.h"
 
 #include "res/resource_strings.h"
 

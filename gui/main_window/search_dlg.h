@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/cache_location.h"
-#include "app/posted_commands.h"
 #include "app/search_controller.h"
 #include "cache/google_result_cache.h"
-#include "shell/system_tray.h"
+#include "gui/main_window/posted_commands.h"
+#include "gui/platform/system_tray.h"
 #include "shell/word_history.h"
 
 #include <QDialog>

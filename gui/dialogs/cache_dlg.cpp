@@ -1,12 +1,12 @@
-#include "cache/cache_dlg.h"
+#include "gui/dialogs/cache_dlg.h"
 
+#include "gui/widgets/date_text.h"
+#include "gui/widgets/dialog_builder.h"
+#include "gui/widgets/google_result_ctrl.h"
+#include "gui/widgets/markup_list_ctrl.h"
 #include "res/commands.h"
-#include "res/dialog_builder.h"
 #include "res/menus.h"
 #include "shell/setting_names.h"
-#include "ui/date_text.h"
-#include "ui/google_result_ctrl.h"
-#include "ui/markup_list_ctrl.h"
 #include "ui/message_boxes.h"
 
 #include <QHeaderView>

@@ -1,7 +1,7 @@
-#include "ui/google_result_ctrl.h"
+#include "gui/widgets/google_result_ctrl.h"
 
+#include "gui/platform/clipboard.h"
 #include "res/commands.h"
-#include "ui/clipboard.h"
 #include "ui/row_text.h"
 
 #include <QFontInfo>

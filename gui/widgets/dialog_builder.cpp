@@ -1,4 +1,4 @@
-#include "res/dialog_builder.h"
+#include "gui/widgets/dialog_builder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "shell/system_tray.h"
+#include "gui/platform/system_tray.h"
 
 #include "res/menus.h"
 

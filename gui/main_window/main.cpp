@@ -1,4 +1,4 @@
-#include "app/search_app.h"
+#include "gui/main_window/search_app.h"
 
 int main(int argc, char** argv) {
     tarvex::app::CSearchApp application;

@@ -1,6 +1,6 @@
-#include "shell/options_dlg.h"
+#include "gui/dialogs/options_dlg.h"
 
-#include "res/dialog_builder.h"
+#include "gui/widgets/dialog_builder.h"
 #include "shell/setting_names.h"
 #include "shell/word_history.h"
 #include "ui/message_boxes.h"

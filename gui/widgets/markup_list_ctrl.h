@@ -1,7 +1,7 @@
 #pragma once
 
+#include "gui/widgets/list_model.h"
 #include "ui/copy_text.h"
-#include "ui/list_model.h"
 #include "ui/markup.h"
 
 #include <QColor>

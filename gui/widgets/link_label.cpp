@@ -1,4 +1,4 @@
-#include "ui/link_label.h"
+#include "gui/widgets/link_label.h"
 
 #include <QMouseEvent>
 
