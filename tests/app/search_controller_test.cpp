@@ -3,6 +3,7 @@
 #include "app/command_queue.h"
 #include "app/search_controller.h"
 #include "shell/setting_names.h"
+#include "support/cache_fakes.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
 
@@ -12,10 +13,13 @@
 #include <atomic>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarvex::app {
 namespace {
+
+using test::FixedClock;
 
 using test::ScriptedServer;
 
@@ -37,19 +41,23 @@ public:
     std::vector<cache::SearchResultSet> shown;
 };
 
-class FixedClock final : public cache::Clock {
-public:
-    cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
-};
-
 class SearchControllerTest : public ::testing::Test {
 protected:
+    // The workers are joined before the test ends: one still ending when the process exits leaves
+    // its TLS library's thread state half freed, which the leak checker then reports.
+    void TearDown() override {
+        for (std::thread& worker : m_workers) {
+            worker.join();
+        }
+    }
+
     void start(std::vector<ScriptedServer::Answer> answers) {
         m_server = std::make_unique<ScriptedServer>(std::move(answers));
         const std::string endpoint = m_server->url();
         m_controller = std::make_unique<SearchController>(
             m_view, m_settings, m_cache, m_clock,
-            [endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); }, m_poster);
+            [endpoint] { return std::make_unique<proxy::CGoogleSearch>(endpoint); }, m_poster,
+            m_threads);
         m_view.fields.queryWord = "kelvin";
         m_view.fields.licenceKey = "key";
     }
@@ -71,6 +79,11 @@ protected:
     cache::CGoogleResultCacheArray m_cache{m_clock};
     std::shared_ptr<CommandQueue> m_poster = std::make_shared<CommandQueue>();
     std::unique_ptr<ScriptedServer> m_server;
+    std::vector<std::thread> m_workers;
+    ThreadStarter m_threads = [this](std::function<void()> work) {
+        m_workers.emplace_back(std::move(work));
+        return true;
+    };
     std::unique_ptr<SearchController> m_controller;
 };
 
@@ -256,7 +269,8 @@ TEST_F(SearchControllerTest, PagingAgainstAFakeService) {
                                                 std::min(next->fetch_add(1), answers->size() - 1)));
                                         });
                                 },
-                                m_poster};
+                                m_poster,
+                                m_threads};
     m_view.fields.queryWord = "fake";
     m_view.fields.licenceKey = "k";
     controller.OnSearch();
@@ -291,7 +305,8 @@ TEST_F(SearchControllerTest, TheProxyIsGoneWhenTheEndIsPosted) {
                                 m_cache,
                                 m_clock,
                                 [destroyed] { return std::make_unique<WatchedProxy>(destroyed); },
-                                m_poster};
+                                m_poster,
+                                m_threads};
     m_view.fields.queryWord = "watched";
     m_view.fields.licenceKey = "k";
     controller.OnSearch();
@@ -338,7 +353,7 @@ TEST_F(SearchControllerTest, AWindowClosedDuringARequestFreesNothingUnderTheWork
             released.wait();
             return std::make_unique<proxy::CGoogleSearch>("http://127.0.0.1:1/search/beta2");
         },
-        m_poster);
+        m_poster, m_threads);
     m_view.fields.queryWord = "closed";
     m_view.fields.licenceKey = "k";
     controller->OnSearch();
