@@ -150,7 +150,6 @@ void CSearchDlg::buildControls() {
 }
 
 void CSearchDlg::initDialog() {
-    // The system menu entry for the About box exists only where the desktop has a system menu.
     SearchFields fields = readFields();
     m_linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
     m_linkLabel->attach();
@@ -302,8 +301,6 @@ void CSearchDlg::onReset() {
 }
 
 void CSearchDlg::onSpreadSheetMode() {
-    const SearchFields fields = readFields();
-    (void)fields;
     m_spreadSheetMode = m_spreadSheet->isChecked() ? 1 : 0;
     m_services.settings.putInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry,
                                m_spreadSheetMode);

@@ -46,7 +46,6 @@ public:
     void setCommandTarget(CommandTarget target) override { m_commands = std::move(target); }
 
     [[nodiscard]] bool enabled() const { return m_enabled; }
-    [[nodiscard]] bool hidden() const { return m_hidden; }
     [[nodiscard]] QMenu& menu() { return m_menu; }
     // The double click on the icon: the default item's command.
     void onDoubleClick();

@@ -88,7 +88,6 @@ protected:
     void fillBackground(QPainter& painter, const QRect& cell, int row, bool highlighted) const;
     // Half a blank of the base font: the inset of every cell.
     [[nodiscard]] int cellInset() const;
-    [[nodiscard]] const QFont& baseFont() const { return m_baseFont; }
 
 private:
     ListModel m_model;
