@@ -3,6 +3,7 @@
 #include "app/cache_location.h"
 
 #include "shell/setting_names.h"
+#include "support/cache_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,8 @@
 namespace tarvex::app {
 namespace {
 
-class FixedClock final : public cache::Clock {
-public:
-    cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
-};
-
-class Collected final : public cache::CacheFileErrors {
-public:
-    void report(const std::string& message) override { messages.push_back(message); }
-    std::vector<std::string> messages;
-};
+using test::CollectedErrors;
+using test::FixedClock;
 
 std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -93,7 +86,7 @@ protected:
     FixedClock m_clock;
     shell::MemorySettingsStore m_settings;
     cache::CGoogleResultCacheArray m_cache{m_clock};
-    Collected m_errors;
+    CollectedErrors m_errors;
     std::string m_dir;
     std::string m_file;
 };

@@ -1,6 +1,7 @@
 // The real window as a process: a request to end at any moment of its start closes it with
 // status 0 and its cache saved, whatever its start-up files hold.
 #include "cache/cache_file.h"
+#include "support/cache_fakes.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -20,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-class FixedClock final : public cache::Clock {
-public:
-    cache::OleDate now() const override { return {46364.5, cache::OleDate::kValid}; }
-};
 
 class NoErrors final : public cache::CacheFileErrors {
 public:

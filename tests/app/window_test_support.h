@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cache/ole_date.h"
+#include "support/cache_fakes.h"
 #include "ui/message_boxes.h"
 #include "ui/url_opener.h"
 
@@ -41,12 +42,6 @@ public:
     std::vector<std::string> texts;
     std::vector<ui::MessageIcon> icons;
     int beeps = 0;
-};
-
-class FixedClock final : public cache::Clock {
-public:
-    cache::OleDate now() const override { return date; }
-    cache::OleDate date{46364.5, cache::OleDate::kValid};
 };
 
 // The name a screen reader hears for a widget. (An editable combo box is named by its text on

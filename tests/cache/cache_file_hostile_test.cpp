@@ -1,6 +1,7 @@
 // Cache files made to hurt the reader: lists of different lengths, counts far past the end,
 // folders and pipes where a file should be, and the copy kept of a damaged file.
 #include "cache/cache_file.h"
+#include "support/cache_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,8 @@
 namespace tarvex::cache {
 namespace {
 
-class FixedClock final : public Clock {
-public:
-    OleDate now() const override { return {46364.5, OleDate::kValid}; }
-};
-
-class Collected final : public CacheFileErrors {
-public:
-    void report(const std::string& message) override { messages.push_back(message); }
-    std::vector<std::string> messages;
-};
+using test::CollectedErrors;
+using test::FixedClock;
 
 const std::string kEndOfFile = "An attempt was made to access an unnamed file past its end.";
 
@@ -72,7 +65,7 @@ protected:
     FixedClock m_clock;
     CGoogleResultCacheArray m_cache{m_clock};
     CGoogleResultCacheArray m_loaded{m_clock};
-    Collected m_errors;
+    CollectedErrors m_errors;
 };
 
 SearchResultSet rows(std::size_t count) {

@@ -4,6 +4,7 @@
 #include "base/sys_string.h"
 #include "soap/byte_stream.h"
 #include "soap/soap_fault.h"
+#include "support/historic_files.h"
 #include "support/outcome_text.h"
 #include "support/piecewise.h"
 
@@ -124,8 +125,8 @@ TEST_F(FaultReaderTest, DetailMarkupHasABudget) {
 }
 
 TEST_F(FaultReaderTest, CapturedFaultWithAMalformedCode) {
-    std::ifstream in(std::string{TARVEX_SHARED_DIR} +
-                         "/interop/historic/EXTRACTED_nordugrid-arc_fault_NullPointerException.xml",
+    SKIP_WITHOUT_HISTORIC_FILES();
+    std::ifstream in(test::historicFile("EXTRACTED_nordugrid-arc_fault_NullPointerException.xml"),
                      std::ios::binary);
     ASSERT_TRUE(in.good());
     ASSERT_EQ(read({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}), kOk);

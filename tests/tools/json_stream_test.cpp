@@ -6,6 +6,7 @@
 #include "base/sys_string.h"
 #include "proxy/google_search_handler.h"
 #include "soap/sax_reader.h"
+#include "support/historic_files.h"
 #include "tarvex/json_stream.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +31,10 @@ std::string dumped(const proxy::GoogleSearchResult& result) {
 }
 
 TEST(JsonStreamTest, TheHistoricResponsesPrintAsDumpPrintsThem) {
+    SKIP_WITHOUT_HISTORIC_FILES();
     for (const char* name :
          {"kit-sample_doGoogleSearch_response.xml", "WRAPPED_real_temperature_response.xml"}) {
-        std::ifstream in(std::string{TARVEX_SHARED_DIR} + "/interop/historic/" + name,
-                         std::ios::binary);
+        std::ifstream in(test::historicFile(name), std::ios::binary);
         const std::string xml{std::istreambuf_iterator<char>(in), {}};
         const auto reader = soap::createSaxReader();
         soap::MemoryStream stream{xml};

@@ -1,4 +1,5 @@
 #include "cache/cache_file.h"
+#include "support/historic_files.h"
 #include "tarvex/command.h"
 #include "tool_run.h"
 
@@ -27,9 +28,10 @@ private:
                          ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
 };
 
-const std::string kHistoric = std::string{TARVEX_SHARED_DIR} + "/interop/historic/";
+const std::string kHistoric = test::historicFile("");
 
 TEST(ParseCommandTest, PrintsTheResultWithWireNames) {
+    SKIP_WITHOUT_HISTORIC_FILES();
     const ToolRun result = run({"parse", kHistoric + "kit-sample_doGoogleSearch_response.xml"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     const auto json = nlohmann::json::parse(result.out);
@@ -50,6 +52,7 @@ TEST(ParseCommandTest, FailureIsAnErrorObject) {
 }
 
 TEST(FaultCommandTest, PrintsTheFault) {
+    SKIP_WITHOUT_HISTORIC_FILES();
     const ToolRun result =
         run({"fault", kHistoric + "EXTRACTED_nordugrid-arc_fault_NullPointerException.xml"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
