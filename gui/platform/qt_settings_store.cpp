@@ -1,5 +1,7 @@
 #include "gui/platform/qt_settings_store.h"
 
+#include "shell/oversized_settings.h"
+
 #include <QMetaObject>
 #include <QStandardPaths>
 
@@ -38,6 +40,15 @@ void keepPrivate(const QString& fileName) {
     }
 }
 
+// A settings file far larger than this program writes takes seconds to read and to write back:
+// it is trimmed before the store first reads it.
+void trimOversized(const QString& fileName) {
+    const SettingsTrim trim = trimOversizedSettings(fileName.toLocal8Bit().toStdString());
+    if (!trim.message.empty()) {
+        std::fprintf(stderr, "%s\n", trim.message.c_str());
+    }
+}
+
 } // namespace
 
 QtSettingsStore::QtSettingsStore(const std::string& applicationKey)
@@ -55,11 +66,14 @@ std::unique_ptr<QSettings> QtSettingsStore::openUserSettings(const std::string& 
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_standIn->path());
         std::fprintf(stderr, "%s is no regular file: the settings of this run are not kept.\n",
                      userFile.toLocal8Bit().constData());
+    } else {
+        trimOversized(userFile);
     }
     return std::make_unique<QSettings>(QString::fromUtf8(kOrganisation), text(applicationKey));
 }
 
 std::unique_ptr<QtSettingsStore> QtSettingsStore::inFile(const std::string& path) {
+    trimOversized(text(path));
     return std::unique_ptr<QtSettingsStore>(
         new QtSettingsStore(std::make_unique<QSettings>(text(path), QSettings::IniFormat)));
 }

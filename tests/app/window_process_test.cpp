@@ -170,7 +170,7 @@ const HostileStart kHostileStarts[] = {
      }},
     {"MegabyteValues",
      [](const fs::path& settings, const fs::path&) {
-         const std::string big(2U << 20, 'k');
+         const std::string big(16U << 20, 'k');
          writeText(settings, "[Settings]\nLicense%20Key=" + big + "\nCache%20Path=" + big +
                                  "\n[Search%20Words]\nCount=1\n1=" + big + "\n");
      }},
