@@ -15,6 +15,7 @@ constexpr std::string_view kInProgress = "Search in progress...";
 constexpr std::string_view kSecondPage = "Search[2] in progress...";
 constexpr std::string_view kThirdPage = "Search[3] in progress...";
 constexpr std::string_view kError = "Error!";
+constexpr std::string_view kNotStarted = "The search could not be started.";
 
 // A search asks for pages of ten, at most three of them, whatever the answers say.
 constexpr std::int32_t kPageSize = proxy::kResultsPerRequest;
@@ -88,8 +89,9 @@ bool SearchController::startWorker(SearchFields& fields) {
         // No thread: say so and go back to idle instead of waiting for a command that never comes.
         fields.statusText = std::string{kError};
         m_view.showFields(fields);
-        m_view.messageBox("The search could not be started.");
+        m_view.messageBox(std::string{kNotStarted});
         finish();
+        m_view.searchEnded({SearchOutcome::Kind::Failed, std::string{kNotStarted}});
         return false;
     }
     return true;
@@ -109,6 +111,7 @@ void SearchController::OnSearch() {
     if (m_cache.Lookup(fields.queryWord, cached, false)) {
         cached.queryWord = fields.queryWord;
         m_view.showResults(cached);
+        m_view.searchEnded({SearchOutcome::Kind::CacheHit, {}});
         return;
     }
     const std::int32_t maximum = setting(m_settings, shell::kMaximumResults);
@@ -134,6 +137,7 @@ void SearchController::OnSearchCompleted() {
         fields.statusText = std::string{kError};
         m_view.showFields(fields);
         finish();
+        m_view.searchEnded({SearchOutcome::Kind::Failed, {}});
         return;
     }
     ++searchCount;
@@ -187,11 +191,13 @@ void SearchController::OnSearchCompleted() {
         return;
     }
     cache::SearchResultSet accumulated;
-    if (m_cache.Lookup(fields.queryWord, accumulated, false)) {
+    const bool found = m_cache.Lookup(fields.queryWord, accumulated, false);
+    if (found) {
         accumulated.queryWord = fields.queryWord;
         m_view.showResults(accumulated);
     }
     finish();
+    m_view.searchEnded({found ? SearchOutcome::Kind::Results : SearchOutcome::Kind::Failed, {}});
 }
 
 void SearchController::finish() {

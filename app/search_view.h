@@ -15,6 +15,14 @@ struct SearchFields {
     std::int32_t searchNumber = 0;
 };
 
+// How a search ended: its results shown (from the service or the cache), or not.
+struct SearchOutcome {
+    enum class Kind { Results, CacheHit, Failed };
+    Kind kind = Kind::Failed;
+    // Why it failed, when that is known.
+    std::string reason;
+};
+
 // The window as the search controller sees it.
 class SearchView {
 public:
@@ -27,6 +35,8 @@ public:
     // A message box with an OK button and the application's title as caption.
     virtual void messageBox(const std::string& text) = 0;
     virtual void showResults(const cache::SearchResultSet& results) = 0;
+    // The search is over: after its results, or after its failure was shown.
+    virtual void searchEnded(const SearchOutcome& /*outcome*/) {}
 };
 
 // Delivers a command to the window's thread later; it never waits for it to be handled.

@@ -1,11 +1,11 @@
 #include "app/service_pages.h"
+#include "app/service_sockets.h"
 #include "base/code_page.h"
 #include "base/sys_string.h"
 #include "proxy/google_search.h"
 #include "tarvex/arg_list.h"
 #include "tarvex/command.h"
 #include "tarvex/json_output.h"
-#include "tarvex/service_sockets.h"
 #include "tarvex/window_files.h"
 
 #include <string>
@@ -18,16 +18,16 @@ UniqueSysString wide(const std::optional<std::string>& text) {
 }
 
 int printFailure(std::ostream& out, std::ostream& err, HResult status,
-                 const proxy::CGoogleSearch& proxy, const ServiceSockets& sockets) {
+                 const proxy::CGoogleSearch& proxy, const app::ServiceSockets& sockets) {
     nlohmann::ordered_json failure{{"error", statusText(status)},
                                    {"clientError", static_cast<int>(proxy.clientError())}};
     if (proxy.clientError() == proxy::ClientError::SoapFault) {
         failure["fault"] = toJson(proxy.fault());
     }
-    if (reportTlsFailure(sockets, "tarvex call", err)) {
+    if (app::reportTlsFailure(sockets, "tarvex call", err)) {
         failure["tlsFailure"] = http::tlsFailureName(sockets.failures->last());
     }
-    if (reportFailureReason(sockets, "tarvex call", err)) {
+    if (app::reportFailureReason(sockets, "tarvex call", err)) {
         failure["reason"] = http::failureReasonText(sockets.reasons->last());
     }
     out << failure.dump() << '\n';
@@ -64,7 +64,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
             trustFile = app::chooseTrustFile(*settings);
         }
     }
-    const auto sockets = serviceSockets(trustFile, error);
+    const auto sockets = app::serviceSockets(trustFile, error);
     if (!sockets) {
         err << "tarvex call: " << error << '\n';
         return kExitFailed;

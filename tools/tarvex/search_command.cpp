@@ -1,15 +1,13 @@
 #include "app/cache_location.h"
 #include "app/command_queue.h"
-#include "app/search_controller.h"
+#include "app/search_session.h"
 #include "app/service_pages.h"
-#include "cache/cache_file.h"
 #include "shell/setting_names.h"
 #include "shell/settings_files.h"
 #include "shell/settings_overlay.h"
 #include "shell/settings_store.h"
 #include "tarvex/arg_list.h"
 #include "tarvex/command.h"
-#include "tarvex/service_sockets.h"
 #include "tarvex/window_files.h"
 
 #include <nlohmann/json.hpp>
@@ -105,61 +103,49 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         settings->setForThisRun(shell::kMaximumResults.section, shell::kMaximumResults.entry,
                                 static_cast<std::int32_t>(*max));
     }
-    const std::string key = args.value("key").value_or(settings->getString(
-        shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback));
-    const std::string endpoint = app::chooseEndpoint(*settings, args.value("endpoint"));
-    const auto sockets = serviceSockets(app::chooseTrustFile(*settings, args.value("ca")), error);
-    if (!sockets) {
-        err << "tarvex search: " << error << '\n';
+    const cache::SystemClock clock;
+    app::SessionSetup setup{app::chooseEndpoint(*settings, args.value("endpoint")),
+                            std::string{kWindowApplicationKey},
+                            args.value("ca"),
+                            args.value("cache"),
+                            !args.has("no-cache"),
+                            {}};
+    ConsoleView view{{}, err};
+    auto commands = std::make_shared<app::CommandQueue>();
+    app::SearchSession session{view, *settings, clock, commands, std::move(setup)};
+    if (!session.setupError().empty()) {
+        err << "tarvex search: " << session.setupError() << '\n';
         return kExitFailed;
     }
-
-    const cache::SystemClock clock;
-    cache::CGoogleResultCacheArray results{clock};
-    results.cacheLifeHours = settings->getInt(shell::kCacheLife.section, shell::kCacheLife.entry,
-                                              shell::kCacheLife.fallback);
-    const bool useCacheFile = !args.has("no-cache");
     PrintedErrors cacheErrors{err};
-    app::CacheLoad cacheLoad;
-    if (useCacheFile) {
-        cacheLoad = app::loadCache(*settings, results, cacheErrors, args.value("cache"));
-    }
-
-    ConsoleView view{app::SearchFields{query, key, "",
-                                       settings->getInt(shell::kSearchCount.section,
-                                                        shell::kSearchCount.entry, 0)},
-                     err};
-    auto commands = std::make_shared<app::CommandQueue>();
-    app::ProxyFactory proxies = [endpoint, factory = sockets->factory, reasons = sockets->reasons] {
-        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, factory,
-                                                      reasons);
-    };
-    app::SearchController controller{view, *settings, results, clock, std::move(proxies), commands};
-    controller.OnSearch();
-    while (controller.busy()) {
+    session.open(cacheErrors);
+    view.showFields(
+        {query, args.value("key").value_or(session.licenceKey()), "", session.searchCount()});
+    session.search();
+    while (session.busy()) {
         int command = 0;
         if (commands->next(command, std::chrono::hours{1}) &&
             command == app::kSearchCompletedCommand) {
-            controller.OnSearchCompleted();
+            session.searchCompleted();
         }
     }
 
     // A save that fails keeps the old file, but the results of this run are lost: say so.
     bool saved = true;
-    if (useCacheFile) {
-        const app::CacheSave save = app::saveCache(*settings, results, kWindowApplicationKey,
-                                                   cacheLoad, args.value("cache"));
-        for (const std::string& message : save.messages()) {
+    if (const std::optional<app::CacheSave> save = session.close()) {
+        for (const std::string& message : save->messages()) {
             err << "tarvex search: " << message << '\n';
         }
-        saved = save.saved;
+        saved = save->saved;
     }
     const int status = saved ? kExitOk : kExitFailed;
-    if (!view.shown) {
-        if (view.fields().statusText == "Error!") {
+    const std::optional<app::SearchOutcome>& outcome = session.outcome();
+    if (!outcome || outcome->kind == app::SearchOutcome::Kind::Failed || !view.shown) {
+        if (outcome) {
             out << "Error!\n";
-            (void)reportTlsFailure(*sockets, "tarvex search", err);
-            (void)reportFailureReason(*sockets, "tarvex search", err);
+            if (!outcome->reason.empty()) {
+                err << "tarvex search: " << outcome->reason << '\n';
+            }
         }
         return kExitFailed;
     }

@@ -1,6 +1,6 @@
-#include "tarvex/service_sockets.h"
+#include "app/service_sockets.h"
 
-namespace tarvex::cli {
+namespace tarvex::app {
 
 std::optional<ServiceSockets> serviceSockets(const std::string& trustFile, std::string& error) {
     auto trust =
@@ -14,6 +14,19 @@ std::optional<ServiceSockets> serviceSockets(const std::string& trustFile, std::
     auto failures = std::make_shared<http::TlsFailureNote>();
     return ServiceSockets{http::makeSocketFactory(std::move(trust), failures), failures,
                           std::make_shared<http::FailureReasonNote>()};
+}
+
+std::string failureText(const ServiceSockets& sockets) {
+    if (const http::TlsFailure failure = sockets.failures->last();
+        failure != http::TlsFailure::None) {
+        std::string text{http::tlsFailureName(failure)};
+        return text.append(": ").append(http::tlsFailureText(failure));
+    }
+    if (const http::FailureReason reason = sockets.reasons->last();
+        reason != http::FailureReason::None) {
+        return std::string{http::failureReasonText(reason)};
+    }
+    return {};
 }
 
 bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err) {
@@ -36,4 +49,4 @@ bool reportFailureReason(const ServiceSockets& sockets, std::string_view command
     return true;
 }
 
-} // namespace tarvex::cli
+} // namespace tarvex::app

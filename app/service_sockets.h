@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvex::cli {
+namespace tarvex::app {
 
 // The sockets of a command that calls the service: https trusts the system's store and the
 // trust file, and how a handshake failed is noted so that the command can say it. The command's
@@ -25,10 +25,14 @@ struct ServiceSockets {
 [[nodiscard]] std::optional<ServiceSockets> serviceSockets(const std::string& trustFile,
                                                            std::string& error);
 
+// Why the last exchange failed: "NAME: TEXT" of a failed handshake, else the named reason; empty
+// when neither is known.
+[[nodiscard]] std::string failureText(const ServiceSockets& sockets);
+
 // "COMMAND: NAME: TEXT" on `err` when the last handshake failed; false when none did.
 bool reportTlsFailure(const ServiceSockets& sockets, std::string_view command, std::ostream& err);
 // "COMMAND: REASON" on `err` when the last exchange failed for a named reason; false otherwise.
 bool reportFailureReason(const ServiceSockets& sockets, std::string_view command,
                          std::ostream& err);
 
-} // namespace tarvex::cli
+} // namespace tarvex::app

@@ -1,0 +1,110 @@
+#include "app/search_session.h"
+
+#include "app/service_pages.h"
+#include "shell/setting_names.h"
+
+namespace tarvex::app {
+namespace {
+
+std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
+    return store.getInt(entry.section, entry.entry, entry.fallback);
+}
+
+} // namespace
+
+SearchSession::SearchSession(SearchView& view, shell::SettingsStore& settings,
+                             const cache::Clock& clock, std::shared_ptr<CommandPoster> poster,
+                             SessionSetup setup)
+    : m_view(view), m_settings(settings), m_setup(std::move(setup)), m_cache(clock),
+      m_controller(*this, settings, m_cache, clock, makeProxies(std::move(m_setup.proxies)),
+                   std::move(poster), m_setup.threads) {
+    m_cache.cacheLifeHours = setting(m_settings, shell::kCacheLife);
+}
+
+ProxyFactory SearchSession::makeProxies(ProxyFactory given) {
+    if (given) {
+        return given;
+    }
+    m_sockets = serviceSockets(chooseTrustFile(m_settings, m_setup.trustFile), m_setupError);
+    if (!m_sockets) {
+        // No proxy: each search fails at once, with the setup's error as its reason.
+        return [] { return std::unique_ptr<proxy::CGoogleSearch>{}; };
+    }
+    return [endpoint = m_setup.endpoint, sockets = *m_sockets] {
+        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader,
+                                                      sockets.factory, sockets.reasons);
+    };
+}
+
+void SearchSession::open(cache::CacheFileErrors& errors) {
+    shell::loadWords(m_settings, shell::kSearchWordsSection, m_history, shell::kSearchWordLimit);
+    if (m_setup.keepsCacheFile) {
+        m_cacheLoad = loadCache(m_settings, m_cache, errors, m_setup.cachePath);
+        m_opened = true;
+    }
+}
+
+std::optional<CacheSave> SearchSession::close() {
+    if (!m_opened || m_closed) {
+        return std::nullopt;
+    }
+    m_closed = true;
+    return saveCache(m_settings, m_cache, m_setup.applicationKey, m_cacheLoad, m_setup.cachePath);
+}
+
+void SearchSession::forgetHistory() {
+    m_history = shell::WordList{};
+}
+
+void SearchSession::reloadCacheLife() {
+    m_cache.cacheLifeHours = setting(m_settings, shell::kCacheLife);
+}
+
+std::string SearchSession::licenceKey() {
+    std::string key = m_settings.getString(shell::kLicenseKey.section, shell::kLicenseKey.entry,
+                                           shell::kLicenseKey.fallback);
+    if (key.size() > shell::kMaxFieldTextBytes) {
+        key.clear();
+    }
+    return key;
+}
+
+void SearchSession::keepLicenceKey(const std::string& key) {
+    m_settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, key);
+}
+
+std::int32_t SearchSession::searchCount() {
+    return setting(m_settings, shell::kSearchCount);
+}
+
+std::int32_t SearchSession::resetSearchCount() {
+    m_settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, 0);
+    return searchCount();
+}
+
+bool SearchSession::spreadSheetMode() {
+    return setting(m_settings, shell::kSpreadSheetMode) != 0;
+}
+
+void SearchSession::setSpreadSheetMode(bool on) {
+    m_settings.putInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry, on ? 1 : 0);
+}
+
+void SearchSession::showResults(const cache::SearchResultSet& results) {
+    shell::addWord(m_settings, shell::kSearchWordsSection, m_history, results.queryWord,
+                   shell::kSearchWordLimit);
+    m_view.showResults(results);
+}
+
+void SearchSession::searchEnded(const SearchOutcome& outcome) {
+    SearchOutcome ended = outcome;
+    if (ended.kind == SearchOutcome::Kind::Failed && ended.reason.empty()) {
+        ended.reason = !m_setupError.empty() ? m_setupError
+                       : m_sockets           ? failureText(*m_sockets)
+                                             : std::string{};
+    }
+    m_outcome = ended;
+    m_view.searchEnded(ended);
+}
+
+} // namespace tarvex::app
