@@ -9,7 +9,6 @@
 #include "gui/widgets/dialog_builder.h"
 #include "gui/widgets/google_result_ctrl.h"
 #include "gui/widgets/link_label.h"
-#include "http/tls_socket.h"
 #include "res/commands.h"
 #include "res/menus.h"
 #include "shell/brand_texts.h"
@@ -36,10 +35,6 @@ QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
-    return store.getInt(entry.section, entry.entry, entry.fallback);
-}
-
 // The searched-at time as the desktop's locale writes it.
 QString searchedAtText(const cache::OleDate& date) {
     if (date.status != cache::OleDate::kValid) {
@@ -58,31 +53,17 @@ private:
     ui::MessageBoxes& m_messages;
 };
 
-ProxyFactory defaultProxies(const SearchDlgServices& services) {
-    if (services.proxies) {
-        return services.proxies;
-    }
-    // https endpoints trust the system's store and the "Trust File"; a trust file that does not
-    // load leaves the system's store, so a private service's calls fail as untrusted.
-    std::string error;
-    std::shared_ptr<const http::TlsTrust> trust =
-        http::TlsTrust::create(chooseTrustFile(services.settings), error);
-    http::SocketFactory sockets = http::makeSocketFactory(trust ? trust : http::TlsTrust::system());
-    return [endpoint = services.endpoint, sockets] {
-        return std::make_unique<proxy::CGoogleSearch>(endpoint, soap::createSaxReader, sockets);
-    };
-}
-
 } // namespace
 
 CSearchDlg::CSearchDlg(SearchDlgServices services, QWidget* parent)
     : QDialog(parent), m_services(std::move(services)),
-      m_poster(std::make_shared<PostedCommands>(this)), m_cache(m_services.clock),
-      m_controller(*this, m_services.settings, m_cache, m_services.clock,
-                   defaultProxies(m_services), m_poster) {
-    m_spreadSheetMode = setting(m_services.settings, shell::kSpreadSheetMode) != 0 ? 1 : 0;
+      m_poster(std::make_shared<PostedCommands>(this)),
+      m_session(
+          *this, m_services.settings, m_services.clock, m_poster,
+          SessionSetup{
+              m_services.endpoint, m_services.applicationKey, {}, {}, true, m_services.proxies}) {
+    m_spreadSheetMode = m_session.spreadSheetMode() ? 1 : 0;
     setWindowIcon(QIcon{QStringLiteral(":/icons/program_256.png")});
-    m_cache.cacheLifeHours = setting(m_services.settings, shell::kCacheLife);
     buildControls();
     initDialog();
 }
@@ -98,8 +79,12 @@ void CSearchDlg::destroyWindow() {
     m_destroyed = true;
     // A search still running is abandoned: its end is never delivered to this window.
     m_poster->detach();
-    if (m_cacheLoadStepRan) {
-        saveCacheFile();
+    // A damaged file is kept aside before the save writes over it; a failed save keeps the old
+    // file and says so.
+    if (const std::optional<CacheSave> save = m_session.close()) {
+        for (const std::string& message : save->messages()) {
+            m_services.messages.show(message);
+        }
     }
 }
 
@@ -153,12 +138,8 @@ void CSearchDlg::initDialog() {
     SearchFields fields = readFields();
     m_linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
     m_linkLabel->attach();
-    fields.licenceKey = m_services.settings.getString(
-        shell::kLicenseKey.section, shell::kLicenseKey.entry, shell::kLicenseKey.fallback);
-    if (fields.licenceKey.size() > shell::kMaxFieldTextBytes) {
-        fields.licenceKey.clear();
-    }
-    m_searchCount = setting(m_services.settings, shell::kSearchCount);
+    fields.licenceKey = m_session.licenceKey();
+    m_searchCount = m_session.searchCount();
     fields.searchNumber = m_searchCount;
     showFields(fields);
 
@@ -172,7 +153,9 @@ void CSearchDlg::initDialog() {
     m_resultList->contextMenuId = res::kResultListMenu;
     m_resultList->defaultCommandId = res::kCmdBrowse;
 
-    const bool minimize = setting(m_services.settings, shell::kMinimize) != 0;
+    const bool minimize =
+        m_services.settings.getInt(shell::kMinimize.section, shell::kMinimize.entry,
+                                   shell::kMinimize.fallback) != 0;
     m_tray = m_services.trays ? m_services.trays() : std::make_unique<shell::CSystemTray>();
     m_tray->setCommandTarget([this](int command) { onCommand(command); });
     m_trayInstalled = m_tray->Install(shell::ProductName(), res::kTrayMenu);
@@ -184,8 +167,9 @@ void CSearchDlg::initDialog() {
     if (minimize) {
         QCoreApplication::postEvent(this, new CommandEvent(res::kCmdTray));
     }
+    CacheErrorBoxes errors{m_services.messages};
+    m_session.open(errors);
     fillHistory();
-    loadCacheFile();
     setWindowTitle(qtext(shell::ProductName() + " [" + shell::CoBrandName() + "]"));
     std::string url;
     std::string caption;
@@ -195,30 +179,12 @@ void CSearchDlg::initDialog() {
 }
 
 void CSearchDlg::fillHistory() {
-    shell::loadWords(m_services.settings, shell::kSearchWordsSection, m_history,
-                     shell::kSearchWordLimit);
     m_queryWord->clear();
-    for (const std::string& word : m_history.words) {
+    for (const std::string& word : m_session.history().words) {
         m_queryWord->addItem(qtext(word));
     }
     m_queryWord->setCurrentIndex(-1);
     m_queryWord->setEditText(QString{});
-}
-
-void CSearchDlg::loadCacheFile() {
-    CacheErrorBoxes errors{m_services.messages};
-    m_cacheLoad = loadCache(m_services.settings, m_cache, errors);
-    m_cacheLoadStepRan = true;
-}
-
-void CSearchDlg::saveCacheFile() {
-    // A damaged file is kept aside before the save writes over it; a failed save keeps the old
-    // file and says so.
-    const CacheSave save =
-        saveCache(m_services.settings, m_cache, m_services.applicationKey, m_cacheLoad);
-    for (const std::string& message : save.messages()) {
-        m_services.messages.show(message);
-    }
 }
 
 bool CSearchDlg::event(QEvent* event) {
@@ -232,7 +198,7 @@ bool CSearchDlg::event(QEvent* event) {
 void CSearchDlg::onCommand(int command) {
     switch (command) {
     case res::kCmdSearch:
-        m_controller.OnSearch();
+        m_session.search();
         break;
     case res::kCmdOk:
         onClose();
@@ -260,7 +226,7 @@ void CSearchDlg::onCommand(int command) {
         (void)m_services.opener.OpenUrl(shell::moreToolsAddress(), ui::kShowNormal);
         break;
     case res::kCmdSearchCompleted:
-        m_controller.OnSearchCompleted();
+        m_session.searchCompleted();
         break;
     case res::kCmdHelp:
         (void)m_services.opener.OpenUrl(shell::helpAddress(), ui::kShowNormal);
@@ -288,22 +254,19 @@ void CSearchDlg::onCommand(int command) {
 
 void CSearchDlg::onClose() {
     const SearchFields fields = readFields();
-    m_services.settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry,
-                                  fields.licenceKey);
+    m_session.keepLicenceKey(fields.licenceKey);
     done(QDialog::Accepted);
 }
 
 void CSearchDlg::onReset() {
     SearchFields fields = readFields();
-    m_services.settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, 0);
-    fields.searchNumber = setting(m_services.settings, shell::kSearchCount);
+    fields.searchNumber = m_session.resetSearchCount();
     showFields(fields);
 }
 
 void CSearchDlg::onSpreadSheetMode() {
     m_spreadSheetMode = m_spreadSheet->isChecked() ? 1 : 0;
-    m_services.settings.putInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry,
-                               m_spreadSheetMode);
+    m_session.setSpreadSheetMode(m_spreadSheetMode != 0);
     applyLayout();
 }
 
@@ -359,19 +322,18 @@ void CSearchDlg::onOptions() {
     {
         shell::COptions options{m_services.settings, startup, m_services.messages,
                                 [this] {
-                                    m_history.words.clear();
-                                    m_history.selected = -1;
+                                    m_session.forgetHistory();
                                     m_queryWord->clear();
                                 },
                                 isVisible() ? this : nullptr};
         options.exec();
     }
-    m_cache.cacheLifeHours = setting(m_services.settings, shell::kCacheLife);
+    m_session.reloadCacheLife();
 }
 
 void CSearchDlg::onCache() {
-    cache::CCacheDlg browser{m_cache, m_services.settings, m_services.opener, m_services.messages,
-                             this};
+    cache::CCacheDlg browser{m_session.cache(), m_services.settings, m_services.opener,
+                             m_services.messages, this};
     browser.exec();
 }
 
@@ -421,17 +383,23 @@ void CSearchDlg::showResults(const cache::SearchResultSet& results) {
     showFields(fields);
     m_resultList->setResults(results);
     m_resultList->setItemCount(static_cast<int>(results.urls.size()));
-    shell::addWord(m_services.settings, shell::kSearchWordsSection, m_history, results.queryWord,
-                   shell::kSearchWordLimit);
+    // The session has put the word into the history first.
+    const shell::WordList& history = m_session.history();
     const QString typed = m_queryWord->currentText();
     m_queryWord->clear();
-    for (const std::string& word : m_history.words) {
+    for (const std::string& word : history.words) {
         m_queryWord->addItem(qtext(word));
     }
-    m_queryWord->setCurrentIndex(m_history.selected);
-    if (m_history.selected < 0) {
+    m_queryWord->setCurrentIndex(history.selected);
+    if (history.selected < 0) {
         m_queryWord->setEditText(typed);
     }
+}
+
+void CSearchDlg::searchEnded(const SearchOutcome& outcome) {
+    // The status stays "Error!"; why is a tool tip away.
+    m_status->setToolTip(outcome.kind == SearchOutcome::Kind::Failed ? qtext(outcome.reason)
+                                                                     : QString{});
 }
 
 } // namespace tarvex::app

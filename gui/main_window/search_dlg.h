@@ -1,11 +1,8 @@
 #pragma once
 
-#include "app/cache_location.h"
-#include "app/search_controller.h"
-#include "cache/google_result_cache.h"
+#include "app/search_session.h"
 #include "gui/main_window/posted_commands.h"
 #include "gui/platform/system_tray.h"
-#include "shell/word_history.h"
 
 #include <QDialog>
 
@@ -65,10 +62,11 @@ public:
     void enableSearch(bool enabled) override;
     void messageBox(const std::string& text) override;
     void showResults(const cache::SearchResultSet& results) override;
+    void searchEnded(const SearchOutcome& outcome) override;
 
     [[nodiscard]] ui::CGoogleResultCtrl& resultList() { return *m_resultList; }
-    [[nodiscard]] cache::CGoogleResultCacheArray& resultCache() { return m_cache; }
-    [[nodiscard]] bool searching() const { return m_controller.busy(); }
+    [[nodiscard]] cache::CGoogleResultCacheArray& resultCache() { return m_session.cache(); }
+    [[nodiscard]] bool searching() const { return m_session.busy(); }
     [[nodiscard]] shell::SystemTray& tray() { return *m_tray; }
 
 protected:
@@ -77,8 +75,6 @@ protected:
 private:
     void initDialog();
     void buildControls();
-    void loadCacheFile();
-    void saveCacheFile();
     void fillHistory();
     void onClose();
     void onReset();
@@ -92,17 +88,12 @@ private:
 
     SearchDlgServices m_services;
     std::shared_ptr<PostedCommands> m_poster;
-    cache::CGoogleResultCacheArray m_cache;
-    SearchController m_controller;
+    SearchSession m_session;
     std::unique_ptr<shell::SystemTray> m_tray;
     bool m_trayInstalled = false;
-    shell::WordList m_history;
     std::int32_t m_searchCount = 0;
     int m_spreadSheetMode = 0;
-    // The cache file was read at start-up: only then may the close write over it.
-    bool m_cacheLoadStepRan = false;
     bool m_destroyed = false;
-    CacheLoad m_cacheLoad;
 
     QComboBox* m_queryWord = nullptr;
     QLineEdit* m_licenceKey = nullptr;

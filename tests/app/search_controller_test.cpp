@@ -4,6 +4,7 @@
 #include "app/search_controller.h"
 #include "shell/setting_names.h"
 #include "support/cache_fakes.h"
+#include "support/fake_search_view.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
 
@@ -23,23 +24,7 @@ using test::FixedClock;
 
 using test::ScriptedServer;
 
-class FakeView final : public SearchView {
-public:
-    SearchFields readFields() override { return fields; }
-    void showFields(const SearchFields& values) override {
-        fields = values;
-        statuses.push_back(values.statusText);
-    }
-    void enableSearch(bool enabled) override { searchEnabled = enabled; }
-    void messageBox(const std::string& text) override { messages.push_back(text); }
-    void showResults(const cache::SearchResultSet& results) override { shown.push_back(results); }
-
-    SearchFields fields;
-    bool searchEnabled = true;
-    std::vector<std::string> statuses;
-    std::vector<std::string> messages;
-    std::vector<cache::SearchResultSet> shown;
-};
+using FakeView = test::FakeSearchView;
 
 class SearchControllerTest : public ::testing::Test {
 protected:

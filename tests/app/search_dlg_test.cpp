@@ -181,6 +181,19 @@ TEST_F(SearchDlgTest, AFailedRequestShowsOnlyError) {
     EXPECT_TRUE(m_messages.texts.empty());
 }
 
+TEST_F(SearchDlgTest, ATrustFileThatDoesNotLoadIsTheErrorsReason) {
+    // The window dropped such a file and searched trusting the system's store alone.
+    m_settings.putString("Settings", "Trust File", "/nonexistent/own-ca.pem");
+    open();
+    const int requestsBefore = requestsLogged();
+    search("unix");
+    QLabel& status = described("Status");
+    EXPECT_EQ(status.text(), "Error!");
+    EXPECT_NE(status.toolTip().indexOf("/nonexistent/own-ca.pem"), -1)
+        << status.toolTip().toStdString();
+    EXPECT_EQ(requestsLogged(), requestsBefore);
+}
+
 TEST_F(SearchDlgTest, EnterInTheQueryWordSearches) {
     open();
     licenceKey().setText("key");
