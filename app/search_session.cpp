@@ -10,6 +10,15 @@ std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry
     return store.getInt(entry.section, entry.entry, entry.fallback);
 }
 
+class ReportedErrors final : public cache::CacheFileErrors {
+public:
+    explicit ReportedErrors(const SearchSession::Report& report) : m_report(report) {}
+    void report(const std::string& message) override { m_report(message); }
+
+private:
+    const SearchSession::Report& m_report;
+};
+
 } // namespace
 
 SearchSession::SearchSession(SearchView& view, shell::SettingsStore& settings,
@@ -36,9 +45,10 @@ ProxyFactory SearchSession::makeProxies(ProxyFactory given) {
     };
 }
 
-void SearchSession::open(cache::CacheFileErrors& errors) {
+void SearchSession::open(const Report& report) {
     shell::loadWords(m_settings, shell::kSearchWordsSection, m_history, shell::kSearchWordLimit);
     if (m_setup.keepsCacheFile) {
+        ReportedErrors errors{report};
         m_cacheLoad = loadCache(m_settings, m_cache, errors, m_setup.cachePath);
         m_opened = true;
     }

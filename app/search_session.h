@@ -8,6 +8,7 @@
 #include "shell/settings_store.h"
 #include "shell/word_history.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,8 +47,10 @@ public:
     // can. Searches then fail with it as their reason.
     [[nodiscard]] const std::string& setupError() const { return m_setupError; }
 
-    // The start: the word history and the cache file. Errors of the file go to `errors`.
-    void open(cache::CacheFileErrors& errors);
+    // Where the start's messages go (errors of the cache file), one text each.
+    using Report = std::function<void(const std::string&)>;
+    // The start: the word history and the cache file.
+    void open(const Report& report);
     // The end: the cache saved to its file, once, and only after open(); what the save did.
     [[nodiscard]] std::optional<CacheSave> close();
 

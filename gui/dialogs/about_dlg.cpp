@@ -19,8 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_titleFont(QStringLite
     m_titleFont.setPixelSize(20);
     m_titleFont.setBold(true);
     const res::BuiltDialog built = res::buildDialog(res::aboutDialogTemplate(), *this);
-    connect(static_cast<QPushButton*>(built.controls.at(1)), &QPushButton::clicked, this,
-            &QDialog::accept);
+    connect(&built.control<QPushButton>(1), &QPushButton::clicked, this, &QDialog::accept);
 
     // Every static text of the box, whatever it sits in; a text that only starts with a
     // placeholder stays as it is.

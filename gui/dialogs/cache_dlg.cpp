@@ -40,14 +40,14 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
                              }
                              return nullptr;
                          });
-    m_words = static_cast<ui::CMarkupListCtrl*>(built.controls.at(kWordList));
-    m_results = static_cast<ui::CGoogleResultCtrl*>(built.controls.at(kResultList));
-    m_time = static_cast<QLabel*>(built.controls.at(kTimeField));
+    m_words = &built.control<ui::CMarkupListCtrl>(kWordList);
+    m_results = &built.control<ui::CGoogleResultCtrl>(kResultList);
+    m_time = &built.control<QLabel>(kTimeField);
     m_words->setAccessibleName(QStringLiteral("Words in Cache"));
     m_results->setAccessibleName(QStringLiteral("Search Results"));
     m_time->setAccessibleDescription(QStringLiteral("Searched at"));
     for (const int id : {kDeleteSelected, kWipeCache, kClose}) {
-        connect(static_cast<QPushButton*>(built.controls.at(id)), &QPushButton::clicked, this,
+        connect(&built.control<QPushButton>(id), &QPushButton::clicked, this,
                 [this, id] { onCommand(id); });
     }
 

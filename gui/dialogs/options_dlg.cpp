@@ -66,19 +66,19 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
     safeSearch = setting(m_settings, kSafeSearch) != 0;
 
     const res::BuiltDialog built = res::buildDialog(res::optionsDialogTemplate(), *this);
-    m_minimize = static_cast<QCheckBox*>(built.controls.at(kMinimizeBox));
-    m_runAtStartup = static_cast<QCheckBox*>(built.controls.at(kRunAtStartupBox));
-    m_filter = static_cast<QCheckBox*>(built.controls.at(kFilterBox));
-    m_safeSearch = static_cast<QCheckBox*>(built.controls.at(kSafeSearchBox));
-    m_cacheLife = static_cast<QLineEdit*>(built.controls.at(kCacheLifeEdit));
-    m_resultSize = static_cast<QSlider*>(built.controls.at(kResultSizeSlider));
+    m_minimize = &built.control<QCheckBox>(kMinimizeBox);
+    m_runAtStartup = &built.control<QCheckBox>(kRunAtStartupBox);
+    m_filter = &built.control<QCheckBox>(kFilterBox);
+    m_safeSearch = &built.control<QCheckBox>(kSafeSearchBox);
+    m_cacheLife = &built.control<QLineEdit>(kCacheLifeEdit);
+    m_resultSize = &built.control<QSlider>(kResultSizeSlider);
     m_resultSize->setAccessibleName(QStringLiteral("Result Size"));
     for (const int id : {kMinimizeBox, kRunAtStartupBox}) {
-        connect(static_cast<QCheckBox*>(built.controls.at(id)), &QCheckBox::clicked, this,
+        connect(&built.control<QCheckBox>(id), &QCheckBox::clicked, this,
                 [this, id] { onCommand(id); });
     }
     for (const int id : {kWipeButton, kOk}) {
-        connect(static_cast<QPushButton*>(built.controls.at(id)), &QPushButton::clicked, this,
+        connect(&built.control<QPushButton>(id), &QPushButton::clicked, this,
                 [this, id] { onCommand(id); });
     }
 

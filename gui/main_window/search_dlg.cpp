@@ -1,12 +1,10 @@
 #include "gui/main_window/search_dlg.h"
 
-#include "app/cache_location.h"
 #include "app/service_pages.h"
 #include "gui/dialogs/about_dlg.h"
 #include "gui/dialogs/cache_dlg.h"
 #include "gui/dialogs/options_dlg.h"
 #include "gui/widgets/date_text.h"
-#include "gui/widgets/dialog_builder.h"
 #include "gui/widgets/google_result_ctrl.h"
 #include "gui/widgets/link_label.h"
 #include "res/commands.h"
@@ -19,7 +17,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,29 +26,10 @@ namespace {
 
 constexpr std::string_view kResultsShownStatus =
     "Double click on an entry to open it in browser. Right click for more options.";
-constexpr int kNumberColumnWidth = 38;
 
 QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// The searched-at time as the desktop's locale writes it.
-QString searchedAtText(const cache::OleDate& date) {
-    if (date.status != cache::OleDate::kValid) {
-        return QStringLiteral("Unknown");
-    }
-    return ui::localeDateText(date.days).value_or(QStringLiteral("Unknown"));
-}
-
-// Cache-file errors go to message boxes.
-class CacheErrorBoxes final : public cache::CacheFileErrors {
-public:
-    explicit CacheErrorBoxes(ui::MessageBoxes& messages) : m_messages(messages) {}
-    void report(const std::string& message) override { m_messages.show(message); }
-
-private:
-    ui::MessageBoxes& m_messages;
-};
 
 } // namespace
 
@@ -64,7 +42,8 @@ CSearchDlg::CSearchDlg(SearchDlgServices services, QWidget* parent)
               m_services.endpoint, m_services.applicationKey, {}, {}, true, m_services.proxies}) {
     m_spreadSheetMode = m_session.spreadSheetMode() ? 1 : 0;
     setWindowIcon(QIcon{QStringLiteral(":/icons/program_256.png")});
-    buildControls();
+    m_ui = buildSearchDlgControls(*this, m_services.opener, m_services.messages,
+                                  [this](int command) { onCommand(command); });
     initDialog();
 }
 
@@ -88,103 +67,45 @@ void CSearchDlg::destroyWindow() {
     }
 }
 
-void CSearchDlg::buildControls() {
-    const res::BuiltDialog built = res::buildDialog(
-        res::mainDialogTemplate(), *this,
-        [this](const res::DialogControl& control, QWidget* parent) -> QWidget* {
-            if (control.id == res::kIdResultList) {
-                return new ui::CGoogleResultCtrl(parent);
-            }
-            if (control.id == res::kIdLinkLabel) {
-                auto* label = new ui::CLinkLabel(m_services.opener, m_services.messages, parent);
-                label->setText(qtext(control.text));
-                return label;
-            }
-            return nullptr;
-        });
-    const auto control = [&built](int id) { return built.controls.at(id); };
-    m_queryWord = static_cast<QComboBox*>(control(res::kIdQueryWord));
-    m_licenceKey = static_cast<QLineEdit*>(control(res::kIdLicenceKey));
-    m_resultCount = static_cast<QLabel*>(control(res::kIdResultCount));
-    m_searchNumber = static_cast<QLabel*>(control(res::kIdSearchCount));
-    m_status = static_cast<QLabel*>(control(res::kIdStatus));
-    m_searchedAt = static_cast<QLabel*>(control(res::kIdSearchedAt));
-    m_searchButton = static_cast<QPushButton*>(control(res::kCmdSearch));
-    m_moreTools = static_cast<QPushButton*>(control(res::kCmdMoreTools));
-    m_spreadSheet = static_cast<QCheckBox*>(control(res::kCmdSpreadSheet));
-    m_resultList = static_cast<ui::CGoogleResultCtrl*>(control(res::kIdResultList));
-    m_linkLabel = static_cast<ui::CLinkLabel*>(control(res::kIdLinkLabel));
-
-    for (const int id :
-         {res::kCmdSearch, res::kCmdSearchInBrowser, res::kCmdHelp, res::kCmdReset, res::kCmdAbout,
-          res::kCmdCache, res::kCmdMoreTools, res::kCmdOptions, res::kCmdTray, res::kCmdOk}) {
-        auto* button = static_cast<QPushButton*>(control(id));
-        connect(button, &QPushButton::clicked, this, [this, id] { onCommand(id); });
-    }
-    connect(m_spreadSheet, &QCheckBox::clicked, this, [this] { onCommand(res::kCmdSpreadSheet); });
-    m_resultList->setCommandTarget([this](int command) { onCommand(command); });
-
-    // Names for screen readers: the list by its role, the changing statics keep their text as
-    // name and carry their label as description.
-    m_resultList->setAccessibleName(QStringLiteral("Results"));
-    m_resultCount->setAccessibleDescription(QStringLiteral("Result #"));
-    m_searchNumber->setAccessibleDescription(QStringLiteral("Search #"));
-    m_searchedAt->setAccessibleDescription(QStringLiteral("Searched at"));
-    m_status->setAccessibleDescription(QStringLiteral("Status"));
-    m_linkLabel->setAccessibleName(m_linkLabel->text());
-}
-
 void CSearchDlg::initDialog() {
     SearchFields fields = readFields();
-    m_linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
-    m_linkLabel->attach();
+    m_ui.linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
+    m_ui.linkLabel->attach();
     fields.licenceKey = m_session.licenceKey();
     m_searchCount = m_session.searchCount();
     fields.searchNumber = m_searchCount;
     showFields(fields);
 
-    m_resultList->setShowGrid(true);
-    const int width = m_resultList->clientWidth();
-    m_resultList->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
-    m_resultList->insertColumn(QStringLiteral("URL"), width - 40);
-    m_resultList->insertColumn(QStringLiteral("Title"), 0);
-    m_resultList->insertColumn(QStringLiteral("Snippet"), 0);
-    applyLayout();
-    m_resultList->contextMenuId = res::kResultListMenu;
-    m_resultList->defaultCommandId = res::kCmdBrowse;
+    m_ui.resultList->applyMainLayout(m_spreadSheetMode != 0);
 
     const bool minimize =
         m_services.settings.getInt(shell::kMinimize.section, shell::kMinimize.entry,
                                    shell::kMinimize.fallback) != 0;
-    m_tray = m_services.trays ? m_services.trays() : std::make_unique<shell::CSystemTray>();
-    m_tray->setCommandTarget([this](int command) { onCommand(command); });
-    m_trayInstalled = m_tray->Install(shell::ProductName(), res::kTrayMenu);
-    // Without a notification area the start-up goes on all the same, and Tray minimises.
-    if (m_trayInstalled) {
-        (void)m_tray->SetDefaultItem(0, true);
-        (void)m_tray->Withdraw();
-    }
+    m_tray = std::make_unique<WindowTray>(
+        *this, m_services.trays ? m_services.trays() : std::make_unique<shell::CSystemTray>(),
+        [this](int command) { onCommand(command); });
     if (minimize) {
         QCoreApplication::postEvent(this, new CommandEvent(res::kCmdTray));
     }
-    CacheErrorBoxes errors{m_services.messages};
-    m_session.open(errors);
-    fillHistory();
+    m_session.open([this](const std::string& message) { m_services.messages.show(message); });
+    showHistory(-1, QString{});
     setWindowTitle(qtext(shell::ProductName() + " [" + shell::CoBrandName() + "]"));
     std::string url;
     std::string caption;
     if (shell::CoBrandLink(url, caption) && !caption.empty()) {
-        m_moreTools->setText(qtext(caption));
+        m_ui.moreTools->setText(qtext(caption));
     }
 }
 
-void CSearchDlg::fillHistory() {
-    m_queryWord->clear();
+void CSearchDlg::showHistory(int selected, const QString& typed) {
+    m_ui.queryWord->clear();
     for (const std::string& word : m_session.history().words) {
-        m_queryWord->addItem(qtext(word));
+        m_ui.queryWord->addItem(qtext(word));
     }
-    m_queryWord->setCurrentIndex(-1);
-    m_queryWord->setEditText(QString{});
+    m_ui.queryWord->setCurrentIndex(selected);
+    if (selected < 0) {
+        m_ui.queryWord->setEditText(typed);
+    }
 }
 
 bool CSearchDlg::event(QEvent* event) {
@@ -208,13 +129,13 @@ void CSearchDlg::onCommand(int command) {
     case res::kCmdFullTable:
     case res::kCmdSelectedRows:
     case res::kCmdSelectedUrls:
-        (void)m_resultList->onResultCommand(command, m_services.opener);
+        (void)m_ui.resultList->onResultCommand(command, m_services.opener);
         break;
     case res::kCmdExit:
         QCoreApplication::postEvent(this, new CommandEvent(res::kCmdOk));
         break;
     case res::kCmdTray:
-        onTray();
+        m_tray->sendAway();
         break;
     case res::kCmdReset:
         onReset();
@@ -235,7 +156,7 @@ void CSearchDlg::onCommand(int command) {
         onSpreadSheetMode();
         break;
     case res::kCmdRestore:
-        onRestore();
+        m_tray->bringBack();
         break;
     case res::kCmdOptions:
         onOptions();
@@ -265,29 +186,9 @@ void CSearchDlg::onReset() {
 }
 
 void CSearchDlg::onSpreadSheetMode() {
-    m_spreadSheetMode = m_spreadSheet->isChecked() ? 1 : 0;
+    m_spreadSheetMode = m_ui.spreadSheet->isChecked() ? 1 : 0;
     m_session.setSpreadSheetMode(m_spreadSheetMode != 0);
-    applyLayout();
-}
-
-void CSearchDlg::applyLayout() {
-    ui::CGoogleResultCtrl& list = *m_resultList;
-    const int width = list.clientWidth();
-    list.setItemCount(0);
-    QHeaderView& header = *list.horizontalHeader();
-    if (m_spreadSheetMode != 0) {
-        list.rowHeightPercent = ui::CGoogleResultCtrl::kSpreadSheetPercent;
-        header.resizeSection(1, (2 * width - 80) / 3);
-        header.resizeSection(2, width);
-        header.resizeSection(3, width);
-    } else {
-        header.resizeSection(1, width - 40);
-        list.rowHeightPercent = ui::CGoogleResultCtrl::kNormalPercent;
-        header.resizeSection(2, 0);
-        header.resizeSection(3, 0);
-    }
-    list.resetFont();
-    list.setItemCount(static_cast<int>(list.results().urls.size()));
+    m_ui.resultList->applyMainLayout(m_spreadSheetMode != 0);
 }
 
 void CSearchDlg::onSearchInBrowser() {
@@ -299,23 +200,6 @@ void CSearchDlg::onSearchInBrowser() {
         searchPageAddress(endpointOrigin(m_services.endpoint), fields.queryWord), ui::kShowNormal);
 }
 
-void CSearchDlg::onTray() {
-    if (!m_trayInstalled) {
-        // No icon to come back by: the window goes to the taskbar instead of away.
-        showMinimized();
-        return;
-    }
-    (void)m_tray->PutBack();
-    hide();
-}
-
-void CSearchDlg::onRestore() {
-    showNormal();
-    raise();
-    activateWindow();
-    (void)m_tray->Withdraw();
-}
-
 void CSearchDlg::onOptions() {
     const shell::StartupShortcut startup{
         [this](const std::string& message) { m_services.messages.show(message); }};
@@ -323,7 +207,7 @@ void CSearchDlg::onOptions() {
         shell::COptions options{m_services.settings, startup, m_services.messages,
                                 [this] {
                                     m_session.forgetHistory();
-                                    m_queryWord->clear();
+                                    m_ui.queryWord->clear();
                                 },
                                 isVisible() ? this : nullptr};
         options.exec();
@@ -344,27 +228,27 @@ void CSearchDlg::onAbout() {
 
 SearchFields CSearchDlg::readFields() {
     SearchFields fields;
-    fields.queryWord = m_queryWord->currentText().toStdString();
-    fields.licenceKey = m_licenceKey->text().toStdString();
-    fields.statusText = m_status->text().toStdString();
+    fields.queryWord = m_ui.queryWord->currentText().toStdString();
+    fields.licenceKey = m_ui.licenceKey->text().toStdString();
+    fields.statusText = m_ui.status->text().toStdString();
     fields.searchNumber = m_searchCount;
     return fields;
 }
 
 void CSearchDlg::showFields(const SearchFields& fields) {
-    if (m_queryWord->currentText().toStdString() != fields.queryWord) {
-        m_queryWord->setEditText(qtext(fields.queryWord));
+    if (m_ui.queryWord->currentText().toStdString() != fields.queryWord) {
+        m_ui.queryWord->setEditText(qtext(fields.queryWord));
     }
-    m_licenceKey->setText(qtext(fields.licenceKey));
-    m_status->setText(qtext(fields.statusText));
-    m_status->setAccessibleName(m_status->text());
+    m_ui.licenceKey->setText(qtext(fields.licenceKey));
+    m_ui.status->setText(qtext(fields.statusText));
+    m_ui.status->setAccessibleName(m_ui.status->text());
     m_searchCount = fields.searchNumber;
-    m_searchNumber->setText(QString::number(m_searchCount));
-    m_searchNumber->setAccessibleName(m_searchNumber->text());
+    m_ui.searchNumber->setText(QString::number(m_searchCount));
+    m_ui.searchNumber->setAccessibleName(m_ui.searchNumber->text());
 }
 
 void CSearchDlg::enableSearch(bool enabled) {
-    m_searchButton->setEnabled(enabled);
+    m_ui.searchButton->setEnabled(enabled);
 }
 
 void CSearchDlg::messageBox(const std::string& text) {
@@ -373,33 +257,24 @@ void CSearchDlg::messageBox(const std::string& text) {
 
 void CSearchDlg::showResults(const cache::SearchResultSet& results) {
     SearchFields fields = readFields();
-    m_resultCount->setText(QString::number(results.estimatedTotal));
-    m_resultCount->setAccessibleName(m_resultCount->text());
+    m_ui.resultCount->setText(QString::number(results.estimatedTotal));
+    m_ui.resultCount->setAccessibleName(m_ui.resultCount->text());
     if (results.urls.size() > 0) {
         fields.statusText = std::string{kResultsShownStatus};
     }
-    m_searchedAt->setText(searchedAtText(results.searchedAt));
-    m_searchedAt->setAccessibleName(m_searchedAt->text());
+    m_ui.searchedAt->setText(ui::searchedAtText(results.searchedAt));
+    m_ui.searchedAt->setAccessibleName(m_ui.searchedAt->text());
     showFields(fields);
-    m_resultList->setResults(results);
-    m_resultList->setItemCount(static_cast<int>(results.urls.size()));
+    m_ui.resultList->setResults(results);
+    m_ui.resultList->setItemCount(static_cast<int>(results.urls.size()));
     // The session has put the word into the history first.
-    const shell::WordList& history = m_session.history();
-    const QString typed = m_queryWord->currentText();
-    m_queryWord->clear();
-    for (const std::string& word : history.words) {
-        m_queryWord->addItem(qtext(word));
-    }
-    m_queryWord->setCurrentIndex(history.selected);
-    if (history.selected < 0) {
-        m_queryWord->setEditText(typed);
-    }
+    showHistory(m_session.history().selected, m_ui.queryWord->currentText());
 }
 
 void CSearchDlg::searchEnded(const SearchOutcome& outcome) {
     // The status stays "Error!"; why is a tool tip away.
-    m_status->setToolTip(outcome.kind == SearchOutcome::Kind::Failed ? qtext(outcome.reason)
-                                                                     : QString{});
+    m_ui.status->setToolTip(outcome.kind == SearchOutcome::Kind::Failed ? qtext(outcome.reason)
+                                                                        : QString{});
 }
 
 } // namespace tarvex::app

@@ -2,22 +2,15 @@
 
 #include "app/search_session.h"
 #include "gui/main_window/posted_commands.h"
-#include "gui/platform/system_tray.h"
+#include "gui/main_window/search_dlg_controls.h"
+#include "gui/main_window/window_tray.h"
 
 #include <QDialog>
 
 #include <memory>
 #include <string>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
 namespace tarvex::ui {
-class CGoogleResultCtrl;
-class CLinkLabel;
 class MessageBoxes;
 class UrlOpener;
 } // namespace tarvex::ui
@@ -53,8 +46,6 @@ public:
     // The destroy step: the cache saved to its file (once; the destructor does it when nobody
     // did). Messages of a failed save go to the message boxes.
     void destroyWindow();
-    // Sets the result list's columns and row height for the spreadsheet mode.
-    void applyLayout();
 
     // SearchView
     [[nodiscard]] SearchFields readFields() override;
@@ -64,24 +55,22 @@ public:
     void showResults(const cache::SearchResultSet& results) override;
     void searchEnded(const SearchOutcome& outcome) override;
 
-    [[nodiscard]] ui::CGoogleResultCtrl& resultList() { return *m_resultList; }
+    [[nodiscard]] ui::CGoogleResultCtrl& resultList() { return *m_ui.resultList; }
     [[nodiscard]] cache::CGoogleResultCacheArray& resultCache() { return m_session.cache(); }
     [[nodiscard]] bool searching() const { return m_session.busy(); }
-    [[nodiscard]] shell::SystemTray& tray() { return *m_tray; }
+    [[nodiscard]] shell::SystemTray& tray() { return m_tray->icon(); }
 
 protected:
     bool event(QEvent* event) override;
 
 private:
     void initDialog();
-    void buildControls();
-    void fillHistory();
+    // The history into the query word's list, with the word `selected` (or `typed` when none).
+    void showHistory(int selected, const QString& typed);
     void onClose();
     void onReset();
     void onSpreadSheetMode();
     void onSearchInBrowser();
-    void onTray();
-    void onRestore();
     void onOptions();
     void onCache();
     void onAbout();
@@ -89,23 +78,12 @@ private:
     SearchDlgServices m_services;
     std::shared_ptr<PostedCommands> m_poster;
     SearchSession m_session;
-    std::unique_ptr<shell::SystemTray> m_tray;
-    bool m_trayInstalled = false;
+    std::unique_ptr<WindowTray> m_tray;
     std::int32_t m_searchCount = 0;
     int m_spreadSheetMode = 0;
     bool m_destroyed = false;
 
-    QComboBox* m_queryWord = nullptr;
-    QLineEdit* m_licenceKey = nullptr;
-    QLabel* m_resultCount = nullptr;
-    QLabel* m_searchNumber = nullptr;
-    QLabel* m_status = nullptr;
-    QLabel* m_searchedAt = nullptr;
-    QPushButton* m_searchButton = nullptr;
-    QPushButton* m_moreTools = nullptr;
-    QCheckBox* m_spreadSheet = nullptr;
-    ui::CGoogleResultCtrl* m_resultList = nullptr;
-    ui::CLinkLabel* m_linkLabel = nullptr;
+    SearchDlgControls m_ui;
 };
 
 } // namespace tarvex::app

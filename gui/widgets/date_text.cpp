@@ -24,4 +24,11 @@ std::optional<QString> localeDateText(double oleDays) {
            locale.toString(time, timeFormat);
 }
 
+QString searchedAtText(const cache::OleDate& date) {
+    if (date.status != cache::OleDate::kValid) {
+        return QStringLiteral("Unknown");
+    }
+    return localeDateText(date.days).value_or(QStringLiteral("Unknown"));
+}
+
 } // namespace tarvex::ui

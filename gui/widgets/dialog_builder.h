@@ -3,9 +3,11 @@
 #include "res/dialog_template.h"
 
 #include <QFont>
+#include <QtGlobal>
 
 #include <functional>
 #include <map>
+#include <typeinfo>
 
 class QDialog;
 class QWidget;
@@ -20,6 +22,19 @@ using ControlFactory = std::function<QWidget*(const DialogControl&, QWidget* par
 struct BuiltDialog {
     std::map<int, QWidget*> controls;
     BaseUnits base;
+
+    // The control of `id` as the kind of widget the code expects. A template that has no such
+    // control, or one of another kind, stops the program saying so: an edited template must not
+    // become undefined behaviour.
+    template <class Widget>
+    [[nodiscard]] Widget& control(int id) const {
+        const auto found = controls.find(id);
+        auto* widget = found == controls.end() ? nullptr : dynamic_cast<Widget*>(found->second);
+        if (widget == nullptr) {
+            qFatal("dialog template: control %d is missing or not a %s", id, typeid(Widget).name());
+        }
+        return *widget;
+    }
 };
 
 // The template's font: "MS Shell Dlg" and "MS Sans Serif" are the desktop's sans-serif font at

@@ -5,6 +5,7 @@
 #include "ui/row_text.h"
 
 #include <QFontInfo>
+#include <QHeaderView>
 #include <QPainter>
 
 namespace tarvex::ui {
@@ -45,6 +46,34 @@ CGoogleResultCtrl::CGoogleResultCtrl(QWidget* parent) : CMarkupListCtrl(parent) 
         return resultCellText(m_rows, row, column, spreadSheetMode());
     });
     resetFont();
+}
+
+void CGoogleResultCtrl::insertMainColumns(int numberWidth) {
+    setShowGrid(true);
+    const int width = clientWidth();
+    insertColumn(QStringLiteral("#"), numberWidth);
+    insertColumn(QStringLiteral("URL"), width - 40);
+    insertColumn(QStringLiteral("Title"), 0);
+    insertColumn(QStringLiteral("Snippet"), 0);
+}
+
+void CGoogleResultCtrl::applyMainLayout(bool spreadSheet) {
+    const int width = clientWidth();
+    setItemCount(0);
+    QHeaderView& header = *horizontalHeader();
+    if (spreadSheet) {
+        rowHeightPercent = kSpreadSheetPercent;
+        header.resizeSection(1, (2 * width - 80) / 3);
+        header.resizeSection(2, width);
+        header.resizeSection(3, width);
+    } else {
+        header.resizeSection(1, width - 40);
+        rowHeightPercent = kNormalPercent;
+        header.resizeSection(2, 0);
+        header.resizeSection(3, 0);
+    }
+    resetFont();
+    setItemCount(static_cast<int>(m_rows.urls.size()));
 }
 
 void CGoogleResultCtrl::resetFont() {

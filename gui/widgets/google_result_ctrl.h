@@ -21,6 +21,11 @@ public:
     [[nodiscard]] bool spreadSheetMode() const { return rowHeightPercent == kSpreadSheetPercent; }
     // The list's own fonts again, so that rows are measured anew.
     void resetFont();
+    // The main window's columns: "#" `numberWidth` wide, "URL", and "Title" and "Snippet", which
+    // only the spreadsheet mode shows.
+    void insertMainColumns(int numberWidth);
+    // The main window's column widths and row height for the mode; the rows are measured anew.
+    void applyMainLayout(bool spreadSheet);
 
     // The copy and browse commands of both result lists.
     void OnAllUrls() const;

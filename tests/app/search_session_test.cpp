@@ -48,7 +48,7 @@ protected:
         };
         m_session = std::make_unique<SearchSession>(m_view, m_settings, m_clock, m_poster,
                                                     std::move(setup));
-        m_session->open(m_errors);
+        m_session->open([this](const std::string& message) { m_errors.report(message); });
         m_view.fields = {"kelvin", "key", "", 0};
     }
     // One Search command, run until the session is idle again; how it ended.

@@ -41,15 +41,6 @@ private:
     std::ostream& m_err;
 };
 
-class PrintedErrors final : public cache::CacheFileErrors {
-public:
-    explicit PrintedErrors(std::ostream& err) : m_err(err) {}
-    void report(const std::string& message) override { m_err << message << '\n'; }
-
-private:
-    std::ostream& m_err;
-};
-
 nlohmann::ordered_json resultJson(const cache::SearchResultSet& results) {
     const auto list = [](const cache::CSerStringArray& items) {
         return nlohmann::ordered_json(items.toVector());
@@ -117,8 +108,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         err << "tarvex search: " << session.setupError() << '\n';
         return kExitFailed;
     }
-    PrintedErrors cacheErrors{err};
-    session.open(cacheErrors);
+    session.open([&err](const std::string& message) { err << message << '\n'; });
     view.showFields(
         {query, args.value("key").value_or(session.licenceKey()), "", session.searchCount()});
     session.search();
