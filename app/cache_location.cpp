@@ -46,8 +46,7 @@ bool isRegularFile(const std::string& path) {
 }
 
 std::string cacheFileSetting(shell::SettingsStore& settings) {
-    return settings.getString(shell::kCachePath.section, shell::kCachePath.entry,
-                              shell::kCachePath.fallback);
+    return shell::kCachePath.get(settings);
 }
 
 } // namespace
@@ -75,7 +74,7 @@ CacheLoad loadCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArr
         return {file, noted.any};
     }
     if (!path) {
-        settings.putString(shell::kCachePath.section, shell::kCachePath.entry, "");
+        shell::kCachePath.put(settings, "");
     }
     return {};
 }
@@ -100,7 +99,7 @@ CacheSave saveCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArr
     result.file = path.value_or(cacheFileSetting(settings));
     if (result.file.empty()) {
         result.file = defaultCachePath(applicationKey);
-        settings.putString(shell::kCachePath.section, shell::kCachePath.entry, result.file);
+        shell::kCachePath.put(settings, result.file);
     }
     // A file this run did not read (its "Cache Path" was gone at start, or the file came later)
     // holds entries the run knows nothing of: they join the cache before it is written over.

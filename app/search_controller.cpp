@@ -25,10 +25,6 @@ std::string text(const char16_t* wide) {
     return wide == nullptr ? std::string{} : utf16ToCodePage(sysStringView(wide));
 }
 
-std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
-    return store.getInt(entry.section, entry.entry, entry.fallback);
-}
-
 } // namespace
 
 // The trade mark sign is the Windows-1252 character 0x99, U+2122.
@@ -72,7 +68,7 @@ void SearchController::SearchWorker(SearchJob* job, const ProxyFactory& proxies,
     }
     // The proxy and the strings are gone before the window hears of the end: once it has, the
     // program may exit, and a proxy destroyed after that would use the freed process heap.
-    poster.post(kSearchCompletedCommand);
+    poster.post(res::kCmdSearchCompleted);
 }
 
 bool SearchController::startWorker(SearchFields& fields) {
@@ -106,7 +102,7 @@ void SearchController::OnSearch() {
     if (m_job->busy) {
         return;
     }
-    m_settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, fields.licenceKey);
+    shell::kLicenseKey.put(m_settings, fields.licenceKey);
     cache::SearchResultSet cached;
     if (m_cache.Lookup(fields.queryWord, cached, false)) {
         cached.queryWord = fields.queryWord;
@@ -114,9 +110,9 @@ void SearchController::OnSearch() {
         m_view.searchEnded({SearchOutcome::Kind::CacheHit, {}});
         return;
     }
-    const std::int32_t maximum = setting(m_settings, shell::kMaximumResults);
-    m_job->filter = setting(m_settings, shell::kSearchFilter) != 0;
-    m_job->safeSearch = setting(m_settings, shell::kSafeSearch) != 0;
+    const std::int32_t maximum = shell::kMaximumResults.get(m_settings);
+    m_job->filter = shell::kSearchFilter.get(m_settings) != 0;
+    m_job->safeSearch = shell::kSafeSearch.get(m_settings) != 0;
     m_job->start = 0;
     m_job->maxResults = std::min(maximum, kPageSize);
     m_job->busy = true;
@@ -131,7 +127,7 @@ void SearchController::OnSearch() {
 void SearchController::OnSearchCompleted() {
     proxy::GoogleSearchResult& response = m_job->response;
     const std::int32_t count = response.resultElementsCount;
-    std::int32_t searchCount = setting(m_settings, shell::kSearchCount);
+    std::int32_t searchCount = shell::kSearchCount.get(m_settings);
     SearchFields fields = m_view.readFields();
     if (count < 0) {
         fields.statusText = std::string{kError};
@@ -141,7 +137,7 @@ void SearchController::OnSearchCompleted() {
         return;
     }
     ++searchCount;
-    m_settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, searchCount);
+    shell::kSearchCount.put(m_settings, searchCount);
     fields.searchNumber = searchCount;
     m_view.showFields(fields);
 
@@ -172,7 +168,7 @@ void SearchController::OnSearchCompleted() {
     // Paging: pages of ten at offsets 0, 10 and 20 while more results are wanted and the answer
     // is the page that was asked for. The requests made so far follow from the offset asked for,
     // so no answer can make the search ask for more pages than Maximum Results allows.
-    const std::int32_t wanted = setting(m_settings, shell::kMaximumResults);
+    const std::int32_t wanted = shell::kMaximumResults.get(m_settings);
     const auto allowed =
         std::min<std::int64_t>(kMaxRequests, (std::int64_t{wanted} + kPageSize - 1) / kPageSize);
     const std::int32_t made = m_job->start / kPageSize + 1;

@@ -4,6 +4,7 @@
 #include "cache/google_result_cache.h"
 #include "proxy/google_search.h"
 #include "proxy/google_search_handler.h"
+#include "res/commands.h"
 #include "shell/settings_store.h"
 
 #include <atomic>
@@ -35,9 +36,6 @@ struct SearchJob {
 using ProxyFactory = std::function<std::unique_ptr<proxy::CGoogleSearch>()>;
 // Starts the worker on a new thread; false when no thread can be had.
 using ThreadStarter = std::function<bool(std::function<void()>)>;
-
-// The command the worker posts when its request is done.
-inline constexpr int kSearchCompletedCommand = 147;
 
 // The Search command: answered from the cache, or paged into up to three requests of ten
 // results on worker threads, each page stored in the cache as it comes.

@@ -6,10 +6,6 @@
 namespace tarvex::app {
 namespace {
 
-std::int32_t setting(shell::SettingsStore& store, const shell::IntSetting& entry) {
-    return store.getInt(entry.section, entry.entry, entry.fallback);
-}
-
 class ReportedErrors final : public cache::CacheFileErrors {
 public:
     explicit ReportedErrors(const SearchSession::Report& report) : m_report(report) {}
@@ -27,7 +23,7 @@ SearchSession::SearchSession(SearchView& view, shell::SettingsStore& settings,
     : m_view(view), m_settings(settings), m_setup(std::move(setup)), m_cache(clock),
       m_controller(*this, settings, m_cache, clock, makeProxies(std::move(m_setup.proxies)),
                    std::move(poster), m_setup.threads) {
-    m_cache.cacheLifeHours = setting(m_settings, shell::kCacheLife);
+    m_cache.cacheLifeHours = shell::kCacheLife.get(m_settings);
 }
 
 ProxyFactory SearchSession::makeProxies(ProxyFactory given) {
@@ -67,12 +63,11 @@ void SearchSession::forgetHistory() {
 }
 
 void SearchSession::reloadCacheLife() {
-    m_cache.cacheLifeHours = setting(m_settings, shell::kCacheLife);
+    m_cache.cacheLifeHours = shell::kCacheLife.get(m_settings);
 }
 
 std::string SearchSession::licenceKey() {
-    std::string key = m_settings.getString(shell::kLicenseKey.section, shell::kLicenseKey.entry,
-                                           shell::kLicenseKey.fallback);
+    std::string key = shell::kLicenseKey.get(m_settings);
     if (key.size() > shell::kMaxFieldTextBytes) {
         key.clear();
     }
@@ -80,24 +75,24 @@ std::string SearchSession::licenceKey() {
 }
 
 void SearchSession::keepLicenceKey(const std::string& key) {
-    m_settings.putString(shell::kLicenseKey.section, shell::kLicenseKey.entry, key);
+    shell::kLicenseKey.put(m_settings, key);
 }
 
 std::int32_t SearchSession::searchCount() {
-    return setting(m_settings, shell::kSearchCount);
+    return shell::kSearchCount.get(m_settings);
 }
 
 std::int32_t SearchSession::resetSearchCount() {
-    m_settings.putInt(shell::kSearchCount.section, shell::kSearchCount.entry, 0);
+    shell::kSearchCount.put(m_settings, 0);
     return searchCount();
 }
 
 bool SearchSession::spreadSheetMode() {
-    return setting(m_settings, shell::kSpreadSheetMode) != 0;
+    return shell::kSpreadSheetMode.get(m_settings) != 0;
 }
 
 void SearchSession::setSpreadSheetMode(bool on) {
-    m_settings.putInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry, on ? 1 : 0);
+    shell::kSpreadSheetMode.put(m_settings, on ? 1 : 0);
 }
 
 void SearchSession::showResults(const cache::SearchResultSet& results) {

@@ -28,9 +28,7 @@ std::string chooseEndpoint(shell::SettingsStore& settings,
         fromEnvironment != nullptr && *fromEnvironment != '\0') {
         return fromEnvironment;
     }
-    std::string fromSettings =
-        settings.getString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry,
-                           shell::kServiceEndpoint.fallback);
+    std::string fromSettings = shell::kServiceEndpoint.get(settings);
     if (!fromSettings.empty()) {
         return fromSettings;
     }
@@ -42,8 +40,7 @@ std::string chooseTrustFile(shell::SettingsStore& settings,
     if (override && !override->empty()) {
         return *override;
     }
-    return settings.getString(shell::kTrustFile.section, shell::kTrustFile.entry,
-                              shell::kTrustFile.fallback);
+    return shell::kTrustFile.get(settings);
 }
 
 std::string endpointOrigin(std::string_view endpoint) {

@@ -2,7 +2,7 @@
 
 namespace tarvex::res {
 
-// Command identifiers shared by the windows, their buttons and menus.
+// Command and control identifiers of the windows: their templates, buttons and menus use these.
 inline constexpr int kCmdOk = 1;     // "Close"
 inline constexpr int kCmdCancel = 2; // Escape
 inline constexpr int kCmdReset = 3;
@@ -36,5 +36,21 @@ inline constexpr int kIdSearchCount = 1006;
 inline constexpr int kIdStatus = 1007;
 inline constexpr int kIdSearchedAt = 1014;
 inline constexpr int kIdLinkLabel = 1023;
+
+// Controls of the Options dialog.
+inline constexpr int kIdMinimizeBox = 1009;
+inline constexpr int kIdRunAtStartupBox = 1010;
+inline constexpr int kIdCacheLifeEdit = 1013;
+inline constexpr int kIdResultSizeSlider = 1025;
+inline constexpr int kIdFilterBox = 1026;
+inline constexpr int kIdSafeSearchBox = 1027;
+inline constexpr int kIdWipeWordsButton = 1028;
+
+// Controls of the cache browser.
+inline constexpr int kIdCacheTime = 1014;
+inline constexpr int kIdCacheWordList = 1016;
+inline constexpr int kIdCacheResultList = 1018;
+inline constexpr int kIdDeleteSelected = 1019;
+inline constexpr int kIdWipeCache = 1021;
 
 } // namespace tarvex::res

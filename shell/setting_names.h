@@ -1,7 +1,10 @@
 #pragma once
 
+#include "shell/settings_store.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tarvex::shell {
@@ -10,16 +13,32 @@ namespace tarvex::shell {
 inline constexpr std::string_view kSettingsSection = "Settings";
 inline constexpr std::string_view kSearchWordsSection = "Search Words";
 
+// A setting: where it is kept, its type and its default, read and written through a store.
 struct IntSetting {
     std::string_view section;
     std::string_view entry;
     std::int32_t fallback;
+
+    [[nodiscard]] std::int32_t get(SettingsStore& store) const {
+        return store.getInt(section, entry, fallback);
+    }
+    // False when the store could not keep it.
+    bool put(SettingsStore& store, std::int32_t value) const {
+        return store.putInt(section, entry, value);
+    }
 };
 
 struct StringSetting {
     std::string_view section;
     std::string_view entry;
     std::string_view fallback;
+
+    [[nodiscard]] std::string get(SettingsStore& store) const {
+        return store.getString(section, entry, fallback);
+    }
+    bool put(SettingsStore& store, std::string_view value) const {
+        return store.putString(section, entry, value);
+    }
 };
 
 inline constexpr StringSetting kLicenseKey{kSettingsSection, "License Key", ""};

@@ -16,12 +16,6 @@
 namespace tarvex::cache {
 namespace {
 
-constexpr int kWordList = 1016;
-constexpr int kResultList = 1018;
-constexpr int kTimeField = 1014;
-constexpr int kDeleteSelected = 1019;
-constexpr int kWipeCache = 1021;
-constexpr int kClose = 2;
 constexpr int kNumberColumnWidth = 38;
 
 } // namespace
@@ -32,21 +26,21 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
     const res::BuiltDialog built =
         res::buildDialog(res::cacheDialogTemplate(), *this,
                          [](const res::DialogControl& control, QWidget* owner) -> QWidget* {
-                             if (control.id == kWordList) {
+                             if (control.id == res::kIdCacheWordList) {
                                  return new ui::CMarkupListCtrl(owner);
                              }
-                             if (control.id == kResultList) {
+                             if (control.id == res::kIdCacheResultList) {
                                  return new ui::CGoogleResultCtrl(owner);
                              }
                              return nullptr;
                          });
-    m_words = &built.control<ui::CMarkupListCtrl>(kWordList);
-    m_results = &built.control<ui::CGoogleResultCtrl>(kResultList);
-    m_time = &built.control<QLabel>(kTimeField);
+    m_words = &built.control<ui::CMarkupListCtrl>(res::kIdCacheWordList);
+    m_results = &built.control<ui::CGoogleResultCtrl>(res::kIdCacheResultList);
+    m_time = &built.control<QLabel>(res::kIdCacheTime);
     m_words->setAccessibleName(QStringLiteral("Words in Cache"));
     m_results->setAccessibleName(QStringLiteral("Search Results"));
     m_time->setAccessibleDescription(QStringLiteral("Searched at"));
-    for (const int id : {kDeleteSelected, kWipeCache, kClose}) {
+    for (const int id : {res::kIdDeleteSelected, res::kIdWipeCache, res::kCmdCancel}) {
         connect(&built.control<QPushButton>(id), &QPushButton::clicked, this,
                 [this, id] { onCommand(id); });
     }
@@ -72,8 +66,7 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
     const int width = m_results->clientWidth();
     m_results->insertColumn(QStringLiteral("#"), kNumberColumnWidth);
     m_results->insertColumn(QStringLiteral("URL"), width - 40);
-    if (settings.getInt(shell::kSpreadSheetMode.section, shell::kSpreadSheetMode.entry,
-                        shell::kSpreadSheetMode.fallback) != 0) {
+    if (shell::kSpreadSheetMode.get(settings) != 0) {
         m_results->rowHeightPercent = ui::CGoogleResultCtrl::kSpreadSheetPercent;
         m_results->insertColumn(QStringLiteral("Title"), width - 40);
         m_results->insertColumn(QStringLiteral("Snippet"), width - 40);
@@ -92,13 +85,13 @@ void CCacheDlg::onCommand(int command) {
     case res::kCmdWordSelected:
         OnWordSelected();
         break;
-    case kDeleteSelected:
+    case res::kIdDeleteSelected:
         OnDeleteSelected();
         break;
-    case kWipeCache:
+    case res::kIdWipeCache:
         OnWipeCache();
         break;
-    case kClose:
+    case res::kCmdCancel:
         reject();
         break;
     default:

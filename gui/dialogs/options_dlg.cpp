@@ -1,6 +1,7 @@
 #include "gui/dialogs/options_dlg.h"
 
 #include "gui/widgets/dialog_builder.h"
+#include "res/commands.h"
 #include "shell/setting_names.h"
 #include "shell/word_history.h"
 #include "ui/message_boxes.h"
@@ -15,21 +16,8 @@
 namespace tarvex::shell {
 namespace {
 
-constexpr int kMinimizeBox = 1009;
-constexpr int kRunAtStartupBox = 1010;
-constexpr int kCacheLifeEdit = 1013;
-constexpr int kResultSizeSlider = 1025;
-constexpr int kFilterBox = 1026;
-constexpr int kSafeSearchBox = 1027;
-constexpr int kWipeButton = 1028;
-constexpr int kOk = 1;
-
 constexpr int kFewestResults = 10;
 constexpr int kMostResults = 30;
-
-std::int32_t setting(SettingsStore& store, const IntSetting& entry) {
-    return store.getInt(entry.section, entry.entry, entry.fallback);
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -60,24 +48,24 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
                    QWidget* parent)
     : QDialog(parent), m_settings(settings), m_startup(startup), m_messages(messages),
       m_wipeQueryWords(std::move(wipeQueryWords)) {
-    cacheLife = setting(m_settings, kCacheLife);
-    maximumResults = setting(m_settings, kMaximumResults);
-    filterSimilarResults = setting(m_settings, kSearchFilter) != 0;
-    safeSearch = setting(m_settings, kSafeSearch) != 0;
+    cacheLife = kCacheLife.get(m_settings);
+    maximumResults = kMaximumResults.get(m_settings);
+    filterSimilarResults = kSearchFilter.get(m_settings) != 0;
+    safeSearch = kSafeSearch.get(m_settings) != 0;
 
     const res::BuiltDialog built = res::buildDialog(res::optionsDialogTemplate(), *this);
-    m_minimize = &built.control<QCheckBox>(kMinimizeBox);
-    m_runAtStartup = &built.control<QCheckBox>(kRunAtStartupBox);
-    m_filter = &built.control<QCheckBox>(kFilterBox);
-    m_safeSearch = &built.control<QCheckBox>(kSafeSearchBox);
-    m_cacheLife = &built.control<QLineEdit>(kCacheLifeEdit);
-    m_resultSize = &built.control<QSlider>(kResultSizeSlider);
+    m_minimize = &built.control<QCheckBox>(res::kIdMinimizeBox);
+    m_runAtStartup = &built.control<QCheckBox>(res::kIdRunAtStartupBox);
+    m_filter = &built.control<QCheckBox>(res::kIdFilterBox);
+    m_safeSearch = &built.control<QCheckBox>(res::kIdSafeSearchBox);
+    m_cacheLife = &built.control<QLineEdit>(res::kIdCacheLifeEdit);
+    m_resultSize = &built.control<QSlider>(res::kIdResultSizeSlider);
     m_resultSize->setAccessibleName(QStringLiteral("Result Size"));
-    for (const int id : {kMinimizeBox, kRunAtStartupBox}) {
+    for (const int id : {res::kIdMinimizeBox, res::kIdRunAtStartupBox}) {
         connect(&built.control<QCheckBox>(id), &QCheckBox::clicked, this,
                 [this, id] { onCommand(id); });
     }
-    for (const int id : {kWipeButton, kOk}) {
+    for (const int id : {res::kIdWipeWordsButton, res::kCmdOk}) {
         connect(&built.control<QPushButton>(id), &QPushButton::clicked, this,
                 [this, id] { onCommand(id); });
     }
@@ -87,7 +75,7 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
     m_filter->setChecked(filterSimilarResults);
     m_safeSearch->setChecked(safeSearch);
     m_runAtStartup->setChecked(m_startup.StartupShortcutExists(kStartupLinkName));
-    m_minimize->setChecked(setting(m_settings, kMinimize) != 0);
+    m_minimize->setChecked(kMinimize.get(m_settings) != 0);
     m_resultSize->setPageStep(10);
     m_resultSize->setSingleStep(2);
     m_resultSize->setValue(maximumResults);
@@ -97,16 +85,16 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
 
 void COptions::onCommand(int command) {
     switch (command) {
-    case kMinimizeBox:
+    case res::kIdMinimizeBox:
         onMinimize();
         break;
-    case kRunAtStartupBox:
+    case res::kIdRunAtStartupBox:
         onRunAtStartup();
         break;
-    case kWipeButton:
+    case res::kIdWipeWordsButton:
         onWipe();
         break;
-    case kOk:
+    case res::kCmdOk:
         onOk();
         break;
     default:
@@ -115,8 +103,8 @@ void COptions::onCommand(int command) {
 }
 
 void COptions::onMinimize() {
-    const bool minimize = setting(m_settings, kMinimize) == 0;
-    m_settings.putInt(kMinimize.section, kMinimize.entry, minimize ? 1 : 0);
+    const bool minimize = kMinimize.get(m_settings) == 0;
+    kMinimize.put(m_settings, minimize ? 1 : 0);
     m_minimize->setChecked(minimize);
 }
 
@@ -146,10 +134,10 @@ void COptions::onOk() {
     maximumResults = m_resultSize->value();
     filterSimilarResults = m_filter->isChecked();
     safeSearch = m_safeSearch->isChecked();
-    m_settings.putInt(kCacheLife.section, kCacheLife.entry, cacheLife);
-    m_settings.putInt(kMaximumResults.section, kMaximumResults.entry, maximumResults);
-    m_settings.putInt(kSearchFilter.section, kSearchFilter.entry, filterSimilarResults ? 1 : 0);
-    m_settings.putInt(kSafeSearch.section, kSafeSearch.entry, safeSearch ? 1 : 0);
+    kCacheLife.put(m_settings, cacheLife);
+    kMaximumResults.put(m_settings, maximumResults);
+    kSearchFilter.put(m_settings, filterSimilarResults ? 1 : 0);
+    kSafeSearch.put(m_settings, safeSearch ? 1 : 0);
     accept();
 }
 

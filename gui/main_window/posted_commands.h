@@ -13,7 +13,7 @@ namespace tarvex::app {
 // A command delivered through the window's event queue.
 class CommandEvent final : public QEvent {
 public:
-    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 147);
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 1);
     explicit CommandEvent(int command) : QEvent(kType), m_command(command) {}
     [[nodiscard]] int command() const { return m_command; }
 

@@ -78,9 +78,7 @@ void CSearchDlg::initDialog() {
 
     m_ui.resultList->applyMainLayout(m_spreadSheetMode != 0);
 
-    const bool minimize =
-        m_services.settings.getInt(shell::kMinimize.section, shell::kMinimize.entry,
-                                   shell::kMinimize.fallback) != 0;
+    const bool minimize = shell::kMinimize.get(m_services.settings) != 0;
     m_tray = std::make_unique<WindowTray>(
         *this, m_services.trays ? m_services.trays() : std::make_unique<shell::CSystemTray>(),
         [this](int command) { onCommand(command); });

@@ -53,7 +53,7 @@ protected:
         int command = 0;
         while (m_controller->busy()) {
             ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
-            ASSERT_EQ(command, kSearchCompletedCommand);
+            ASSERT_EQ(command, res::kCmdSearchCompleted);
             m_controller->OnSearchCompleted();
         }
     }
@@ -346,7 +346,7 @@ TEST_F(SearchControllerTest, AWindowClosedDuringARequestFreesNothingUnderTheWork
     release->set_value();
     int command = 0;
     ASSERT_TRUE(m_poster->next(command, std::chrono::seconds{20}));
-    EXPECT_EQ(command, kSearchCompletedCommand);
+    EXPECT_EQ(command, res::kCmdSearchCompleted);
 }
 
 } // namespace

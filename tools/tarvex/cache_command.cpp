@@ -64,8 +64,7 @@ int runCache(const std::vector<std::string>& words, std::ostream& out, std::ostr
     if (args.positional().size() == 2) {
         path = args.positional()[1];
     } else {
-        path = openSettings(std::nullopt)
-                   ->getString(shell::kCachePath.section, shell::kCachePath.entry, "");
+        path = shell::kCachePath.get(*openSettings(std::nullopt));
         if (path.empty()) {
             path = app::defaultCachePath(kWindowApplicationKey);
         }

@@ -114,8 +114,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
     session.search();
     while (session.busy()) {
         int command = 0;
-        if (commands->next(command, std::chrono::hours{1}) &&
-            command == app::kSearchCompletedCommand) {
+        if (commands->next(command, std::chrono::hours{1}) && command == res::kCmdSearchCompleted) {
             session.searchCompleted();
         }
     }
