@@ -1,8 +1,9 @@
 #include "app/cache_location.h"
 
+#include "base/user_folders.h"
+
 #include "shell/setting_names.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -52,12 +53,8 @@ std::string cacheFileSetting(shell::SettingsStore& settings) {
 } // namespace
 
 std::string defaultCachePath(std::string_view applicationKey) {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = dataHome != nullptr && *dataHome != 0 ? dataHome
-                       : home != nullptr                     ? std::string{home} + "/.local/share"
-                                                             : std::string{"."};
-    base.append("/Brenmoor Technologies/").append(applicationKey).append("/");
+    std::string base = userDataHome().value_or(".");
+    base.append("/").append(shell::kOrganisation).append("/").append(applicationKey).append("/");
     std::error_code ignored;
     std::filesystem::create_directories(base, ignored);
     return base.append(cache::kDefaultCacheFile);

@@ -9,6 +9,9 @@
 
 namespace tarvex::shell {
 
+// The company's folder: the window's settings and its data live under it.
+inline constexpr std::string_view kOrganisation = "Brenmoor Technologies";
+
 // Every setting's section, entry and default, written once.
 inline constexpr std::string_view kSettingsSection = "Settings";
 inline constexpr std::string_view kSearchWordsSection = "Search Words";

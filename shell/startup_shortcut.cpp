@@ -1,5 +1,6 @@
 #include "shell/startup_shortcut.h"
 
+#include "base/user_folders.h"
 #include "shell/program_folder.h"
 
 #include <cerrno>
@@ -30,14 +31,6 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     }
     path += name;
     return path;
-}
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string{value};
 }
 
 // A desktop entry's string value: backslash, newline, tab and carriage return as escapes.
@@ -167,12 +160,8 @@ std::string StartupShortcut::folder() const {
     if (m_folder) {
         return *m_folder;
     }
-    // XDG Base Directory Specification: a relative XDG_CONFIG_HOME is invalid and ignored.
-    if (const auto config = environment("XDG_CONFIG_HOME"); config && config->front() == '/') {
+    if (const auto config = userConfigHome()) {
         return joinPath(*config, "autostart");
-    }
-    if (const auto home = environment("HOME")) {
-        return joinPath(*home, ".config/autostart");
     }
     return {};
 }

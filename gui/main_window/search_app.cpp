@@ -7,6 +7,7 @@
 #include "gui/platform/qt_settings_store.h"
 #include "gui/platform/termination_signals.h"
 #include "shell/program_folder.h"
+#include "shell/setting_names.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -21,7 +22,8 @@ int CSearchApp::run(int argc, char** argv) {
     QApplication application{argc, argv};
     const std::string key = shell::applicationKey();
     // The settings' root comes before anything reads or writes a setting.
-    QApplication::setOrganizationName(QString::fromLatin1(shell::QtSettingsStore::kOrganisation));
+    QApplication::setOrganizationName(QString::fromUtf8(
+        shell::kOrganisation.data(), static_cast<qsizetype>(shell::kOrganisation.size())));
     QApplication::setApplicationName(QString::fromStdString(key));
     // The window hides into the tray without ending the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,7 @@
 #include "gui/platform/qt_settings_store.h"
 
 #include "shell/oversized_settings.h"
+#include "shell/setting_names.h"
 
 #include <QMetaObject>
 #include <QStandardPaths>
@@ -57,8 +58,7 @@ QtSettingsStore::QtSettingsStore(const std::string& applicationKey)
 std::unique_ptr<QSettings> QtSettingsStore::openUserSettings(const std::string& applicationKey) {
     const QString userFile =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
-        QString::fromUtf8(kOrganisation) + QLatin1Char('/') + text(applicationKey) +
-        QStringLiteral(".conf");
+        text(kOrganisation) + QLatin1Char('/') + text(applicationKey) + QStringLiteral(".conf");
     struct stat info {};
     if (::stat(userFile.toLocal8Bit().constData(), &info) == 0 && !S_ISREG(info.st_mode) &&
         !S_ISDIR(info.st_mode)) {
@@ -69,7 +69,7 @@ std::unique_ptr<QSettings> QtSettingsStore::openUserSettings(const std::string& 
     } else {
         trimOversized(userFile);
     }
-    return std::make_unique<QSettings>(QString::fromUtf8(kOrganisation), text(applicationKey));
+    return std::make_unique<QSettings>(text(kOrganisation), text(applicationKey));
 }
 
 std::unique_ptr<QtSettingsStore> QtSettingsStore::inFile(const std::string& path) {

@@ -11,7 +11,7 @@
 
 namespace tarvex::shell {
 
-// Settings in QSettings: organisation "Brenmoor Technologies", the application key given (the
+// Settings in QSettings: organisation kOrganisation, the application key given (the
 // executable's name), one group per section. Integers are kept as numbers, strings as text.
 //
 // A put reaches the store at once (every later get sees it) but the file is synced once per
@@ -20,8 +20,6 @@ namespace tarvex::shell {
 // syncs once, at the end. A crash loses at most the puts of the turn it happens in.
 class QtSettingsStore final : public SettingsStore {
 public:
-    static constexpr const char* kOrganisation = "Brenmoor Technologies";
-
     explicit QtSettingsStore(const std::string& applicationKey);
     // A store in one INI file, for tests.
     static std::unique_ptr<QtSettingsStore> inFile(const std::string& path);

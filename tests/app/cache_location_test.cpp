@@ -297,5 +297,16 @@ TEST_F(CacheLocationTest, AFileThatCannotBeMergedInFullIsKeptAside) {
     EXPECT_EQ(m_cache.GetCount(), 2) << "what could be read joins the cache";
 }
 
+TEST_F(CacheLocationTest, TheDefaultFileIgnoresARelativeDataHome) {
+    // The default file's folder followed a relative XDG_DATA_HOME into the working folder.
+    ::setenv("XDG_DATA_HOME", "relative/data", 1);
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home != nullptr ? home : "";
+    ::setenv("HOME", m_dir.c_str(), 1);
+    EXPECT_EQ(defaultCachePath("dunsk"),
+              m_dir + "/.local/share/Brenmoor Technologies/dunsk/quorlan.glr");
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
+
 } // namespace
 } // namespace tarvex::app
