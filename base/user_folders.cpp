@@ -10,7 +10,11 @@ std::optional<std::string> baseFolder(const char* variable, const char* underHom
         return std::string{value};
     }
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-        return std::string{home} + "/" + underHome;
+        std::string folder{home};
+        if (folder.back() != '/') {
+            folder += '/';
+        }
+        return folder.append(underHome);
     }
     return std::nullopt;
 }
