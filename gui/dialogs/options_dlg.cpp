@@ -2,8 +2,6 @@
 
 #include "gui/widgets/dialog_builder.h"
 #include "res/commands.h"
-#include "shell/setting_names.h"
-#include "shell/word_history.h"
 #include "ui/message_boxes.h"
 
 #include <QCheckBox>
@@ -11,48 +9,13 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include <charconv>
-
 namespace tarvex::shell {
-namespace {
-
-constexpr int kFewestResults = 10;
-constexpr int kMostResults = 30;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-} // namespace
-
-std::optional<std::int32_t> wholeNumber(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
                    ui::MessageBoxes& messages, std::function<void()> wipeQueryWords,
                    QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_startup(startup), m_messages(messages),
+    : QDialog(parent), m_model(settings, startup), m_messages(messages),
       m_wipeQueryWords(std::move(wipeQueryWords)) {
-    cacheLife = kCacheLife.get(m_settings);
-    maximumResults = kMaximumResults.get(m_settings);
-    filterSimilarResults = kSearchFilter.get(m_settings) != 0;
-    safeSearch = kSafeSearch.get(m_settings) != 0;
-
     const res::BuiltDialog built = res::buildDialog(res::optionsDialogTemplate(), *this);
     m_minimize = &built.control<QCheckBox>(res::kIdMinimizeBox);
     m_runAtStartup = &built.control<QCheckBox>(res::kIdRunAtStartupBox);
@@ -70,17 +33,19 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
                 [this, id] { onCommand(id); });
     }
 
-    // The members into the controls, then the states read from outside.
-    m_cacheLife->setText(QString::number(cacheLife));
-    m_filter->setChecked(filterSimilarResults);
-    m_safeSearch->setChecked(safeSearch);
-    m_runAtStartup->setChecked(m_startup.StartupShortcutExists(kStartupLinkName));
-    m_minimize->setChecked(kMinimize.get(m_settings) != 0);
+    // The values into the controls, then the states read from outside.
+    const OptionsModel::Values& values = m_model.values();
+    m_cacheLife->setText(QString::number(values.cacheLife));
+    m_filter->setChecked(values.filterSimilarResults);
+    m_safeSearch->setChecked(values.safeSearch);
+    m_runAtStartup->setChecked(m_model.runAtStartup());
+    m_minimize->setChecked(m_model.minimizeAtStart());
     m_resultSize->setPageStep(10);
     m_resultSize->setSingleStep(2);
-    m_resultSize->setValue(maximumResults);
-    m_resultSize->setRange(kFewestResults, kMostResults);
-    m_resultSize->setValue(std::clamp(maximumResults, kFewestResults, kMostResults));
+    m_resultSize->setValue(values.maximumResults);
+    m_resultSize->setRange(OptionsModel::kFewestResults, OptionsModel::kMostResults);
+    m_resultSize->setValue(std::clamp(values.maximumResults, OptionsModel::kFewestResults,
+                                      OptionsModel::kMostResults));
 }
 
 void COptions::onCommand(int command) {
@@ -103,41 +68,30 @@ void COptions::onCommand(int command) {
 }
 
 void COptions::onMinimize() {
-    const bool minimize = kMinimize.get(m_settings) == 0;
-    kMinimize.put(m_settings, minimize ? 1 : 0);
-    m_minimize->setChecked(minimize);
+    m_minimize->setChecked(m_model.toggleMinimize());
 }
 
 void COptions::onRunAtStartup() {
-    // The new state comes from the file, not from the check box.
-    const bool on = !m_startup.StartupShortcutExists(kStartupLinkName);
-    (void)m_startup.SetStartupShortcut(kStartupLinkName, kStartupDescription, on);
-    m_runAtStartup->setChecked(on);
+    m_runAtStartup->setChecked(m_model.toggleRunAtStartup());
 }
 
 void COptions::onWipe() {
-    wipeWords(m_settings, kSearchWordsSection);
+    m_model.wipeWords();
     if (m_wipeQueryWords) {
         m_wipeQueryWords();
     }
 }
 
 void COptions::onOk() {
-    const std::optional<std::int32_t> life = wholeNumber(m_cacheLife->text().toStdString());
-    if (!life) {
-        m_messages.show("Please enter an integer.");
+    const std::optional<std::string> refused =
+        m_model.save(m_cacheLife->text().toStdString(),
+                     {0, m_resultSize->value(), m_filter->isChecked(), m_safeSearch->isChecked()});
+    if (refused) {
+        m_messages.show(*refused);
         m_cacheLife->setFocus();
         m_cacheLife->selectAll();
         return;
     }
-    cacheLife = *life;
-    maximumResults = m_resultSize->value();
-    filterSimilarResults = m_filter->isChecked();
-    safeSearch = m_safeSearch->isChecked();
-    kCacheLife.put(m_settings, cacheLife);
-    kMaximumResults.put(m_settings, maximumResults);
-    kSearchFilter.put(m_settings, filterSimilarResults ? 1 : 0);
-    kSafeSearch.put(m_settings, safeSearch ? 1 : 0);
     accept();
 }
 

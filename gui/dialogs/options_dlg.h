@@ -1,7 +1,6 @@
 #pragma once
 
-#include "shell/settings_store.h"
-#include "shell/startup_shortcut.h"
+#include "shell/options_model.h"
 
 #include <QDialog>
 
@@ -27,20 +26,13 @@ public:
 
     void onCommand(int command);
 
-    // The members the controls exchange with.
-    std::int32_t cacheLife = 24;
-    std::int32_t maximumResults = 10;
-    bool filterSimilarResults = true;
-    bool safeSearch = false;
-
 private:
     void onMinimize();
     void onRunAtStartup();
     void onWipe();
     void onOk();
 
-    SettingsStore& m_settings;
-    const StartupShortcut& m_startup;
+    OptionsModel m_model;
     ui::MessageBoxes& m_messages;
     std::function<void()> m_wipeQueryWords;
     QCheckBox* m_minimize = nullptr;
@@ -50,9 +42,5 @@ private:
     QLineEdit* m_cacheLife = nullptr;
     QSlider* m_resultSize = nullptr;
 };
-
-// A whole number as the cache-life field takes it: optional blanks, an optional sign, digits,
-// optional blanks; nothing for anything else or a number outside 32 bits.
-[[nodiscard]] std::optional<std::int32_t> wholeNumber(std::string_view text);
 
 } // namespace tarvex::shell

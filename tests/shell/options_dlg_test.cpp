@@ -148,14 +148,5 @@ TEST_F(OptionsDlgTest, WipeEmptiesTheHistoryAtOnce) {
     EXPECT_EQ(m_wiped, 1);
 }
 
-TEST(WholeNumberTest, WhatTheCacheLifeTakes) {
-    EXPECT_EQ(wholeNumber("24"), 24);
-    EXPECT_EQ(wholeNumber(" -3 "), -3);
-    EXPECT_EQ(wholeNumber("+5"), 5);
-    for (const std::string_view text : {"", " ", "1.5", "12h", "0x10", "99999999999", "- 1"}) {
-        EXPECT_FALSE(wholeNumber(text)) << text;
-    }
-}
-
 } // namespace
 } // namespace tarvex::shell
