@@ -3,13 +3,16 @@
 namespace tarvex::app {
 
 std::optional<ServiceSockets> serviceSockets(const std::string& trustFile, std::string& error) {
-    auto trust =
-        trustFile.empty() ? http::TlsTrust::system() : http::TlsTrust::create(trustFile, error);
-    if (!trust) {
-        if (error.empty()) {
-            error = "TLS cannot be set up";
+    // Without a trust file the system's store is read at the first https connection, if any.
+    std::shared_ptr<const http::TlsTrust> trust;
+    if (!trustFile.empty()) {
+        trust = http::TlsTrust::create(trustFile, error);
+        if (!trust) {
+            if (error.empty()) {
+                error = "TLS cannot be set up";
+            }
+            return std::nullopt;
         }
-        return std::nullopt;
     }
     auto failures = std::make_shared<http::TlsFailureNote>();
     return ServiceSockets{http::makeSocketFactory(std::move(trust), failures), failures,

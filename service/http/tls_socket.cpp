@@ -415,14 +415,14 @@ SocketFactory makeSocketFactory(std::shared_ptr<const TlsTrust> trust,
             return createSocket();
         }
         if (scheme == "https") {
-            return createTlsSocket(createSocket(), trust, failures);
+            return createTlsSocket(createSocket(), trust ? trust : TlsTrust::system(), failures);
         }
         return nullptr;
     };
 }
 
 std::unique_ptr<Socket> createSocketFor(std::string_view scheme) {
-    return makeSocketFactory(TlsTrust::system())(scheme);
+    return makeSocketFactory(nullptr)(scheme);
 }
 
 } // namespace tarvex::http
