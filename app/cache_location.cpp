@@ -71,7 +71,8 @@ CacheLoad loadCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArr
         return {file, noted.any};
     }
     if (!path) {
-        shell::kCachePath.put(settings, "");
+        // Not kept, the next start finds the same unusable path and clears it again.
+        (void)shell::kCachePath.put(settings, "");
     }
     return {};
 }
@@ -96,7 +97,8 @@ CacheSave saveCache(shell::SettingsStore& settings, cache::CGoogleResultCacheArr
     result.file = path.value_or(cacheFileSetting(settings));
     if (result.file.empty()) {
         result.file = defaultCachePath(applicationKey);
-        shell::kCachePath.put(settings, result.file);
+        // Not kept, the next start has no "Cache Path" and chooses this same default file.
+        (void)shell::kCachePath.put(settings, result.file);
     }
     // A file this run did not read (its "Cache Path" was gone at start, or the file came later)
     // holds entries the run knows nothing of: they join the cache before it is written over.

@@ -102,7 +102,7 @@ void SearchController::OnSearch() {
     if (m_job->busy) {
         return;
     }
-    shell::kLicenseKey.put(m_settings, fields.licenceKey);
+    m_settingsKept = shell::kLicenseKey.put(m_settings, fields.licenceKey) && m_settingsKept;
     cache::SearchResultSet cached;
     if (m_cache.Lookup(fields.queryWord, cached, false)) {
         cached.queryWord = fields.queryWord;
@@ -137,7 +137,7 @@ void SearchController::OnSearchCompleted() {
         return;
     }
     ++searchCount;
-    shell::kSearchCount.put(m_settings, searchCount);
+    m_settingsKept = shell::kSearchCount.put(m_settings, searchCount) && m_settingsKept;
     fields.searchNumber = searchCount;
     m_view.showFields(fields);
 

@@ -50,6 +50,8 @@ public:
     void OnSearchCompleted();
 
     [[nodiscard]] bool busy() const { return m_job->busy; }
+    // False once a setting the searches write (the licence key, the search count) was not kept.
+    [[nodiscard]] bool settingsKept() const { return m_settingsKept; }
 
     // The worker's body: one doGoogleSearch call into job.response, then the command posted.
     static void SearchWorker(SearchJob* job, const ProxyFactory& proxies, CommandPoster& poster);
@@ -70,6 +72,7 @@ private:
     std::shared_ptr<CommandPoster> m_poster;
     ThreadStarter m_threads;
     std::shared_ptr<SearchJob> m_job = std::make_shared<SearchJob>();
+    bool m_settingsKept = true;
 };
 
 // The message for a Search without a licence key.

@@ -75,7 +75,7 @@ std::string SearchSession::licenceKey() {
 }
 
 void SearchSession::keepLicenceKey(const std::string& key) {
-    shell::kLicenseKey.put(m_settings, key);
+    m_settingsKept = shell::kLicenseKey.put(m_settings, key) && m_settingsKept;
 }
 
 std::int32_t SearchSession::searchCount() {
@@ -83,7 +83,7 @@ std::int32_t SearchSession::searchCount() {
 }
 
 std::int32_t SearchSession::resetSearchCount() {
-    shell::kSearchCount.put(m_settings, 0);
+    m_settingsKept = shell::kSearchCount.put(m_settings, 0) && m_settingsKept;
     return searchCount();
 }
 
@@ -92,12 +92,13 @@ bool SearchSession::spreadSheetMode() {
 }
 
 void SearchSession::setSpreadSheetMode(bool on) {
-    shell::kSpreadSheetMode.put(m_settings, on ? 1 : 0);
+    m_settingsKept = shell::kSpreadSheetMode.put(m_settings, on ? 1 : 0) && m_settingsKept;
 }
 
 void SearchSession::showResults(const cache::SearchResultSet& results) {
-    shell::addWord(m_settings, shell::kSearchWordsSection, m_history, results.queryWord,
-                   shell::kSearchWordLimit);
+    m_settingsKept = shell::addWord(m_settings, shell::kSearchWordsSection, m_history,
+                                    results.queryWord, shell::kSearchWordLimit) &&
+                     m_settingsKept;
     m_view.showResults(results);
 }
 

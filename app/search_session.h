@@ -57,6 +57,11 @@ public:
     void search() { m_controller.OnSearch(); }
     void searchCompleted() { m_controller.OnSearchCompleted(); }
     [[nodiscard]] bool busy() const { return m_controller.busy(); }
+    // False once a setting of this session (key, count, history, layout) was not kept: the store
+    // could not write it, and the next start will not find it.
+    [[nodiscard]] bool settingsKept() const {
+        return m_settingsKept && m_controller.settingsKept();
+    }
     // How the last search ended; none before the first has.
     [[nodiscard]] const std::optional<SearchOutcome>& outcome() const { return m_outcome; }
 
@@ -97,6 +102,7 @@ private:
     SearchController m_controller;
     shell::WordList m_history;
     std::optional<SearchOutcome> m_outcome;
+    bool m_settingsKept = true;
     // The cache file was read: only then may the end write over it.
     bool m_opened = false;
     bool m_closed = false;

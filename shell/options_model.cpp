@@ -30,8 +30,8 @@ bool OptionsModel::runAtStartup() const {
 
 bool OptionsModel::toggleMinimize() {
     const bool minimize = !minimizeAtStart();
-    kMinimize.put(m_settings, minimize ? 1 : 0);
-    return minimize;
+    // Shown as the store now holds it: unchanged when the write was not kept.
+    return kMinimize.put(m_settings, minimize ? 1 : 0) ? minimize : minimizeAtStart();
 }
 
 bool OptionsModel::toggleRunAtStartup() {
@@ -40,8 +40,8 @@ bool OptionsModel::toggleRunAtStartup() {
     return on;
 }
 
-void OptionsModel::wipeWords() {
-    shell::wipeWords(m_settings, kSearchWordsSection);
+bool OptionsModel::wipeWords() {
+    return shell::wipeWords(m_settings, kSearchWordsSection);
 }
 
 std::optional<std::string> OptionsModel::save(std::string_view cacheLifeText, Values values) {
@@ -51,10 +51,13 @@ std::optional<std::string> OptionsModel::save(std::string_view cacheLifeText, Va
     }
     values.cacheLife = *life;
     m_values = values;
-    kCacheLife.put(m_settings, values.cacheLife);
-    kMaximumResults.put(m_settings, values.maximumResults);
-    kSearchFilter.put(m_settings, values.filterSimilarResults ? 1 : 0);
-    kSafeSearch.put(m_settings, values.safeSearch ? 1 : 0);
+    const bool kept = kCacheLife.put(m_settings, values.cacheLife) &
+                      kMaximumResults.put(m_settings, values.maximumResults) &
+                      kSearchFilter.put(m_settings, values.filterSimilarResults ? 1 : 0) &
+                      kSafeSearch.put(m_settings, values.safeSearch ? 1 : 0);
+    if (!kept) {
+        return std::string{kSettingsNotKept};
+    }
     return std::nullopt;
 }
 

@@ -38,10 +38,11 @@ public:
     // Run at startup toggled: the entry made or removed as the file says, not the check box; the
     // new state.
     bool toggleRunAtStartup();
-    // Wipe: the word history's count back to 0.
-    void wipeWords();
+    // Wipe: the word history's count back to 0; false when that was not kept.
+    [[nodiscard]] bool wipeWords();
     // OK: the cache life as typed and the other values saved; the message to show instead when
-    // the cache life is no whole number (nothing is saved then).
+    // the cache life is no whole number (nothing is saved then), or when the store did not keep
+    // them.
     [[nodiscard]] std::optional<std::string> save(std::string_view cacheLifeText, Values values);
 
 private:

@@ -26,7 +26,7 @@ struct IntSetting {
         return store.getInt(section, entry, fallback);
     }
     // False when the store could not keep it.
-    bool put(SettingsStore& store, std::int32_t value) const {
+    [[nodiscard]] bool put(SettingsStore& store, std::int32_t value) const {
         return store.putInt(section, entry, value);
     }
 };
@@ -39,7 +39,7 @@ struct StringSetting {
     [[nodiscard]] std::string get(SettingsStore& store) const {
         return store.getString(section, entry, fallback);
     }
-    bool put(SettingsStore& store, std::string_view value) const {
+    [[nodiscard]] bool put(SettingsStore& store, std::string_view value) const {
         return store.putString(section, entry, value);
     }
 };
@@ -65,5 +65,9 @@ inline constexpr std::int32_t kSearchWordLimit = 100;
 // a longer text in the settings is a damaged one, and laying out megabytes in a control at
 // start-up took the window seconds. The history skips such words, the key field starts empty.
 inline constexpr std::size_t kMaxFieldTextBytes = 2048;
+
+// What the program says when the settings store did not keep what it wrote.
+inline constexpr std::string_view kSettingsNotKept =
+    "The settings could not be saved: the changes are kept for this run only.";
 
 } // namespace tarvex::shell

@@ -4,7 +4,7 @@ namespace tarvex::shell {
 
 void SettingsOverlay::setForThisRun(std::string_view section, std::string_view entry,
                                     std::int32_t value) {
-    m_run.putInt(section, entry, value);
+    (void)m_run.putInt(section, entry, value); // memory keeps every value
 }
 
 std::int32_t SettingsOverlay::getInt(std::string_view section, std::string_view entry,

@@ -39,11 +39,11 @@ void loadWords(SettingsStore& store, std::string_view section, WordList& list, i
     }
 }
 
-void addWord(SettingsStore& store, std::string_view section, WordList& list, std::string_view text,
+bool addWord(SettingsStore& store, std::string_view section, WordList& list, std::string_view text,
              int limit) {
     const std::string_view word = trimmed(text);
     if (word.empty()) {
-        return;
+        return true;
     }
     const auto same =
         std::find_if(list.words.begin(), list.words.end(),
@@ -55,14 +55,17 @@ void addWord(SettingsStore& store, std::string_view section, WordList& list, std
     }
     list.words.insert(list.words.begin(), std::string{word});
     list.selected = 0;
+    bool kept = true;
     for (std::size_t i = 0; i < list.words.size(); ++i) {
-        store.putString(section, std::to_string(i + 1), list.words[i]);
+        kept = store.putString(section, std::to_string(i + 1), list.words[i]) && kept;
     }
-    store.putInt(section, kSearchWordCount.entry, static_cast<std::int32_t>(list.words.size()));
+    return store.putInt(section, kSearchWordCount.entry,
+                        static_cast<std::int32_t>(list.words.size())) &&
+           kept;
 }
 
-void wipeWords(SettingsStore& store, std::string_view section) {
-    store.putInt(section, kSearchWordCount.entry, 0);
+bool wipeWords(SettingsStore& store, std::string_view section) {
+    return store.putInt(section, kSearchWordCount.entry, 0);
 }
 
 } // namespace tarvex::shell

@@ -25,10 +25,11 @@ struct WordList {
 // more than historyCapacity(limit) entries are read whatever "Count" says.
 void loadWords(SettingsStore& store, std::string_view section, WordList& list, int limit);
 // Puts the trimmed text first (a word already there, in any letter case, moves up in the new
-// form; beyond `limit` words the last goes) and writes the whole list back.
-void addWord(SettingsStore& store, std::string_view section, WordList& list, std::string_view text,
-             int limit);
-// Sets "Count" to 0; the numbered entries stay, unread.
-void wipeWords(SettingsStore& store, std::string_view section);
+// form; beyond `limit` words the last goes) and writes the whole list back; false when the store
+// could not keep all of it.
+[[nodiscard]] bool addWord(SettingsStore& store, std::string_view section, WordList& list,
+                           std::string_view text, int limit);
+// Sets "Count" to 0; the numbered entries stay, unread. False when the store could not keep it.
+[[nodiscard]] bool wipeWords(SettingsStore& store, std::string_view section);
 
 } // namespace tarvex::shell

@@ -2,6 +2,7 @@
 
 #include "gui/widgets/dialog_builder.h"
 #include "res/commands.h"
+#include "shell/setting_names.h"
 #include "ui/message_boxes.h"
 
 #include <QCheckBox>
@@ -76,7 +77,9 @@ void COptions::onRunAtStartup() {
 }
 
 void COptions::onWipe() {
-    m_model.wipeWords();
+    if (!m_model.wipeWords()) {
+        m_messages.show(std::string{kSettingsNotKept});
+    }
     if (m_wipeQueryWords) {
         m_wipeQueryWords();
     }

@@ -65,6 +65,9 @@ void CSearchDlg::destroyWindow() {
             m_services.messages.show(message);
         }
     }
+    if (!m_session.settingsKept()) {
+        m_services.messages.show(std::string{shell::kSettingsNotKept});
+    }
 }
 
 void CSearchDlg::initDialog() {

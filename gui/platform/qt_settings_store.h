@@ -31,11 +31,12 @@ public:
     [[nodiscard]] std::int32_t getInt(std::string_view section, std::string_view entry,
                                       std::int32_t fallback) override;
     // False when the value cannot be kept, or when the last sync could not write the file.
-    bool putInt(std::string_view section, std::string_view entry, std::int32_t value) override;
+    [[nodiscard]] bool putInt(std::string_view section, std::string_view entry,
+                              std::int32_t value) override;
     [[nodiscard]] std::string getString(std::string_view section, std::string_view entry,
                                         std::string_view fallback) override;
-    bool putString(std::string_view section, std::optional<std::string_view> entry,
-                   std::optional<std::string_view> value) override;
+    [[nodiscard]] bool putString(std::string_view section, std::optional<std::string_view> entry,
+                                 std::optional<std::string_view> value) override;
 
     // Writes the puts not yet synced to the file now; false when it cannot be written.
     bool sync();

@@ -4,6 +4,7 @@
 #include "app/search_session.h"
 #include "shell/setting_names.h"
 #include "support/cache_fakes.h"
+#include "support/failing_settings.h"
 #include "support/fake_search_view.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
@@ -119,6 +120,19 @@ TEST_F(SearchSessionTest, TheCacheFileIsSavedOnceAtTheEnd) {
     ASSERT_TRUE(cache::LoadFromFile(m_cacheFile, reread, errors));
     cache::SearchResultSet kelvin;
     EXPECT_TRUE(reread.Lookup("kelvin", kelvin, false));
+}
+
+TEST(SearchSessionSettingsTest, AWriteTheStoreDidNotKeepIsReported) {
+    // A store that stopped writing lost the key, count and history of the run unsaid.
+    test::FakeSearchView view;
+    test::FailingSettings settings;
+    test::FixedClock clock;
+    SearchSession session{view, settings, clock, std::make_shared<CommandQueue>(), setupWith({})};
+    session.keepLicenceKey("key");
+    EXPECT_TRUE(session.settingsKept());
+    settings.failWrites = true;
+    session.setSpreadSheetMode(true);
+    EXPECT_FALSE(session.settingsKept());
 }
 
 TEST_F(SearchSessionTest, CloseResetAndSpreadSheetModeKeepTheirSettings) {

@@ -2,6 +2,7 @@
 // boxes that act at once.
 #include "shell/options_model.h"
 #include "shell/setting_names.h"
+#include "support/failing_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ protected:
 };
 
 TEST_F(OptionsModelTest, OkSavesEverythingOrNothing) {
-    kCacheLife.put(m_settings, 24);
+    EXPECT_TRUE(kCacheLife.put(m_settings, 24));
     OptionsModel model{m_settings, m_startup};
     EXPECT_EQ(model.save("soon", {0, 30, false, true}), "Please enter an integer.");
     EXPECT_EQ(kCacheLife.get(m_settings), 24);
@@ -42,6 +43,15 @@ TEST_F(OptionsModelTest, OkSavesEverythingOrNothing) {
     EXPECT_EQ(kSearchFilter.get(m_settings), 0);
     EXPECT_EQ(kSafeSearch.get(m_settings), 1);
     EXPECT_EQ(model.values().cacheLife, 48);
+}
+
+TEST_F(OptionsModelTest, OkSaysWhenTheStoreKeptNothing) {
+    test::FailingSettings failing;
+    failing.failWrites = true;
+    OptionsModel model{failing, m_startup};
+    EXPECT_EQ(model.save("48", {0, 30, false, true}), std::string{kSettingsNotKept});
+    EXPECT_FALSE(model.toggleMinimize()) << "the box shows what the store holds";
+    EXPECT_FALSE(model.wipeWords());
 }
 
 TEST_F(OptionsModelTest, TheCheckBoxesFlipWhatIsStored) {

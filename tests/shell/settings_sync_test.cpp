@@ -77,7 +77,7 @@ TEST_F(SettingsSyncInALoopTest, EachTurnThatPutsSyncsOnceAndAQuietTurnNever) {
     const auto store = QtSettingsStore::inFile(m_file.path());
     for (int turn = 1; turn <= 3; ++turn) {
         for (int put = 0; put < 5; ++put) {
-            store->putInt("Settings", "Count", turn * 10 + put);
+            EXPECT_TRUE(store->putInt("Settings", "Count", turn * 10 + put));
         }
         endTurn();
         EXPECT_EQ(store->syncCount(), static_cast<std::size_t>(turn));
@@ -90,12 +90,12 @@ TEST_F(SettingsSyncInALoopTest, EachTurnThatPutsSyncsOnceAndAQuietTurnNever) {
 
 TEST_F(SettingsSyncInALoopTest, RemovalsAreSyncedAsPutsAre) {
     const auto store = QtSettingsStore::inFile(m_file.path());
-    store->putString("Words", "1", "one");
-    store->putString("Settings", "Key", "abc");
+    EXPECT_TRUE(store->putString("Words", "1", "one"));
+    EXPECT_TRUE(store->putString("Settings", "Key", "abc"));
     endTurn();
     ASSERT_TRUE(m_file.holds("1=one"));
-    store->putString("Words", std::nullopt, std::nullopt);
-    store->putString("Settings", "Key", std::nullopt);
+    EXPECT_TRUE(store->putString("Words", std::nullopt, std::nullopt));
+    EXPECT_TRUE(store->putString("Settings", "Key", std::nullopt));
     endTurn();
     EXPECT_EQ(store->syncCount(), 2U);
     EXPECT_EQ(m_file.text().find("one"), std::string::npos);
@@ -104,7 +104,7 @@ TEST_F(SettingsSyncInALoopTest, RemovalsAreSyncedAsPutsAre) {
 
 TEST_F(SettingsSyncInALoopTest, AnExplicitSyncWritesAtOnceAndLeavesNothingForTheTurnEnd) {
     const auto store = QtSettingsStore::inFile(m_file.path());
-    store->putInt("Settings", "Count", 7);
+    EXPECT_TRUE(store->putInt("Settings", "Count", 7));
     EXPECT_TRUE(store->sync());
     EXPECT_TRUE(m_file.holds("Count=7"));
     endTurn();
@@ -115,7 +115,7 @@ TEST_F(SettingsSyncInALoopTest, AnExplicitSyncWritesAtOnceAndLeavesNothingForThe
 
 TEST_F(SettingsSyncInALoopTest, AStoreThatGoesBeforeItsTurnEndsSyncsAsItGoes) {
     auto store = QtSettingsStore::inFile(m_file.path());
-    store->putInt("Settings", "Count", 9);
+    EXPECT_TRUE(store->putInt("Settings", "Count", 9));
     store.reset();
     EXPECT_TRUE(m_file.holds("Count=9"));
     // The sync queued for the turn's end must not reach the store that is gone.
@@ -128,7 +128,7 @@ TEST(SettingsSyncWithoutALoopTest, ThePutsOfTheWholeRunReachTheFileWhenTheStoreG
     const SettingsFile file;
     auto store = QtSettingsStore::inFile(file.path());
     for (int put = 1; put <= 12; ++put) {
-        store->putString("Words", std::to_string(put), "word" + std::to_string(put));
+        EXPECT_TRUE(store->putString("Words", std::to_string(put), "word" + std::to_string(put)));
     }
     EXPECT_EQ(store->syncCount(), 0U);
     EXPECT_FALSE(file.holds("12=word12"));
@@ -140,7 +140,7 @@ TEST(SettingsSyncWithoutALoopTest, ThePutsOfTheWholeRunReachTheFileWhenTheStoreG
 
 TEST(SettingsSyncWithoutALoopTest, AStoreReopenedReadsWhatTheLastOneWrote) {
     const SettingsFile file;
-    QtSettingsStore::inFile(file.path())->putString("Settings", "Key", "caf\xC3\xA9");
+    EXPECT_TRUE(QtSettingsStore::inFile(file.path())->putString("Settings", "Key", "caf\xC3\xA9"));
     EXPECT_EQ(QtSettingsStore::inFile(file.path())->getString("Settings", "Key", ""),
               "caf\xC3\xA9");
 }
@@ -152,12 +152,14 @@ TEST(SettingsSyncWithoutALoopTest, TheFileIsReadableByItsOwnerOnly) {
         return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 01000;
     };
     const SettingsFile file;
-    QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "secret");
+    EXPECT_TRUE(
+        QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "secret"));
     EXPECT_EQ(mode(file.path()), 0600U);
 
     // A file an older version left readable by all is mended at its next write.
     ASSERT_EQ(::chmod(file.path().c_str(), 0644), 0);
-    QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "other");
+    EXPECT_TRUE(
+        QtSettingsStore::inFile(file.path())->putString("Settings", "License Key", "other"));
     EXPECT_EQ(mode(file.path()), 0600U);
 }
 

@@ -91,18 +91,18 @@ TEST_P(SettingsTest, WordHistory) {
     EXPECT_EQ(list.words, (std::vector<std::string>{"one", "Kelvin"}))
         << "empty entries and ones longer than any query are skipped";
 
-    addWord(store, "Search Words", list, "  kelvin \t", kSearchWordLimit);
+    EXPECT_TRUE(addWord(store, "Search Words", list, "  kelvin \t", kSearchWordLimit));
     EXPECT_EQ(list.words, (std::vector<std::string>{"kelvin", "one"}));
     EXPECT_EQ(list.selected, 0);
     EXPECT_EQ(store.getInt("Search Words", "Count", 0), 2);
     EXPECT_EQ(store.getString("Search Words", "1", ""), "kelvin");
-    addWord(store, "Search Words", list, "   ", kSearchWordLimit);
+    EXPECT_TRUE(addWord(store, "Search Words", list, "   ", kSearchWordLimit));
     EXPECT_EQ(list.words.size(), 2U) << "a blank text changes nothing";
 
-    wipeWords(store, "Search Words");
+    EXPECT_TRUE(wipeWords(store, "Search Words"));
     loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_TRUE(list.words.empty());
-    addWord(store, "Search Words", list, "new", kSearchWordLimit);
+    EXPECT_TRUE(addWord(store, "Search Words", list, "new", kSearchWordLimit));
     EXPECT_EQ(store.getInt("Search Words", "Count", 0), 1);
     EXPECT_EQ(store.getString("Search Words", "1", ""), "new");
     EXPECT_EQ(store.getString("Search Words", "2", ""), "one") << "old entries stay, unread";
@@ -114,7 +114,7 @@ TEST_P(SettingsTest, HistoryHoldsAtMost101Words) {
     for (int i = 0; i < 101; ++i) {
         list.words.push_back("w" + std::to_string(i));
     }
-    addWord(store, "Search Words", list, "newest", kSearchWordLimit);
+    EXPECT_TRUE(addWord(store, "Search Words", list, "newest", kSearchWordLimit));
     EXPECT_EQ(list.words.size(), 101U);
     EXPECT_EQ(list.words.front(), "newest");
     EXPECT_EQ(list.words.back(), "w99");

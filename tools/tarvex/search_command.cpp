@@ -127,6 +127,9 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         }
         saved = save->saved;
     }
+    if (!session.settingsKept()) {
+        err << "tarvex search: " << shell::kSettingsNotKept << '\n';
+    }
     const int status = saved ? kExitOk : kExitFailed;
     const std::optional<app::SearchOutcome>& outcome = session.outcome();
     if (!outcome || outcome->kind == app::SearchOutcome::Kind::Failed || !view.shown) {
