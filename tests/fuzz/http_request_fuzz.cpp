@@ -2,6 +2,7 @@
 // them are the same whether the bytes come at once or in small pieces, and reading never
 // crashes or holds more than its caps. Besides a few fixed sizes, the first byte chooses one
 // piece size from 1 to 64; it stays part of the input.
+#include "fuzz/whole_vs_pieces.h"
 #include "service/http_request.h"
 
 #include <cstddef>
@@ -54,7 +55,7 @@ std::string readAll(const std::uint8_t* data, std::size_t size, std::size_t piec
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string whole = readAll(data, size, 0);
-    const std::size_t chosen = size == 0 ? 1 : (data[0] & 0x3FU) + 1;
+    const std::size_t chosen = size == 0 ? 1 : tarvex::fuzz::chosenPiece(data[0]);
     for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{7}, chosen}) {
         if (readAll(data, size, piece) != whole) {
             __builtin_trap();

@@ -1,4 +1,5 @@
 // Searching the built-in corpus: ranking, paging, folding by host, safe search, markup.
+#include "service/html_text.h"
 #include "service/search_index.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,8 @@ TEST(MarkedHtmlTest, EscapesTextAndTurnsMarksIntoBold) {
     EXPECT_EQ(markedHtml("a < b & \"c\" \x01term\x02\nnext"),
               "a &lt; b &amp; &quot;c&quot; <b>term</b> next");
     EXPECT_EQ(markedHtml("<script>"), "&lt;script&gt;");
+    // Unlike escapeHtml: the SOAP answers' titles and snippets carry an apostrophe as it is.
+    EXPECT_EQ(markedHtml("it's"), "it's");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "service/web_pages.h"
 
 #include "base/code_page.h"
+#include "service/html_text.h"
 #include "service/query_string.h"
 #include "service/search_index.h"
 

@@ -1,13 +1,13 @@
 #include "support/scripted_server.h"
 
+#include "support/request_framing.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace tarvex::test {
@@ -23,17 +23,6 @@ bool sendAll(int connection, const std::string& bytes) {
         sent += static_cast<std::size_t>(count);
     }
     return true;
-}
-
-bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
-    while (!stop) {
-        pollfd entry{descriptor, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, 50);
-        if (ready > 0) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace
@@ -100,32 +89,8 @@ void ScriptedServer::run() {
 // Reads one request and sends the next answer; false when the connection is done.
 bool ScriptedServer::serve(int connection, std::size_t& next) {
     std::string request;
-    char buffer[4096];
-    std::size_t headerEnd = std::string::npos;
-    std::size_t wanted = 0;
-    while (true) {
-        if (headerEnd == std::string::npos) {
-            headerEnd = request.find("\r\n\r\n");
-            if (headerEnd != std::string::npos) {
-                const std::size_t at = request.find("Content-Length: ");
-                const std::size_t length =
-                    at != std::string::npos && at < headerEnd
-                        ? std::strtoul(request.c_str() + at + 16, nullptr, 10)
-                        : 0;
-                wanted = headerEnd + 4 + length;
-            }
-        }
-        if (headerEnd != std::string::npos && request.size() >= wanted) {
-            break;
-        }
-        if (!waitReadable(connection, m_stop)) {
-            return false;
-        }
-        const ssize_t count = ::recv(connection, buffer, sizeof buffer, 0);
-        if (count <= 0) {
-            return false;
-        }
-        request.append(buffer, static_cast<std::size_t>(count));
+    if (!readRequest(socketReceive(connection, m_stop), request)) {
+        return false;
     }
     if (!m_repeatLast) {
         const std::lock_guard lock{m_lock};

@@ -1,5 +1,6 @@
 #include "support/scripted_upstream.h"
 
+#include "support/request_framing.h"
 #include "support/scripted_server.h"
 
 #include <nlohmann/json.hpp>
@@ -8,7 +9,6 @@
 #include <cctype>
 
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +37,9 @@ std::string xmlEscaped(const std::string& text) {
     }
     return out;
 }
+
+// The longest request head waited for.
+constexpr std::size_t kMaxHead = 65536;
 
 constexpr const char* kOpenSearchNs = "http://a9.com/-/spec/opensearch/1.1/";
 
@@ -87,11 +90,7 @@ std::size_t ScriptedUpstream::requestCount() const {
 }
 
 void ScriptedUpstream::accept() {
-    while (!m_stop) {
-        pollfd waiting{m_listener, POLLIN, 0};
-        if (::poll(&waiting, 1, 50) <= 0) {
-            continue;
-        }
+    while (waitReadable(m_listener, m_stop)) {
         const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection >= 0) {
             const std::lock_guard lock{m_lock};
@@ -101,19 +100,9 @@ void ScriptedUpstream::accept() {
 }
 
 void ScriptedUpstream::serve(int connection) {
+    // What came is answered even when it is no whole request.
     std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 && !m_stop) {
-        pollfd waiting{connection, POLLIN, 0};
-        if (::poll(&waiting, 1, 50) <= 0) {
-            continue;
-        }
-        const ssize_t count = ::recv(connection, buffer, sizeof buffer, 0);
-        if (count <= 0) {
-            break;
-        }
-        request.append(buffer, static_cast<std::size_t>(count));
-    }
+    (void)readRequest(socketReceive(connection, m_stop), request, kMaxHead);
     const auto space = request.find(' ');
     const auto end = request.find(' ', space + 1);
     const std::string target = space == std::string::npos || end == std::string::npos

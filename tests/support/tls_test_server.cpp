@@ -1,10 +1,10 @@
 #include "support/tls_test_server.h"
 
+#include "support/request_framing.h"
 #include "support/scripted_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -128,16 +128,6 @@ CertificateFiles writeServer(const std::filesystem::path& folder, const char* st
     return files;
 }
 
-bool waitReadable(int descriptor, const std::atomic<bool>& stop) {
-    while (!stop) {
-        pollfd entry{descriptor, POLLIN, 0};
-        if (::poll(&entry, 1, 50) > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool sendAll(SSL* ssl, const std::string& bytes) {
     std::size_t written = 0;
     return bytes.empty() || SSL_write_ex(ssl, bytes.data(), bytes.size(), &written) == 1;
@@ -232,7 +222,7 @@ void TlsTestServer::run() {
                                         "\x17\x03\x03\xFF\xFF" +
                                         std::string(512, '\x5A');
             (void)::send(connection, garbage.data(), garbage.size(), MSG_NOSIGNAL);
-            waitReadable(connection, m_stop);
+            (void)waitReadable(connection, m_stop); // until the client goes or the server stops
             break;
         }
         }
@@ -284,39 +274,18 @@ void TlsTestServer::serveConnection(int connection) {
         return;
     }
     ++m_handshakes;
+    const Receive receive = [&](char* buffer, std::size_t capacity) -> std::size_t {
+        std::size_t count = 0;
+        if ((SSL_pending(ssl) == 0 && !waitReadable(connection, m_stop)) ||
+            SSL_read_ex(ssl, buffer, capacity, &count) != 1) {
+            return 0;
+        }
+        return count;
+    };
     bool open = true;
     while (open && !m_stop) {
         std::string request;
-        std::size_t headerEnd = std::string::npos;
-        std::size_t wanted = 0;
-        char buffer[4096];
-        while (true) {
-            if (headerEnd == std::string::npos) {
-                headerEnd = request.find("\r\n\r\n");
-                if (headerEnd != std::string::npos) {
-                    const std::size_t at = request.find("Content-Length: ");
-                    const std::size_t length =
-                        at != std::string::npos && at < headerEnd
-                            ? std::strtoul(request.c_str() + at + 16, nullptr, 10)
-                            : 0;
-                    wanted = headerEnd + 4 + length;
-                }
-            }
-            if (headerEnd != std::string::npos && request.size() >= wanted) {
-                break;
-            }
-            if (SSL_pending(ssl) == 0 && !waitReadable(connection, m_stop)) {
-                open = false;
-                break;
-            }
-            std::size_t count = 0;
-            if (SSL_read_ex(ssl, buffer, sizeof buffer, &count) != 1) {
-                open = false;
-                break;
-            }
-            request.append(buffer, count);
-        }
-        if (!open) {
+        if (!readRequest(receive, request)) {
             break;
         }
         if (!m_repeatLast) {

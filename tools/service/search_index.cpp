@@ -1,6 +1,7 @@
 #include "service/search_index.h"
 
 #include "service/host_folding.h"
+#include "service/html_text.h"
 #include "service/index_file.h"
 #include "service/query_text.h"
 
@@ -21,41 +22,6 @@ bool onSite(const std::string& host, const std::string& site) {
 }
 
 } // namespace
-
-std::string markedHtml(std::string_view marked) {
-    std::string html;
-    html.reserve(marked.size() + marked.size() / 8);
-    for (const char c : marked) {
-        switch (c) {
-        case '\x01':
-            html += "<b>";
-            break;
-        case '\x02':
-            html += "</b>";
-            break;
-        case '&':
-            html += "&amp;";
-            break;
-        case '<':
-            html += "&lt;";
-            break;
-        case '>':
-            html += "&gt;";
-            break;
-        case '"':
-            html += "&quot;";
-            break;
-        case '\n':
-        case '\r':
-        case '\t':
-            html += ' ';
-            break;
-        default:
-            html += c;
-        }
-    }
-    return html;
-}
 
 SearchIndex::SearchIndex(std::vector<Document> documents, std::size_t readers)
     : m_documents(std::move(documents)) {

@@ -49,8 +49,4 @@ private:
     std::unique_ptr<ReaderPool> m_readers;
 };
 
-// Escapes text for HTML and turns the marks 0x01 and 0x02 into <b> and </b>; line breaks
-// become blanks.
-[[nodiscard]] std::string markedHtml(std::string_view marked);
-
 } // namespace tarvex::search

@@ -1,8 +1,8 @@
 #include "service/term_marks.h"
 
+#include "service/html_text.h"
 #include "service/index_file.h"
 #include "service/query_text.h"
-#include "service/search_index.h"
 #include "service/sqlite_db.h"
 
 namespace tarvex::search {

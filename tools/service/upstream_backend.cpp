@@ -4,8 +4,8 @@
 #include "http/url.h"
 #include "service/corpus.h"
 #include "service/host_folding.h"
+#include "service/html_text.h"
 #include "service/term_marks.h"
-#include "service/web_pages.h"
 
 #include <algorithm>
 #include <limits>

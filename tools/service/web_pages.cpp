@@ -2,6 +2,7 @@
 
 #include "base/code_page.h"
 #include "service/corpus.h"
+#include "service/html_text.h"
 #include "service/query_string.h"
 #include "service/query_text.h"
 #include "service/search_service.h"
@@ -153,33 +154,6 @@ WebPage refusal(int status, std::string_view text) {
 }
 
 } // namespace
-
-std::string escapeHtml(std::string_view text) {
-    std::string html;
-    html.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            html += "&amp;";
-            break;
-        case '<':
-            html += "&lt;";
-            break;
-        case '>':
-            html += "&gt;";
-            break;
-        case '"':
-            html += "&quot;";
-            break;
-        case '\'':
-            html += "&#39;";
-            break;
-        default:
-            html += c;
-        }
-    }
-    return html;
-}
 
 WebPages::WebPages(SearchBackend& backend, KeyRules keys) : m_backend(backend), m_keys(keys) {}
 

@@ -47,7 +47,4 @@ private:
     KeyRules m_keys;
 };
 
-// Text for HTML content and quoted attribute values: & < > " ' become references.
-[[nodiscard]] std::string escapeHtml(std::string_view text);
-
 } // namespace tarvex::search
