@@ -51,104 +51,121 @@ HResult SoapMessageHandler::parameterElement(std::u16string_view uri, std::u16st
         return m_phase == ParsePhase::InHeader ? unknownHeader(uri, local, attributes) : kFail;
     }
     ParseState& state = m_states.back();
-    const SoapMapEntry* entry = nullptr;
-    const bool isItem = (state.flags & SoapFlag::kAnyArray) != 0;
-    if (isItem) {
-        entry = state.entry;
-        if (state.seen >= state.expected && (state.flags & SoapFlag::UnknownSize) == 0) {
-            return kFail; // more items than announced
-        }
-    } else {
-        const SoapMap* map = state.map;
-        if (map == nullptr) {
-            return kFail; // inside a value that takes no elements
-        }
-        if ((map->callFlags & SoapFlag::Chain) != 0 && map->kind == SoapMapKind::Function) {
-            // The response elements are the members of the structure the out-entry describes.
-            const SoapMapEntry& first = map->entries[0];
-            const bool useFirst = (first.flags & SoapFlag::Out) != 0;
-            if (isTerminator(first) || (!useFirst && isTerminator(map->entries[1]))) {
-                return kFail;
-            }
-            const SoapMapEntry& chained = useFirst ? first : map->entries[1];
-            if (chained.nestedMap == nullptr || state.seenEntries.test(useFirst ? 0 : 1)) {
-                return kFail;
-            }
-            if (const HResult status = state.seenEntries.set(useFirst ? 0 : 1); failed(status)) {
-                return status;
-            }
-            ++state.seen;
-            void* target = byteAt(state.target, chained.offset);
-            if (const HResult status = pushState({.target = target,
-                                                  .map = chained.nestedMap,
-                                                  .entry = &chained,
-                                                  .flags = chained.flags,
-                                                  .expected = chained.nestedMap->elementCount});
-                failed(status)) {
-                return status;
-            }
-            return parameterElement(uri, local, attributes);
-        }
-        std::u16string_view id;
-        if (!m_references.empty() && !failed(attributes.valueByQName(u"id", id))) {
-            std::vector<StoredReference> referrers;
-            try {
-                referrers = m_references.take(id);
-            } catch (const std::bad_alloc&) {
-                return kOutOfMemory;
-            }
-            if (!referrers.empty()) {
-                return referencedValue(std::move(referrers), attributes);
-            }
-        }
-        std::size_t index = 0;
-        entry = matchEntry(*map, local, m_client, index);
-        if (entry == nullptr) {
-            return m_phase == ParsePhase::InHeader ? unknownHeader(uri, local, attributes) : kFail;
-        }
-        if (state.seenEntries.test(index)) {
-            return kFail; // the element came twice
-        }
-        if (const HResult status = state.seenEntries.set(index); failed(status)) {
-            return status;
-        }
-        ++state.seen;
+    if ((state.flags & SoapFlag::kAnyArray) != 0) {
+        return itemElement(state, attributes);
     }
+    return memberElement(state, uri, local, attributes);
+}
 
+HResult SoapMessageHandler::itemElement(ParseState& array, const SaxAttributes& attributes) {
+    if (array.seen >= array.expected && (array.flags & SoapFlag::UnknownSize) == 0) {
+        return kFail; // more items than announced
+    }
+    const SoapMapEntry& entry = *array.entry;
+    const bool nil = isNil(attributes);
+    if (nil && (entry.flags & SoapFlag::Nullable) == 0) {
+        return kFail;
+    }
+    // A nil item takes its slot too, which stays empty, so the count still matches.
+    std::byte* slot = nullptr;
+    if (const HResult status = takeArraySlot(array, slot); failed(status)) {
+        return status;
+    }
+    if (nil) {
+        return startNil();
+    }
+    return startValueOrReference(slot, entry, entry.flags & ~SoapFlag::kAnyArray, array.map,
+                                 attributes);
+}
+
+HResult SoapMessageHandler::memberElement(ParseState& state, std::u16string_view uri,
+                                          std::u16string_view local,
+                                          const SaxAttributes& attributes) {
+    const SoapMap* map = state.map;
+    if (map == nullptr) {
+        return kFail; // inside a value that takes no elements
+    }
+    if ((map->callFlags & SoapFlag::Chain) != 0 && map->kind == SoapMapKind::Function) {
+        return chainedElement(state, uri, local, attributes);
+    }
+    std::u16string_view id;
+    if (!m_references.empty() && !failed(attributes.valueByQName(u"id", id))) {
+        std::vector<StoredReference> referrers;
+        try {
+            referrers = m_references.take(id);
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
+        if (!referrers.empty()) {
+            return referencedValue(std::move(referrers), attributes);
+        }
+    }
+    std::size_t index = 0;
+    const SoapMapEntry* entry = matchEntry(*map, local, m_client, index);
+    if (entry == nullptr) {
+        return m_phase == ParsePhase::InHeader ? unknownHeader(uri, local, attributes) : kFail;
+    }
+    if (state.seenEntries.test(index)) {
+        return kFail; // the element came twice
+    }
+    if (const HResult status = state.seenEntries.set(index); failed(status)) {
+        return status;
+    }
+    ++state.seen;
     if (isNil(attributes)) {
-        if ((entry->flags & SoapFlag::Nullable) == 0) {
-            return kFail;
-        }
-        // A nil item takes its slot, which stays empty, so the count still matches.
-        if (isItem) {
-            std::byte* slot = nullptr;
-            if (const HResult status = takeArraySlot(m_states.back(), slot); failed(status)) {
-                return status;
-            }
-        }
-        m_noChildren = true;
-        return pushState(StateStart{});
+        return (entry->flags & SoapFlag::Nullable) == 0 ? kFail : startNil();
     }
-
-    std::byte* destination = nullptr;
-    const SoapMap* owner = state.map;
-    if (isItem) {
-        if (const HResult status = takeArraySlot(m_states.back(), destination); failed(status)) {
-            return status;
-        }
-    } else {
-        destination = byteAt(state.target, entry->offset);
-        if ((entry->flags & SoapFlag::kAnyArray) != 0) {
-            return startArray(*owner, *entry, destination, attributes);
-        }
+    std::byte* destination = byteAt(state.target, entry->offset);
+    if ((entry->flags & SoapFlag::kAnyArray) != 0) {
+        return startArray(*map, *entry, destination, attributes);
     }
+    return startValueOrReference(destination, *entry, entry->flags, map, attributes);
+}
 
+HResult SoapMessageHandler::chainedElement(ParseState& state, std::u16string_view uri,
+                                           std::u16string_view local,
+                                           const SaxAttributes& attributes) {
+    // The response elements are the members of the structure the out-entry describes.
+    const SoapMap& map = *state.map;
+    const SoapMapEntry& first = map.entries[0];
+    const bool useFirst = (first.flags & SoapFlag::Out) != 0;
+    if (isTerminator(first) || (!useFirst && isTerminator(map.entries[1]))) {
+        return kFail;
+    }
+    const SoapMapEntry& chained = useFirst ? first : map.entries[1];
+    if (chained.nestedMap == nullptr || state.seenEntries.test(useFirst ? 0 : 1)) {
+        return kFail;
+    }
+    if (const HResult status = state.seenEntries.set(useFirst ? 0 : 1); failed(status)) {
+        return status;
+    }
+    ++state.seen;
+    void* target = byteAt(state.target, chained.offset);
+    if (const HResult status = pushState({.target = target,
+                                          .map = chained.nestedMap,
+                                          .entry = &chained,
+                                          .flags = chained.flags,
+                                          .expected = chained.nestedMap->elementCount});
+        failed(status)) {
+        return status;
+    }
+    return parameterElement(uri, local, attributes);
+}
+
+HResult SoapMessageHandler::startNil() {
+    m_noChildren = true;
+    return pushState(StateStart{});
+}
+
+HResult SoapMessageHandler::startValueOrReference(std::byte* destination, const SoapMapEntry& entry,
+                                                  std::uint32_t referenceFlags,
+                                                  const SoapMap* owner,
+                                                  const SaxAttributes& attributes) {
     std::u16string_view href;
     if (rpcEncoded() && !failed(attributes.valueByQName(u"href", href))) {
-        const std::uint32_t flags = isItem ? (entry->flags & ~SoapFlag::kAnyArray) : entry->flags;
-        return storeReference(href, destination, flags, owner, *entry);
+        return storeReference(href, destination, referenceFlags, owner, entry);
     }
-    return startValue(destination, *entry, entry->flags);
+    return startValue(destination, entry, entry.flags);
 }
 
 HResult SoapMessageHandler::startValue(std::byte* destination, const SoapMapEntry& entry,

@@ -101,6 +101,21 @@ private:
     [[nodiscard]] HResult dispatchCall(std::u16string_view uri, std::u16string_view local);
     [[nodiscard]] HResult parameterElement(std::u16string_view uri, std::u16string_view local,
                                            const SaxAttributes& attributes);
+    // An item of the array that `array` reads.
+    [[nodiscard]] HResult itemElement(ParseState& array, const SaxAttributes& attributes);
+    // An element of the structure or operation that `state` reads, matched to its map entry.
+    [[nodiscard]] HResult memberElement(ParseState& state, std::u16string_view uri,
+                                        std::u16string_view local, const SaxAttributes& attributes);
+    // An element inside an operation whose map chains to the structure of its out-entry.
+    [[nodiscard]] HResult chainedElement(ParseState& state, std::u16string_view uri,
+                                         std::u16string_view local,
+                                         const SaxAttributes& attributes);
+    // A nil element: it takes no children and leaves its value empty.
+    [[nodiscard]] HResult startNil();
+    // With an href (RPC encoding), the value is stored where it is defined; else it starts here.
+    [[nodiscard]] HResult startValueOrReference(std::byte* destination, const SoapMapEntry& entry,
+                                                std::uint32_t referenceFlags, const SoapMap* owner,
+                                                const SaxAttributes& attributes);
     [[nodiscard]] HResult unknownHeader(std::u16string_view uri, std::u16string_view local,
                                         const SaxAttributes& attributes);
     [[nodiscard]] HResult referencedValue(std::vector<StoredReference>&& referrers,

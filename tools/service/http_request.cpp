@@ -130,123 +130,138 @@ ParseStatus RequestParser::fail(int status) {
 
 ParseStatus RequestParser::take(std::string& input) {
     std::string_view rest{input};
-    ParseStatus status = ParseStatus::NeedMore;
-    bool going = true;
-    while (going) {
-        std::string_view line;
+    Step stop;
+    while (!stop) {
         switch (m_state) {
         case State::RequestLine:
         case State::Fields:
-        case State::Trailers: {
-            const bool requestLine = m_state == State::RequestLine;
-            const std::size_t limit = requestLine
-                                          ? kMaxRequestLineBytes
-                                          : kMaxHeadBytes - std::min(m_headBytes, kMaxHeadBytes);
-            const LineStatus got = takeLine(rest, limit, line);
-            if (got == LineStatus::NeedMore) {
-                going = false;
-                break;
-            }
-            if (got == LineStatus::TooLong) {
-                status = fail(requestLine ? 414 : 431);
-                going = false;
-                break;
-            }
-            m_headBytes += line.size() + 2;
-            if (m_headBytes > kMaxHeadBytes) {
-                status = fail(431);
-                going = false;
-            } else if (requestLine) {
-                // RFC 9112 2.2: empty lines before a request are ignored.
-                if (!line.empty() && !readRequestLine(line)) {
-                    going = false;
-                    status = ParseStatus::Failed;
-                }
-            } else if (!line.empty()) {
-                if (m_state == State::Fields && !readField(line)) {
-                    going = false;
-                    status = ParseStatus::Failed;
-                }
-            } else if (m_state == State::Trailers) {
-                m_state = State::Done;
-            } else if (!hostIsSound(m_head)) {
-                status = fail(400);
-                going = false;
-            } else if (const int refused = framing(); refused != 0) {
-                status = fail(refused);
-                going = false;
-            } else {
-                m_state = State::HeadDone;
-                status = ParseStatus::Head;
-                going = false;
-            }
+        case State::Trailers:
+            stop = takeHeadLine(rest);
             break;
-        }
         case State::HeadDone:
-            if (m_head.chunked) {
-                m_state = State::ChunkSize;
-            } else if (m_head.contentLength.value_or(0) > m_maxBodyBytes) {
-                status = fail(413);
-                going = false;
-            } else {
-                m_remaining = m_head.contentLength.value_or(0);
-                m_state = m_remaining == 0 ? State::Done : State::LengthBody;
-            }
+            stop = startBody();
             break;
         case State::LengthBody:
-        case State::ChunkData: {
-            const auto piece =
-                static_cast<std::size_t>(std::min<std::uint64_t>(m_remaining, rest.size()));
-            m_body.append(rest.substr(0, piece));
-            rest.remove_prefix(piece);
-            m_remaining -= piece;
-            if (m_remaining > 0) {
-                going = false;
-            } else {
-                m_state = m_state == State::LengthBody ? State::Done : State::ChunkEnd;
-            }
+        case State::ChunkData:
+            stop = takeBodyBytes(rest);
             break;
-        }
-        case State::ChunkSize: {
-            const LineStatus got = takeLine(rest, kMaxChunkLineBytes, line);
-            if (got != LineStatus::Line) {
-                going = false;
-                if (got == LineStatus::TooLong) {
-                    status = fail(400);
-                }
-                break;
-            }
-            if (const int refused = readChunkSize(line); refused != 0) {
-                status = fail(refused);
-                going = false;
-            }
+        case State::ChunkSize:
+            stop = takeChunkSizeLine(rest);
             break;
-        }
-        case State::ChunkEnd: {
-            // RFC 9112 7.1: chunk data is followed by CRLF and nothing else.
-            const LineStatus got = takeLine(rest, 2, line);
-            if (got != LineStatus::Line || !line.empty()) {
-                going = false;
-                if (got != LineStatus::NeedMore) {
-                    status = fail(400);
-                }
-                break;
-            }
-            m_state = State::ChunkSize;
+        case State::ChunkEnd:
+            stop = takeChunkEnd(rest);
             break;
-        }
         case State::Done:
-            status = ParseStatus::Message;
-            going = false;
+            stop = ParseStatus::Message;
             break;
         case State::Failed:
-            status = ParseStatus::Failed;
-            going = false;
+            stop = ParseStatus::Failed;
             break;
         }
     }
     input.erase(0, input.size() - rest.size());
-    return status;
+    return *stop;
+}
+
+RequestParser::Step RequestParser::takeHeadLine(std::string_view& rest) {
+    const bool requestLine = m_state == State::RequestLine;
+    const std::size_t limit =
+        requestLine ? kMaxRequestLineBytes : kMaxHeadBytes - std::min(m_headBytes, kMaxHeadBytes);
+    std::string_view line;
+    const LineStatus got = takeLine(rest, limit, line);
+    if (got == LineStatus::NeedMore) {
+        return ParseStatus::NeedMore;
+    }
+    if (got == LineStatus::TooLong) {
+        return fail(requestLine ? 414 : 431);
+    }
+    m_headBytes += line.size() + 2;
+    if (m_headBytes > kMaxHeadBytes) {
+        return fail(431);
+    }
+    if (requestLine) {
+        // RFC 9112 2.2: empty lines before a request are ignored.
+        if (!line.empty() && !readRequestLine(line)) {
+            return ParseStatus::Failed;
+        }
+        return std::nullopt;
+    }
+    if (!line.empty()) {
+        if (m_state == State::Fields && !readField(line)) {
+            return ParseStatus::Failed;
+        }
+        return std::nullopt;
+    }
+    if (m_state == State::Trailers) {
+        m_state = State::Done;
+        return std::nullopt;
+    }
+    return endHead();
+}
+
+RequestParser::Step RequestParser::endHead() {
+    if (!hostIsSound(m_head)) {
+        return fail(400);
+    }
+    if (const int refused = framing(); refused != 0) {
+        return fail(refused);
+    }
+    m_state = State::HeadDone;
+    return ParseStatus::Head;
+}
+
+RequestParser::Step RequestParser::startBody() {
+    if (m_head.chunked) {
+        m_state = State::ChunkSize;
+        return std::nullopt;
+    }
+    if (m_head.contentLength.value_or(0) > m_maxBodyBytes) {
+        return fail(413);
+    }
+    m_remaining = m_head.contentLength.value_or(0);
+    m_state = m_remaining == 0 ? State::Done : State::LengthBody;
+    return std::nullopt;
+}
+
+RequestParser::Step RequestParser::takeBodyBytes(std::string_view& rest) {
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(m_remaining, rest.size()));
+    m_body.append(rest.substr(0, piece));
+    rest.remove_prefix(piece);
+    m_remaining -= piece;
+    if (m_remaining > 0) {
+        return ParseStatus::NeedMore;
+    }
+    m_state = m_state == State::LengthBody ? State::Done : State::ChunkEnd;
+    return std::nullopt;
+}
+
+RequestParser::Step RequestParser::takeChunkSizeLine(std::string_view& rest) {
+    std::string_view line;
+    const LineStatus got = takeLine(rest, kMaxChunkLineBytes, line);
+    if (got == LineStatus::NeedMore) {
+        return ParseStatus::NeedMore;
+    }
+    if (got == LineStatus::TooLong) {
+        return fail(400);
+    }
+    if (const int refused = readChunkSize(line); refused != 0) {
+        return fail(refused);
+    }
+    return std::nullopt;
+}
+
+RequestParser::Step RequestParser::takeChunkEnd(std::string_view& rest) {
+    // RFC 9112 7.1: chunk data is followed by CRLF and nothing else.
+    std::string_view line;
+    const LineStatus got = takeLine(rest, 2, line);
+    if (got == LineStatus::NeedMore) {
+        return ParseStatus::NeedMore;
+    }
+    if (got == LineStatus::TooLong || !line.empty()) {
+        return fail(400);
+    }
+    m_state = State::ChunkSize;
+    return std::nullopt;
 }
 
 bool RequestParser::readRequestLine(std::string_view line) {

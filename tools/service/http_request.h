@@ -75,7 +75,19 @@ private:
         Failed,
     };
 
+    // What one step of take() leaves: nothing when it goes on, else the status take() returns.
+    using Step = std::optional<ParseStatus>;
+
     [[nodiscard]] ParseStatus fail(int status);
+    // The request line, a header field or a trailer field, by the state.
+    [[nodiscard]] Step takeHeadLine(std::string_view& rest);
+    // After the empty line that ends the head.
+    [[nodiscard]] Step endHead();
+    [[nodiscard]] Step startBody();
+    // Body bytes up to the end of the body or of the current chunk.
+    [[nodiscard]] Step takeBodyBytes(std::string_view& rest);
+    [[nodiscard]] Step takeChunkSizeLine(std::string_view& rest);
+    [[nodiscard]] Step takeChunkEnd(std::string_view& rest);
     [[nodiscard]] bool readRequestLine(std::string_view line);
     [[nodiscard]] bool readField(std::string_view line);
     // Checks the framing of the body once the head is read; 0 when it is sound.

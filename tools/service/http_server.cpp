@@ -90,24 +90,7 @@ ServeEnd HttpServer::run() {
             waitMs = std::min(waitMs, static_cast<int>(kAcceptPause.count()));
         }
         for (const auto& [id, connection] : m_connections) {
-            short events = 0;
-            switch (connection.phase) {
-            case Phase::Reading: {
-                // A TLS handshake may have to wait until the socket takes more.
-                const bool writing =
-                    !connection.output.empty() || (connection.tls && connection.tls->wantsWrite());
-                events = static_cast<short>(POLLIN | (writing ? POLLOUT : 0));
-                break;
-            }
-            case Phase::Writing:
-                events = POLLOUT;
-                break;
-            case Phase::Lingering:
-                events = POLLIN;
-                break;
-            case Phase::Working:
-                break; // nothing to do until its answer is ready
-            }
+            const short events = pollEvents(connection);
             watched.push_back({events != 0 ? connection.socket : -1, events, 0});
             ids.push_back(id);
         }
@@ -125,24 +108,7 @@ ServeEnd HttpServer::run() {
             takeCompletions();
         }
         for (std::size_t i = 0; i < ids.size(); ++i) {
-            const short revents = watched[i + 2].revents;
-            const auto found = m_connections.find(ids[i]);
-            if (revents == 0 || found == m_connections.end()) {
-                continue;
-            }
-            Connection& connection = found->second;
-            bool keep = true;
-            const bool tlsWaits = connection.phase == Phase::Reading && connection.tls &&
-                                  connection.tls->wantsWrite() && (revents & POLLOUT) != 0;
-            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || tlsWaits) {
-                keep = receive(connection);
-            }
-            if (keep && !serve(ids[i], connection)) {
-                keep = false;
-            }
-            if (!keep) {
-                close(ids[i]);
-            }
+            handleEvents(ids[i], watched[i + 2].revents);
         }
         now = Clock::now();
         if (watched[1].revents != 0) {
@@ -156,6 +122,44 @@ ServeEnd HttpServer::run() {
     }
     closeAll();
     return end;
+}
+
+short HttpServer::pollEvents(const Connection& connection) {
+    switch (connection.phase) {
+    case Phase::Reading: {
+        // A TLS handshake may have to wait until the socket takes more.
+        const bool writing =
+            !connection.output.empty() || (connection.tls && connection.tls->wantsWrite());
+        return static_cast<short>(POLLIN | (writing ? POLLOUT : 0));
+    }
+    case Phase::Writing:
+        return POLLOUT;
+    case Phase::Lingering:
+        return POLLIN;
+    case Phase::Working:
+        break; // nothing to do until its answer is ready
+    }
+    return 0;
+}
+
+void HttpServer::handleEvents(std::uint64_t id, short revents) {
+    const auto found = m_connections.find(id);
+    if (revents == 0 || found == m_connections.end()) {
+        return;
+    }
+    Connection& connection = found->second;
+    bool keep = true;
+    const bool tlsWaits = connection.phase == Phase::Reading && connection.tls &&
+                          connection.tls->wantsWrite() && (revents & POLLOUT) != 0;
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || tlsWaits) {
+        keep = receive(connection);
+    }
+    if (keep && !serve(id, connection)) {
+        keep = false;
+    }
+    if (!keep) {
+        close(id);
+    }
 }
 
 // True once no connection has been open for the idle time and none is waiting to be accepted;

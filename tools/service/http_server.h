@@ -117,6 +117,10 @@ private:
         HttpResponse response;
     };
 
+    // What poll waits for on the connection's socket; 0 while it waits for nothing.
+    [[nodiscard]] static short pollEvents(const Connection& connection);
+    // Reads, answers or closes the connection after poll saw `revents` on it.
+    void handleEvents(std::uint64_t id, short revents);
     void acceptAll(Clock::time_point now);
     [[nodiscard]] bool makeRoom();
     [[nodiscard]] bool receive(Connection& connection);

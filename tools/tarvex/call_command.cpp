@@ -34,6 +34,77 @@ int printFailure(std::ostream& out, std::ostream& err, HResult status,
     return kExitFailed;
 }
 
+// The --ca file, else the one the window's settings choose; empty for the system's.
+std::string trustFileOf(const ArgList& args) {
+    std::string trustFile = args.value("ca").value_or("");
+    if (trustFile.empty()) {
+        if (const auto settings = openSettings(std::nullopt)) {
+            trustFile = app::chooseTrustFile(*settings);
+        }
+    }
+    return trustFile;
+}
+
+// What each operation is called with.
+struct Call {
+    const ArgList& args;
+    proxy::CGoogleSearch& proxy;
+    const app::ServiceSockets& sockets;
+    SysString key;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+int callSearch(const Call& call) {
+    std::string error;
+    const auto start = call.args.integer("start", 0, INT32_MIN, INT32_MAX, error);
+    const auto max = call.args.integer("max", 10, INT32_MIN, INT32_MAX, error);
+    const auto filter = call.args.integer("filter", 1, 0, 1, error);
+    const auto safe = call.args.integer("safe", 0, 0, 1, error);
+    if (!start || !max || !filter || !safe) {
+        call.err << "tarvex call: " << error << '\n';
+        return kExitUsage;
+    }
+    const UniqueSysString query = wide(call.args.value("query"));
+    proxy::GoogleSearchResult result{};
+    const HResult status = call.proxy.doGoogleSearch(
+        call.key, query.get(), static_cast<std::int32_t>(*start), static_cast<std::int32_t>(*max),
+        *filter == 1, nullptr, *safe == 1, nullptr, nullptr, nullptr, result);
+    if (failed(status)) {
+        return printFailure(call.out, call.err, status, call.proxy, call.sockets);
+    }
+    writeJson(call.out, result);
+    proxy::releaseGoogleSearchResult(result);
+    return kExitOk;
+}
+
+int callSpellingSuggestion(const Call& call) {
+    const UniqueSysString phrase = wide(call.args.value("phrase"));
+    SysString suggestion = nullptr;
+    const HResult status = call.proxy.doSpellingSuggestion(call.key, phrase.get(), suggestion);
+    if (failed(status)) {
+        return printFailure(call.out, call.err, status, call.proxy, call.sockets);
+    }
+    call.out << nlohmann::ordered_json{{"return", stringOrNull(suggestion)}}.dump(2) << '\n';
+    sysFreeString(suggestion);
+    return kExitOk;
+}
+
+int callCachedPage(const Call& call) {
+    const UniqueSysString url = wide(call.args.value("url"));
+    soap::XsdBinary page{0, nullptr};
+    const HResult status = call.proxy.doGetCachedPage(call.key, url.get(), page);
+    if (failed(status)) {
+        return printFailure(call.out, call.err, status, call.proxy, call.sockets);
+    }
+    const nlohmann::ordered_json text = page.data == nullptr
+                                            ? nlohmann::ordered_json(nullptr)
+                                            : nlohmann::ordered_json(base64Text(page));
+    call.out << nlohmann::ordered_json{{"return", text}}.dump(2) << '\n';
+    processHeap().release(page.data);
+    return kExitOk;
+}
+
 } // namespace
 
 int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
@@ -58,13 +129,7 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
         err << "tarvex call: " << error << '\n';
         return kExitUsage;
     }
-    std::string trustFile = args.value("ca").value_or("");
-    if (trustFile.empty()) {
-        if (const auto settings = openSettings(std::nullopt)) {
-            trustFile = app::chooseTrustFile(*settings);
-        }
-    }
-    const auto sockets = app::serviceSockets(trustFile, error);
+    const auto sockets = app::serviceSockets(trustFileOf(args), error);
     if (!sockets) {
         err << "tarvex call: " << error << '\n';
         return kExitFailed;
@@ -73,53 +138,15 @@ int runCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
                                sockets->reasons};
     proxy.setTimeout(static_cast<std::uint32_t>(*timeout));
     const UniqueSysString key = wide(args.value("key"));
-
+    const Call call{args, proxy, *sockets, key.get(), out, err};
     if (operation == "doGoogleSearch") {
-        const auto start = args.integer("start", 0, INT32_MIN, INT32_MAX, error);
-        const auto max = args.integer("max", 10, INT32_MIN, INT32_MAX, error);
-        const auto filter = args.integer("filter", 1, 0, 1, error);
-        const auto safe = args.integer("safe", 0, 0, 1, error);
-        if (!start || !max || !filter || !safe) {
-            err << "tarvex call: " << error << '\n';
-            return kExitUsage;
-        }
-        const UniqueSysString query = wide(args.value("query"));
-        proxy::GoogleSearchResult result{};
-        const HResult status =
-            proxy.doGoogleSearch(key.get(), query.get(), static_cast<std::int32_t>(*start),
-                                 static_cast<std::int32_t>(*max), *filter == 1, nullptr, *safe == 1,
-                                 nullptr, nullptr, nullptr, result);
-        if (failed(status)) {
-            return printFailure(out, err, status, proxy, *sockets);
-        }
-        writeJson(out, result);
-        proxy::releaseGoogleSearchResult(result);
-        return kExitOk;
+        return callSearch(call);
     }
     if (operation == "doSpellingSuggestion") {
-        const UniqueSysString phrase = wide(args.value("phrase"));
-        SysString suggestion = nullptr;
-        const HResult status = proxy.doSpellingSuggestion(key.get(), phrase.get(), suggestion);
-        if (failed(status)) {
-            return printFailure(out, err, status, proxy, *sockets);
-        }
-        out << nlohmann::ordered_json{{"return", stringOrNull(suggestion)}}.dump(2) << '\n';
-        sysFreeString(suggestion);
-        return kExitOk;
+        return callSpellingSuggestion(call);
     }
     if (operation == "doGetCachedPage") {
-        const UniqueSysString url = wide(args.value("url"));
-        soap::XsdBinary page{0, nullptr};
-        const HResult status = proxy.doGetCachedPage(key.get(), url.get(), page);
-        if (failed(status)) {
-            return printFailure(out, err, status, proxy, *sockets);
-        }
-        const nlohmann::ordered_json text = page.data == nullptr
-                                                ? nlohmann::ordered_json(nullptr)
-                                                : nlohmann::ordered_json(base64Text(page));
-        out << nlohmann::ordered_json{{"return", text}}.dump(2) << '\n';
-        processHeap().release(page.data);
-        return kExitOk;
+        return callCachedPage(call);
     }
     err << "tarvex call: no operation '" << operation
         << "' (doGoogleSearch, doSpellingSuggestion, doGetCachedPage)\n";
