@@ -57,6 +57,46 @@ nlohmann::ordered_json resultJson(const cache::SearchResultSet& results) {
         {"directoryTitles", list(results.directoryTitles)}};
 }
 
+// Runs the session's one search to its end, then closes it; false when the cache file could not
+// be saved. What went wrong is on `err`.
+bool searchAndClose(app::SearchSession& session, app::CommandQueue& commands, std::ostream& err) {
+    session.search();
+    while (session.busy()) {
+        int command = 0;
+        if (commands.next(command, std::chrono::hours{1}) && command == res::kCmdSearchCompleted) {
+            session.searchCompleted();
+        }
+    }
+    // A save that fails keeps the old file, but the results of this run are lost: say so.
+    bool saved = true;
+    if (const std::optional<app::CacheSave> save = session.close()) {
+        for (const std::string& message : save->messages()) {
+            err << "tarvex search: " << message << '\n';
+        }
+        saved = save->saved;
+    }
+    if (!session.settingsKept()) {
+        err << "tarvex search: " << shell::kSettingsNotKept << '\n';
+    }
+    return saved;
+}
+
+void printResults(const cache::SearchResultSet& shown, bool json, std::ostream& out) {
+    if (json) {
+        out << resultJson(shown).dump(2, ' ', false,
+                                      nlohmann::ordered_json::error_handler_t::replace)
+            << '\n';
+        return;
+    }
+    out << shown.urls.size() << " results for \"" << shown.queryWord << "\" (about "
+        << shown.estimatedTotal << ")\n";
+    for (std::size_t i = 0; i < shown.urls.size(); ++i) {
+        const auto row = static_cast<std::int32_t>(i);
+        out << i + 1 << ". " << shown.titles.GetAtOrEmpty(row) << "\n   "
+            << shown.urls.GetAtOrEmpty(row) << '\n';
+    }
+}
+
 } // namespace
 
 int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
@@ -111,26 +151,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
     session.open([&err](const std::string& message) { err << message << '\n'; });
     view.showFields(
         {query, args.value("key").value_or(session.licenceKey()), "", session.searchCount()});
-    session.search();
-    while (session.busy()) {
-        int command = 0;
-        if (commands->next(command, std::chrono::hours{1}) && command == res::kCmdSearchCompleted) {
-            session.searchCompleted();
-        }
-    }
-
-    // A save that fails keeps the old file, but the results of this run are lost: say so.
-    bool saved = true;
-    if (const std::optional<app::CacheSave> save = session.close()) {
-        for (const std::string& message : save->messages()) {
-            err << "tarvex search: " << message << '\n';
-        }
-        saved = save->saved;
-    }
-    if (!session.settingsKept()) {
-        err << "tarvex search: " << shell::kSettingsNotKept << '\n';
-    }
-    const int status = saved ? kExitOk : kExitFailed;
+    const int status = searchAndClose(session, *commands, err) ? kExitOk : kExitFailed;
     const std::optional<app::SearchOutcome>& outcome = session.outcome();
     if (!outcome || outcome->kind == app::SearchOutcome::Kind::Failed || !view.shown) {
         if (outcome) {
@@ -141,20 +162,7 @@ int runSearch(const std::vector<std::string>& words, std::ostream& out, std::ost
         }
         return kExitFailed;
     }
-    const cache::SearchResultSet& shown = *view.shown;
-    if (args.has("json")) {
-        out << resultJson(shown).dump(2, ' ', false,
-                                      nlohmann::ordered_json::error_handler_t::replace)
-            << '\n';
-        return status;
-    }
-    out << shown.urls.size() << " results for \"" << shown.queryWord << "\" (about "
-        << shown.estimatedTotal << ")\n";
-    for (std::size_t i = 0; i < shown.urls.size(); ++i) {
-        const auto row = static_cast<std::int32_t>(i);
-        out << i + 1 << ". " << shown.titles.GetAtOrEmpty(row) << "\n   "
-            << shown.urls.GetAtOrEmpty(row) << '\n';
-    }
+    printResults(*view.shown, args.has("json"), out);
     return status;
 }
 
