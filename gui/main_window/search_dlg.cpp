@@ -42,6 +42,7 @@ CSearchDlg::CSearchDlg(SearchDlgServices services, QWidget* parent)
               m_services.endpoint, m_services.applicationKey, {}, {}, true, m_services.proxies}) {
     m_spreadSheetMode = m_session.spreadSheetMode() ? 1 : 0;
     setWindowIcon(QIcon{QStringLiteral(":/icons/program_256.png")});
+    routeCommands();
     m_ui = buildSearchDlgControls(*this, m_services.opener, m_services.messages,
                                   [this](int command) { onCommand(command); });
     initDialog();
@@ -117,60 +118,36 @@ bool CSearchDlg::event(QEvent* event) {
     return QDialog::event(event);
 }
 
+void CSearchDlg::routeCommands() {
+    const auto open = [this](const std::string& address) {
+        (void)m_services.opener.OpenUrl(address, ui::kShowNormal);
+    };
+    m_commands = {
+        {res::kCmdSearch, [this] { m_session.search(); }},
+        {res::kCmdSearchCompleted, [this] { m_session.searchCompleted(); }},
+        {res::kCmdOk, [this] { onClose(); }},
+        {res::kCmdExit,
+         [this] { QCoreApplication::postEvent(this, new CommandEvent(res::kCmdOk)); }},
+        {res::kCmdTray, [this] { m_tray->sendAway(); }},
+        {res::kCmdRestore, [this] { m_tray->bringBack(); }},
+        {res::kCmdReset, [this] { onReset(); }},
+        {res::kCmdSearchInBrowser, [this] { onSearchInBrowser(); }},
+        {res::kCmdMoreTools, [open] { open(shell::moreToolsAddress()); }},
+        {res::kCmdHelp, [open] { open(shell::helpAddress()); }},
+        {res::kCmdSpreadSheet, [this] { onSpreadSheetMode(); }},
+        {res::kCmdOptions, [this] { onOptions(); }},
+        {res::kCmdCache, [this] { onCache(); }},
+        {res::kCmdAbout, [this] { onAbout(); }},
+    };
+}
+
 void CSearchDlg::onCommand(int command) {
-    switch (command) {
-    case res::kCmdSearch:
-        m_session.search();
-        break;
-    case res::kCmdOk:
-        onClose();
-        break;
-    case res::kCmdBrowse:
-    case res::kCmdAllUrls:
-    case res::kCmdFullTable:
-    case res::kCmdSelectedRows:
-    case res::kCmdSelectedUrls:
-        (void)m_ui.resultList->onResultCommand(command, m_services.opener);
-        break;
-    case res::kCmdExit:
-        QCoreApplication::postEvent(this, new CommandEvent(res::kCmdOk));
-        break;
-    case res::kCmdTray:
-        m_tray->sendAway();
-        break;
-    case res::kCmdReset:
-        onReset();
-        break;
-    case res::kCmdSearchInBrowser:
-        onSearchInBrowser();
-        break;
-    case res::kCmdMoreTools:
-        (void)m_services.opener.OpenUrl(shell::moreToolsAddress(), ui::kShowNormal);
-        break;
-    case res::kCmdSearchCompleted:
-        m_session.searchCompleted();
-        break;
-    case res::kCmdHelp:
-        (void)m_services.opener.OpenUrl(shell::helpAddress(), ui::kShowNormal);
-        break;
-    case res::kCmdSpreadSheet:
-        onSpreadSheetMode();
-        break;
-    case res::kCmdRestore:
-        m_tray->bringBack();
-        break;
-    case res::kCmdOptions:
-        onOptions();
-        break;
-    case res::kCmdCache:
-        onCache();
-        break;
-    case res::kCmdAbout:
-        onAbout();
-        break;
-    default:
-        // Word Selected has no handler here.
-        break;
+    // The result list's own commands (browse, copy); Word Selected has no handler here.
+    if (m_ui.resultList->onResultCommand(command, m_services.opener)) {
+        return;
+    }
+    if (const auto handler = m_commands.find(command); handler != m_commands.end()) {
+        handler->second();
     }
 }
 

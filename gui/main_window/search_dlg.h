@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -64,6 +66,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // The handler of each command that the window itself handles.
+    void routeCommands();
     void initDialog();
     // The history into the query word's list, with the word `selected` (or `typed` when none).
     void showHistory(int selected, const QString& typed);
@@ -84,6 +88,7 @@ private:
     bool m_destroyed = false;
 
     SearchDlgControls m_ui;
+    std::map<int, std::function<void()>> m_commands;
 };
 
 } // namespace tarvex::app
