@@ -1,5 +1,6 @@
 #include "support/scripted_upstream.h"
 
+#include "service/opensearch_reader.h"
 #include "support/request_framing.h"
 #include "support/scripted_server.h"
 
@@ -40,8 +41,6 @@ std::string xmlEscaped(const std::string& text) {
 
 // The longest request head waited for.
 constexpr std::size_t kMaxHead = 65536;
-
-constexpr const char* kOpenSearchNs = "http://a9.com/-/spec/opensearch/1.1/";
 
 void sendAll(int connection, const std::string& bytes) {
     std::size_t sent = 0;
@@ -135,7 +134,7 @@ std::string rssAnswer(const std::vector<ResultItem>& items, long total, long sta
                       long itemsPerPage) {
     std::string xml = std::string{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                   "<rss version=\"2.0\" xmlns:opensearch=\""} +
-                      kOpenSearchNs + "\"><channel><title>results</title>";
+                      search::openSearchNamespace() + "\"><channel><title>results</title>";
     if (total >= 0) {
         xml += "<opensearch:totalResults>" + std::to_string(total) + "</opensearch:totalResults>";
     }
@@ -153,7 +152,7 @@ std::string rssAnswer(const std::vector<ResultItem>& items, long total, long sta
 std::string atomAnswer(const std::vector<ResultItem>& items, long total) {
     std::string xml = std::string{"<?xml version=\"1.0\"?>\n"
                                   "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:os=\""} +
-                      kOpenSearchNs + "\"><title>results</title>";
+                      search::openSearchNamespace() + "\"><title>results</title>";
     if (total >= 0) {
         xml += "<os:totalResults>" + std::to_string(total) + "</os:totalResults>";
     }

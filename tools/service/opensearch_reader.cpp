@@ -389,4 +389,12 @@ std::optional<UpstreamPage> readOpenSearchAnswer(std::string_view body, std::str
     return readOpenSearchAnswer(stream, error);
 }
 
+std::string openSearchNamespace() {
+    std::string text;
+    for (const char16_t c : kOpenSearchNamespace) {
+        text.push_back(static_cast<char>(c)); // ASCII
+    }
+    return text;
+}
+
 } // namespace tarvex::search

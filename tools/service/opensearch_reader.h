@@ -29,4 +29,8 @@ namespace tarvex::search {
 [[nodiscard]] std::optional<UpstreamPage> readOpenSearchAnswer(soap::ByteStream& body,
                                                                std::string& error);
 
+// The OpenSearch 1.1 namespace the reader takes totalResults from, as text; engines (and the
+// tests' scripted one) write their response elements in it.
+[[nodiscard]] std::string openSearchNamespace();
+
 } // namespace tarvex::search
