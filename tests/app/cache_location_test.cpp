@@ -4,6 +4,7 @@
 
 #include "shell/setting_names.h"
 #include "support/cache_fakes.h"
+#include "support/test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -46,14 +47,9 @@ std::string filled(std::string_view text, const std::string& first,
 class CacheLocationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = ::testing::TempDir() + "tarvex_cache_location_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
         m_file = m_dir + "/quorlan.glr";
         ::setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     void setCachePath(const std::string& path) {
         m_settings.putString(shell::kCachePath.section, shell::kCachePath.entry, path);
@@ -87,7 +83,8 @@ protected:
     shell::MemorySettingsStore m_settings;
     cache::CGoogleResultCacheArray m_cache{m_clock};
     CollectedErrors m_errors;
-    std::string m_dir;
+    test::TestFolder m_folder{"tarvex_cache_location"};
+    std::string m_dir = m_folder.path().string();
     std::string m_file;
 };
 

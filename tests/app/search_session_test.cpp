@@ -8,6 +8,7 @@
 #include "support/fake_search_view.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
+#include "support/test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,6 @@ protected:
         for (std::thread& worker : m_workers) {
             worker.join();
         }
-        std::filesystem::remove(m_cacheFile);
     }
 
     void start(std::vector<ScriptedServer::Answer> answers, SessionSetup setup) {
@@ -72,8 +72,8 @@ protected:
     std::unique_ptr<ScriptedServer> m_server;
     std::vector<std::thread> m_workers;
     std::unique_ptr<SearchSession> m_session;
-    std::string m_cacheFile =
-        ::testing::TempDir() + "search_session_" + std::to_string(::getpid()) + ".glr";
+    test::TestFolder m_folder{"search_session"};
+    std::string m_cacheFile = m_folder.file("quorlan.glr");
 };
 
 TEST_F(SearchSessionTest, AnsweredWordsJoinTheHistoryAndComeBackFromTheCache) {

@@ -3,6 +3,7 @@
 #include "cache/cache_file.h"
 #include "support/cache_fakes.h"
 #include "support/child_process.h"
+#include "support/test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,17 +31,11 @@ public:
 class WindowProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::path{::testing::TempDir()} /
-                 ("window_process_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
         m_settings = m_root / "config" / "Brenmoor Technologies" / "dunsk.conf";
         m_defaultCache = m_root / "data" / "Brenmoor Technologies" / "dunsk" / "quorlan.glr";
         fs::create_directories(m_settings.parent_path());
         fs::create_directories(m_defaultCache.parent_path());
     }
-    void TearDown() override { fs::remove_all(m_root); }
-
     // A good cache of `count` words in the default file.
     void writeDefaultCache(int count) const {
         cache::CGoogleResultCacheArray words{m_clock};
@@ -82,7 +77,8 @@ protected:
     }
 
     FixedClock m_clock;
-    fs::path m_root;
+    TestFolder m_folder{"window_process"};
+    fs::path m_root = m_folder.path();
     fs::path m_settings;
     fs::path m_defaultCache;
 };

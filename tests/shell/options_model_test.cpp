@@ -3,6 +3,7 @@
 #include "shell/options_model.h"
 #include "shell/setting_names.h"
 #include "support/failing_settings.h"
+#include "support/test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,10 @@ TEST(WholeNumberTest, WhatTheCacheLifeTakes) {
 
 class OptionsModelTest : public ::testing::Test {
 protected:
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
-
     MemorySettingsStore m_settings;
-    std::string m_folder = ::testing::TempDir() + "options_model_" + std::to_string(getpid());
-    StartupShortcut m_startup{[](const std::string&) {}, m_folder, "/usr/bin/dunsk"};
+    test::TestFolder m_folder{"options_model"};
+    StartupShortcut m_startup{[](const std::string&) {}, m_folder.path().string(),
+                              "/usr/bin/dunsk"};
 };
 
 TEST_F(OptionsModelTest, OkSavesEverythingOrNothing) {

@@ -1,6 +1,7 @@
 // A settings file far larger than the program writes is trimmed to the lines that could be its
 // own before it is read, and kept whole beside it.
 #include "shell/oversized_settings.h"
+#include "support/test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,6 @@ using Outcome = SettingsTrim::Outcome;
 
 class OversizedSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_folder = fs::path{::testing::TempDir()} /
-                   ("oversized_settings_" + std::to_string(getpid()) + "_" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-        m_file = (m_folder / "dunsk.conf").string();
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     void write(const std::string& text) const { std::ofstream(m_file, std::ios::binary) << text; }
     [[nodiscard]] static std::string read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -38,8 +29,9 @@ protected:
         return static_cast<std::size_t>(std::distance(fs::directory_iterator{m_folder}, {}));
     }
 
-    fs::path m_folder;
-    std::string m_file;
+    test::TestFolder m_test{"oversized_settings"};
+    fs::path m_folder = m_test.path();
+    std::string m_file = m_test.file("dunsk.conf");
 };
 
 TEST_F(OversizedSettingsTest, KeepsTheShortLinesAndSetsTheWholeFileAsideWithoutReplacingOne) {

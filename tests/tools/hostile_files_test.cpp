@@ -4,6 +4,7 @@
 #include "shell/settings_files.h"
 #include "support/scripted_server.h"
 #include "support/search_answers.h"
+#include "support/test_folder.h"
 #include "tarvex/command.h"
 #include "tarvex/window_files.h"
 #include "tool_run.h"
@@ -49,14 +50,9 @@ cache::SearchResultSet page(std::size_t count, std::size_t titles) {
 class HostileFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = ::testing::TempDir() + "tarvex_hostile_tool_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
         m_cacheFile = m_dir + "/quorlan.glr";
         m_settings = m_dir + "/settings.ini";
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     // `tarvex search` with this test's settings and cache file.
     ToolRun search(const std::string& endpoint, const std::string& word,
@@ -66,7 +62,8 @@ protected:
     }
 
     const cache::SystemClock m_clock;
-    std::string m_dir;
+    test::TestFolder m_folder{"tarvex_hostile_tool"};
+    std::string m_dir = m_folder.path().string();
     std::string m_cacheFile;
     std::string m_settings;
 };
