@@ -1,5 +1,6 @@
 #include "app/search_controller.h"
 
+#include "app/search_failure.h"
 #include "base/code_page.h"
 #include "base/sys_string.h"
 #include "shell/setting_names.h"
@@ -64,6 +65,7 @@ void SearchController::SearchWorker(SearchJob* job, const ProxyFactory& proxies,
             (void)proxy->doGoogleSearch(key.get(), query.get(), job->start, job->maxResults,
                                         job->filter, nullptr, job->safeSearch, nullptr, nullptr,
                                         nullptr, job->response);
+            job->failure = searchFailureText(*proxy);
         }
     }
     // The proxy and the strings are gone before the window hears of the end: once it has, the
@@ -77,6 +79,7 @@ bool SearchController::startWorker(SearchFields& fields) {
     m_job->response = proxy::GoogleSearchResult{};
     m_job->response.searchTime = 0;
     m_job->response.resultElementsCount = -1;
+    m_job->failure.clear();
     // The thread keeps the job and the poster alive: a window closed during the request frees
     // neither under it.
     if (!m_threads([job = m_job, proxies = m_proxies, poster = m_poster] {
@@ -133,7 +136,7 @@ void SearchController::OnSearchCompleted() {
         fields.statusText = std::string{kError};
         m_view.showFields(fields);
         finish();
-        m_view.searchEnded({SearchOutcome::Kind::Failed, {}});
+        m_view.searchEnded({SearchOutcome::Kind::Failed, m_job->failure});
         return;
     }
     ++searchCount;
@@ -191,6 +194,12 @@ void SearchController::OnSearchCompleted() {
     if (found) {
         accumulated.queryWord = fields.queryWord;
         m_view.showResults(accumulated);
+    }
+    if (!found || accumulated.urls.size() == 0) {
+        // Nothing to show: the progress text goes, or the window would look busy for good.
+        fields = m_view.readFields();
+        fields.statusText.clear();
+        m_view.showFields(fields);
     }
     finish();
     m_view.searchEnded({found ? SearchOutcome::Kind::Results : SearchOutcome::Kind::Failed, {}});

@@ -29,6 +29,8 @@ struct SearchJob {
     std::int32_t maxResults = proxy::kResultsPerRequest;
     bool filter = true;
     bool safeSearch = false;
+    // Why the request failed, in words; written by the worker before it posts the end.
+    std::string failure;
     std::atomic<bool> busy{false};
 };
 

@@ -104,10 +104,15 @@ void SearchSession::showResults(const cache::SearchResultSet& results) {
 
 void SearchSession::searchEnded(const SearchOutcome& outcome) {
     SearchOutcome ended = outcome;
-    if (ended.kind == SearchOutcome::Kind::Failed && ended.reason.empty()) {
-        ended.reason = !m_setupError.empty() ? m_setupError
-                       : m_sockets           ? failureText(*m_sockets)
-                                             : std::string{};
+    if (ended.kind == SearchOutcome::Kind::Failed) {
+        // A trust file that did not load, a failed handshake or a named transport failure says
+        // more than what the request saw of it.
+        std::string known = !m_setupError.empty() ? m_setupError
+                            : m_sockets           ? failureText(*m_sockets)
+                                                  : std::string{};
+        if (!known.empty()) {
+            ended.reason = std::move(known);
+        }
     }
     m_outcome = ended;
     m_view.searchEnded(ended);

@@ -1,5 +1,6 @@
 #include "gui/dialogs/options_dlg.h"
 
+#include "gui/widgets/check_box_command.h"
 #include "gui/widgets/dialog_builder.h"
 #include "res/commands.h"
 #include "shell/setting_names.h"
@@ -26,8 +27,7 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
     m_resultSize = &built.control<QSlider>(res::kIdResultSizeSlider);
     m_resultSize->setAccessibleName(QStringLiteral("Result Size"));
     for (const int id : {res::kIdMinimizeBox, res::kIdRunAtStartupBox}) {
-        connect(&built.control<QCheckBox>(id), &QCheckBox::clicked, this,
-                [this, id] { onCommand(id); });
+        ui::onUserToggle(built.control<QCheckBox>(id), *this, [this, id] { onCommand(id); });
     }
     for (const int id : {res::kIdWipeWordsButton, res::kCmdOk}) {
         connect(&built.control<QPushButton>(id), &QPushButton::clicked, this,
@@ -39,8 +39,8 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
     m_cacheLife->setText(QString::number(values.cacheLife));
     m_filter->setChecked(values.filterSimilarResults);
     m_safeSearch->setChecked(values.safeSearch);
-    m_runAtStartup->setChecked(m_model.runAtStartup());
-    m_minimize->setChecked(m_model.minimizeAtStart());
+    ui::setCheckedQuietly(*m_runAtStartup, m_model.runAtStartup());
+    ui::setCheckedQuietly(*m_minimize, m_model.minimizeAtStart());
     m_resultSize->setPageStep(10);
     m_resultSize->setSingleStep(2);
     m_resultSize->setValue(values.maximumResults);
@@ -69,11 +69,11 @@ void COptions::onCommand(int command) {
 }
 
 void COptions::onMinimize() {
-    m_minimize->setChecked(m_model.toggleMinimize());
+    ui::setCheckedQuietly(*m_minimize, m_model.toggleMinimize());
 }
 
 void COptions::onRunAtStartup() {
-    m_runAtStartup->setChecked(m_model.toggleRunAtStartup());
+    ui::setCheckedQuietly(*m_runAtStartup, m_model.toggleRunAtStartup());
 }
 
 void COptions::onWipe() {

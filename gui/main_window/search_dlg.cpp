@@ -4,9 +4,11 @@
 #include "gui/dialogs/about_dlg.h"
 #include "gui/dialogs/cache_dlg.h"
 #include "gui/dialogs/options_dlg.h"
+#include "gui/widgets/check_box_command.h"
 #include "gui/widgets/date_text.h"
 #include "gui/widgets/google_result_ctrl.h"
 #include "gui/widgets/link_label.h"
+#include "gui/widgets/status_text.h"
 #include "res/commands.h"
 #include "res/menus.h"
 #include "shell/brand_texts.h"
@@ -29,6 +31,12 @@ constexpr std::string_view kResultsShownStatus =
 
 QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A static whose text changes keeps that text as its accessible name.
+void showStatic(QLabel& label, const QString& text) {
+    label.setText(text);
+    label.setAccessibleName(text);
 }
 
 } // namespace
@@ -72,6 +80,12 @@ void CSearchDlg::destroyWindow() {
 }
 
 void CSearchDlg::initDialog() {
+    // The members into the controls first: empty strings instead of the template's placeholders,
+    // and the spreadsheet mode read at construction into its check box.
+    for (QLabel* label : {m_ui.resultCount, m_ui.searchedAt}) {
+        showStatic(*label, QString{});
+    }
+    showFields(SearchFields{});
     SearchFields fields = readFields();
     m_ui.linkLabel->SetUrl(developerPageAddress(endpointOrigin(m_services.endpoint)));
     m_ui.linkLabel->attach();
@@ -164,7 +178,7 @@ void CSearchDlg::onReset() {
 }
 
 void CSearchDlg::onSpreadSheetMode() {
-    m_spreadSheetMode = m_ui.spreadSheet->isChecked() ? 1 : 0;
+    (void)readFields();
     m_session.setSpreadSheetMode(m_spreadSheetMode != 0);
     m_ui.resultList->applyMainLayout(m_spreadSheetMode != 0);
 }
@@ -210,6 +224,7 @@ SearchFields CSearchDlg::readFields() {
     fields.licenceKey = m_ui.licenceKey->text().toStdString();
     fields.statusText = m_ui.status->text().toStdString();
     fields.searchNumber = m_searchCount;
+    m_spreadSheetMode = m_ui.spreadSheet->isChecked() ? 1 : 0;
     return fields;
 }
 
@@ -218,15 +233,20 @@ void CSearchDlg::showFields(const SearchFields& fields) {
         m_ui.queryWord->setEditText(qtext(fields.queryWord));
     }
     m_ui.licenceKey->setText(qtext(fields.licenceKey));
-    m_ui.status->setText(qtext(fields.statusText));
-    m_ui.status->setAccessibleName(m_ui.status->text());
+    ui::showStatusText(*m_ui.status, qtext(fields.statusText));
     m_searchCount = fields.searchNumber;
-    m_ui.searchNumber->setText(QString::number(m_searchCount));
-    m_ui.searchNumber->setAccessibleName(m_ui.searchNumber->text());
+    showStatic(*m_ui.searchNumber, QString::number(m_searchCount));
+    ui::setCheckedQuietly(*m_ui.spreadSheet, m_spreadSheetMode != 0);
 }
 
 void CSearchDlg::enableSearch(bool enabled) {
     m_ui.searchButton->setEnabled(enabled);
+    // A request under way shows as a busy cursor over the list.
+    if (enabled) {
+        m_ui.resultList->unsetCursor();
+    } else {
+        m_ui.resultList->setCursor(Qt::BusyCursor);
+    }
 }
 
 void CSearchDlg::messageBox(const std::string& text) {
@@ -235,13 +255,11 @@ void CSearchDlg::messageBox(const std::string& text) {
 
 void CSearchDlg::showResults(const cache::SearchResultSet& results) {
     SearchFields fields = readFields();
-    m_ui.resultCount->setText(QString::number(results.estimatedTotal));
-    m_ui.resultCount->setAccessibleName(m_ui.resultCount->text());
+    showStatic(*m_ui.resultCount, QString::number(results.estimatedTotal));
     if (results.urls.size() > 0) {
         fields.statusText = std::string{kResultsShownStatus};
     }
-    m_ui.searchedAt->setText(ui::searchedAtText(results.searchedAt));
-    m_ui.searchedAt->setAccessibleName(m_ui.searchedAt->text());
+    showStatic(*m_ui.searchedAt, ui::searchedAtText(results.searchedAt));
     showFields(fields);
     m_ui.resultList->setResults(results);
     m_ui.resultList->setItemCount(static_cast<int>(results.urls.size()));
@@ -250,9 +268,11 @@ void CSearchDlg::showResults(const cache::SearchResultSet& results) {
 }
 
 void CSearchDlg::searchEnded(const SearchOutcome& outcome) {
-    // The status stays "Error!"; why is a tool tip away.
-    m_ui.status->setToolTip(outcome.kind == SearchOutcome::Kind::Failed ? qtext(outcome.reason)
-                                                                        : QString{});
+    // The status stays "Error!"; why is a tool tip away, and its description for screen readers.
+    const bool failed = outcome.kind == SearchOutcome::Kind::Failed && !outcome.reason.empty();
+    m_ui.status->setToolTip(failed ? qtext(outcome.reason) : QString{});
+    m_ui.status->setAccessibleDescription(failed ? qtext(outcome.reason)
+                                                 : QString::fromLatin1(kStatusDescription));
 }
 
 } // namespace tarvex::app

@@ -1,5 +1,6 @@
 #include "gui/main_window/search_dlg_controls.h"
 
+#include "gui/widgets/check_box_command.h"
 #include "gui/widgets/dialog_builder.h"
 #include "gui/widgets/google_result_ctrl.h"
 #include "gui/widgets/link_label.h"
@@ -56,7 +57,7 @@ SearchDlgControls buildSearchDlgControls(QDialog& dialog, ui::UrlOpener& opener,
         QObject::connect(&built.control<QPushButton>(id), &QPushButton::clicked, &dialog,
                          [onCommand, id] { onCommand(id); });
     }
-    QObject::connect(controls.spreadSheet, &QCheckBox::clicked, &dialog,
+    ui::onUserToggle(*controls.spreadSheet, dialog,
                      [onCommand] { onCommand(res::kCmdSpreadSheet); });
     ui::CGoogleResultCtrl& list = *controls.resultList;
     list.setCommandTarget(onCommand);
@@ -70,7 +71,7 @@ SearchDlgControls buildSearchDlgControls(QDialog& dialog, ui::UrlOpener& opener,
     controls.resultCount->setAccessibleDescription(QStringLiteral("Result #"));
     controls.searchNumber->setAccessibleDescription(QStringLiteral("Search #"));
     controls.searchedAt->setAccessibleDescription(QStringLiteral("Searched at"));
-    controls.status->setAccessibleDescription(QStringLiteral("Status"));
+    controls.status->setAccessibleDescription(QString::fromLatin1(kStatusDescription));
     controls.linkLabel->setAccessibleName(controls.linkLabel->text());
     return controls;
 }

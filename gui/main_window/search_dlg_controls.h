@@ -18,6 +18,9 @@ class UrlOpener;
 
 namespace tarvex::app {
 
+// What a screen reader says the status line is, while no failure's reason stands there instead.
+inline constexpr const char* kStatusDescription = "Status";
+
 // The main window's controls, built from its template into the dialog, which owns them.
 struct SearchDlgControls {
     QComboBox* queryWord = nullptr;

@@ -19,8 +19,9 @@ WindowTray::WindowTray(QWidget& window, std::unique_ptr<shell::SystemTray> tray,
 }
 
 void WindowTray::sendAway() {
-    if (!m_installed) {
-        // No icon to come back by: the window goes to the taskbar instead of away.
+    if (!m_installed || !m_tray->visibleWhenPutBack()) {
+        // No icon to come back by (none at the start, or the notification area has gone since):
+        // the window goes to the taskbar instead of away.
         m_window.showMinimized();
         return;
     }

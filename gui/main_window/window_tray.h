@@ -18,7 +18,7 @@ public:
     WindowTray(QWidget& window, std::unique_ptr<shell::SystemTray> tray,
                const std::function<void(int)>& onCommand);
 
-    // Tray: the window away, the icon shown.
+    // Tray: the window away, the icon shown; minimised instead while no icon can be seen.
     void sendAway();
     // Restore: the window back in front, the icon withdrawn.
     void bringBack();

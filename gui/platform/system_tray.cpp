@@ -115,6 +115,10 @@ bool CSystemTray::Uninstall() {
     return true;
 }
 
+bool CSystemTray::visibleWhenPutBack() const {
+    return m_enabled && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void CSystemTray::onDoubleClick() {
     const QList<QAction*> actions = m_menu.actions();
     if (m_defaultItem < 0 || m_defaultItem >= actions.size()) {

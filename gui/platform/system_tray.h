@@ -28,6 +28,9 @@ public:
     virtual bool PutBack() = 0;
     virtual bool Uninstall() = 0;
     virtual void setCommandTarget(CommandTarget target) = 0;
+    // Whether the icon, once put back, is really seen: installed, and a notification area is
+    // there now (it may have gone since the start).
+    [[nodiscard]] virtual bool visibleWhenPutBack() const = 0;
 };
 
 // The tray icon on the desktop's status-icon service.
@@ -44,6 +47,7 @@ public:
     bool PutBack() override;
     bool Uninstall() override;
     void setCommandTarget(CommandTarget target) override { m_commands = std::move(target); }
+    [[nodiscard]] bool visibleWhenPutBack() const override;
 
     [[nodiscard]] bool enabled() const { return m_enabled; }
     [[nodiscard]] QMenu& menu() { return m_menu; }

@@ -55,6 +55,8 @@ public:
 
     [[nodiscard]] ClientError clientError() const { return m_clientError; }
     [[nodiscard]] const soap::SoapFaultInfo& fault() const { return m_fault; }
+    // The HTTP side of the last exchange: its status, socket error and named failure.
+    [[nodiscard]] const http::HttpClient& transport() const { return m_http; }
     // Replaces the 10 000 ms wait of every send and receive; 0 keeps it.
     void setTimeout(std::uint32_t milliseconds) { m_timeoutMs = milliseconds; }
 

@@ -124,6 +124,8 @@ TEST_F(SearchControllerTest, TwentyResultsAndEmptyPages) {
     EXPECT_EQ(m_server->requests().size(), 1U);
     ASSERT_EQ(m_view.shown.size(), 2U) << "zero results are shown as an empty list";
     EXPECT_EQ(m_view.shown.back().urls.size(), 0U);
+    EXPECT_EQ(m_view.fields.statusText, "") << "no progress text is left once nothing was found";
+    EXPECT_TRUE(m_view.searchEnabled);
 }
 
 // Regression: a server whose every answer claimed to be the first page made the search ask for
@@ -189,6 +191,34 @@ TEST_F(SearchControllerTest, FailuresEndInErrorAndKeepEarlierPages) {
     EXPECT_EQ(cached.urls.size(), 10U) << "the first page stays in the cache";
     EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 1);
     EXPECT_TRUE(m_view.searchEnabled);
+}
+
+// Why a search failed, as the window's "Error!" says it: the fault string, the HTTP status, a
+// refused connection.
+TEST_F(SearchControllerTest, AFailureCarriesItsReason) {
+    const std::string fault =
+        "<?xml version='1.0'?><SOAP-ENV:Envelope "
+        "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\"><SOAP-ENV:Body>"
+        "<SOAP-ENV:Fault><faultcode>SOAP-ENV:Server</faultcode><faultstring>Invalid authorization "
+        "key:\n abc</faultstring></SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    const auto reasonFor = [this](ScriptedServer::Answer answer) {
+        start({std::move(answer)});
+        runSearch();
+        return m_view.ends.empty() ? std::string{"(no end)"} : m_view.ends.back().reason;
+    };
+    EXPECT_EQ(reasonFor(ScriptedServer::answer(
+                  ScriptedServer::response(500, fault, "Content-Type: text/xml\r\n"))),
+              "SOAP fault: Invalid authorization key:  abc");
+    EXPECT_EQ(reasonFor(ScriptedServer::answer(ScriptedServer::response(503, "busy"))),
+              "HTTP status 503");
+    m_server.reset();
+    m_controller = std::make_unique<SearchController>(
+        m_view, m_settings, m_cache, m_clock,
+        [] { return std::make_unique<proxy::CGoogleSearch>("http://127.0.0.1:1/search/beta2"); },
+        m_poster, m_threads);
+    runSearch();
+    EXPECT_EQ(m_view.ends.back().reason, "connection refused");
+    EXPECT_EQ(m_view.fields.statusText, "Error!");
 }
 
 TEST_F(SearchControllerTest, NoLicenceKey) {

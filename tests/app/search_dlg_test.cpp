@@ -4,6 +4,7 @@
 
 #include "app/search_controller.h"
 #include "app/service_pages.h"
+#include "gui/widgets/accessible_events.h"
 #include "gui/widgets/google_result_ctrl.h"
 #include "res/commands.h"
 #include "shell/brand_texts.h"
@@ -122,8 +123,10 @@ TEST_F(SearchDlgTest, StartsFromTheSettings) {
     EXPECT_EQ(licenceKey().text(), "stored-key");
     EXPECT_EQ(licenceKey().echoMode(), QLineEdit::Password);
     EXPECT_EQ(described("Search #").text(), "7");
-    EXPECT_EQ(described("Status").text(), "Static");
-    EXPECT_EQ(described("Result #").text(), "*");
+    // The strings start empty: no template placeholder ("Static", "*") shows.
+    EXPECT_EQ(described("Status").text(), "");
+    EXPECT_EQ(described("Result #").text(), "");
+    EXPECT_EQ(described("Searched at").text(), "");
     ASSERT_EQ(queryWord().count(), 2);
     EXPECT_EQ(queryWord().itemText(0), "lisp");
     EXPECT_TRUE(window.windowTitle().startsWith(QString::fromStdString(shell::ProductName())));
@@ -135,6 +138,46 @@ TEST_F(SearchDlgTest, StartsFromTheSettings) {
     QTest::mouseClick(link, Qt::LeftButton);
     ASSERT_EQ(m_opener.opened.size(), 1U);
     EXPECT_EQ(m_opener.opened[0], endpointOrigin(s_service->endpoint()) + "/apis");
+}
+
+TEST_F(SearchDlgTest, TheStoredSpreadSheetModeIsShownAndAScreenReaderCanToggleIt) {
+    m_settings.putInt("Settings", "Spread Sheet Mode", 1);
+    open();
+    auto& box = *byName<QCheckBox>(*m_window, "Spread Sheet Mode");
+    EXPECT_TRUE(box.isChecked());
+    EXPECT_TRUE(results().spreadSheetMode());
+    test::toggleAccessibly(box);
+    EXPECT_FALSE(box.isChecked());
+    EXPECT_FALSE(results().spreadSheetMode()) << "the command ran on the accessible toggle";
+    EXPECT_EQ(m_settings.getInt("Settings", "Spread Sheet Mode", 1), 0);
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Space);
+    EXPECT_TRUE(results().spreadSheetMode());
+    EXPECT_EQ(m_settings.getInt("Settings", "Spread Sheet Mode", 0), 1);
+}
+
+TEST_F(SearchDlgTest, ASearchShowsBusyIsAnnouncedAndNothingFoundLeavesNoProgressText) {
+    open();
+    std::vector<QString> announced;
+    ui::watchAccessibleEvents([&announced](const QAccessibleEvent& event) {
+        auto* label = qobject_cast<QLabel*>(event.object());
+        if (label != nullptr && event.type() == QAccessible::NameChanged &&
+            label->accessibleDescription() == "Status") {
+            announced.push_back(label->text());
+        }
+    });
+    licenceKey().setText("key");
+    queryWord().setEditText("qxzvqxzv");
+    QTest::mouseClick(&button("Search"), Qt::LeftButton);
+    EXPECT_EQ(results().cursor().shape(), Qt::BusyCursor);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window->searching(); }, 30000));
+    QCoreApplication::processEvents();
+    ui::watchAccessibleEvents({});
+    EXPECT_EQ(results().cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(results().itemCount(), 0);
+    EXPECT_EQ(described("Status").text(), "") << "nothing found: the progress text goes";
+    EXPECT_TRUE(button("Search").isEnabled());
+    EXPECT_EQ(announced, (std::vector<QString>{"Search in progress...", ""}));
 }
 
 TEST_F(SearchDlgTest, AKeyLongerThanAnyKeyIsNotShown) {
@@ -174,7 +217,11 @@ TEST_F(SearchDlgTest, ThirtyResultsInThreeRequestsThenACacheHit) {
 TEST_F(SearchDlgTest, AFailedRequestShowsOnlyError) {
     open(test::ScriptedServer{{}}.url());
     search("unreachable");
-    EXPECT_EQ(described("Status").text(), "Error!");
+    auto* error = byName<QLabel>(*m_window, "Error!");
+    ASSERT_NE(error, nullptr) << "the status says Error!";
+    const QLabel& status = *error;
+    EXPECT_FALSE(status.toolTip().isEmpty()) << "why, a tool tip away";
+    EXPECT_EQ(status.accessibleDescription(), status.toolTip()) << "and said by screen readers";
     EXPECT_TRUE(button("Search").isEnabled());
     EXPECT_EQ(results().itemCount(), 0);
     EXPECT_EQ(m_settings.getInt("Settings", "Search Count", 0), 0);
@@ -187,8 +234,9 @@ TEST_F(SearchDlgTest, ATrustFileThatDoesNotLoadIsTheErrorsReason) {
     open();
     const int requestsBefore = requestsLogged();
     search("unix");
-    QLabel& status = described("Status");
-    EXPECT_EQ(status.text(), "Error!");
+    auto* error = byName<QLabel>(*m_window, "Error!");
+    ASSERT_NE(error, nullptr) << "the status says Error!";
+    const QLabel& status = *error;
     EXPECT_NE(status.toolTip().indexOf("/nonexistent/own-ca.pem"), -1)
         << status.toolTip().toStdString();
     EXPECT_EQ(requestsLogged(), requestsBefore);

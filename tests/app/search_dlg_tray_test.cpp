@@ -43,9 +43,11 @@ public:
     }
     bool Uninstall() override { return true; }
     void setCommandTarget(CommandTarget target) override { commands = std::move(target); }
+    [[nodiscard]] bool visibleWhenPutBack() const override { return m_available && areaPresent; }
 
     std::vector<std::string> calls;
     bool shown = false;
+    bool areaPresent = true;
     CommandTarget commands;
 
 private:
@@ -120,6 +122,14 @@ TEST_F(SearchDlgTrayTest, WithoutANotificationAreaStartUpGoesOnAndTrayMinimises)
     EXPECT_TRUE(window.windowTitle().endsWith("]")) << "the title is set all the same";
     m_window->onCommand(res::kCmdTray);
     EXPECT_TRUE(window.isVisible()) << "never hidden with no icon to come back by";
+    EXPECT_TRUE(window.isMinimized());
+}
+
+TEST_F(SearchDlgTrayTest, TrayMinimisesOnceTheNotificationAreaHasGone) {
+    CSearchDlg& window = open(true);
+    m_tray->areaPresent = false;
+    m_window->onCommand(res::kCmdTray);
+    EXPECT_TRUE(window.isVisible()) << "an icon nobody sees is no way back";
     EXPECT_TRUE(window.isMinimized());
 }
 

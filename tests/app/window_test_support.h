@@ -51,6 +51,15 @@ inline QString accessibleName(QWidget* widget) {
     return accessible != nullptr ? accessible->text(QAccessible::Name) : QString{};
 }
 
+// Toggles a check box as a screen reader or voice control does: its accessible Toggle action,
+// which emits toggled but not clicked.
+inline void toggleAccessibly(QWidget& box) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&box);
+    if (accessible != nullptr && accessible->actionInterface() != nullptr) {
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    }
+}
+
 // The one widget below `root` that screen readers know by `name`; fails the test when there is
 // not exactly one.
 template <typename Widget>

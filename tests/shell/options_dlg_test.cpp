@@ -17,6 +17,7 @@ namespace tarvex::shell {
 namespace {
 
 using test::byName;
+using test::toggleAccessibly;
 
 class OptionsDlgTest : public testing::Test {
 protected:
@@ -108,6 +109,18 @@ TEST_F(OptionsDlgTest, TheImmediateBoxesSurviveACancel) {
     QTest::mouseClick(&box("Minimize to tray at startup"), Qt::LeftButton);
     QTest::mouseClick(&box("Run on Windows startup"), Qt::LeftButton);
     EXPECT_EQ(m_settings.getInt("Settings", "Minimize", 1), 0);
+    EXPECT_FALSE(entryExists());
+    EXPECT_FALSE(box("Run on Windows startup").isChecked());
+}
+
+TEST_F(OptionsDlgTest, BoxesToggledBySpaceOrAScreenReaderActAsAClickDoes) {
+    open();
+    toggleAccessibly(box("Minimize to tray at startup"));
+    EXPECT_EQ(m_settings.getInt("Settings", "Minimize", 0), 1);
+    toggleAccessibly(box("Run on Windows startup"));
+    EXPECT_TRUE(entryExists());
+    box("Run on Windows startup").setFocus();
+    QTest::keyClick(&box("Run on Windows startup"), Qt::Key_Space);
     EXPECT_FALSE(entryExists());
     EXPECT_FALSE(box("Run on Windows startup").isChecked());
 }
