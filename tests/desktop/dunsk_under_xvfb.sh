@@ -25,14 +25,6 @@ for program in "$dunsk" "$service" "$tarvex"; do
 done
 [ -r "$corpus" ] || fail "cannot read the corpus $corpus"
 
-busPid=""
-endSessionExtras() {
-    if [ -n "$busPid" ]; then
-        # The accessibility bus and its registry, started on demand, end with the session bus.
-        kill -TERM "$busPid" 2>/dev/null || true
-        wait "$busPid" 2>/dev/null || true
-    fi
-}
 beginSession dunsk_under_xvfb
 
 startXvfb
@@ -104,25 +96,12 @@ echo "fallback run: the window found the service through the system-wide setting
 
 # Third run: the controls found by their accessible names over the accessibility bus, as a screen
 # reader finds them. Needs Python with pyatspi and a D-Bus session daemon.
-atspiPython=""
-for candidate in python3 /usr/bin/python3; do
-    if command -v "$candidate" >/dev/null 2>&1 && "$candidate" -c "import pyatspi" 2>/dev/null; then
-        atspiPython=$(command -v "$candidate")
-        break
-    fi
-done
-if [ -z "$atspiPython" ] || ! command -v dbus-daemon >/dev/null 2>&1; then
+if ! findAtspiPython || ! command -v dbus-daemon >/dev/null 2>&1; then
     echo "NOTE: third run left out: it needs python3-pyatspi, at-spi2-core and dbus-daemon"
     echo "PASS"
     exit 0
 fi
-busFile="$scratch/bus-address"
-dbus-daemon --session --nofork --print-address=1 >"$busFile" 2>"$artefacts/dbus.log" &
-busPid=$!
-busKnown() { grep -q . "$busFile"; }
-waitFor 10 busKnown || fail "no D-Bus session address within 10 s (see $artefacts/dbus.log)"
-export DBUS_SESSION_BUS_ADDRESS
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$busFile")
+startSessionBus
 
 thirdKey="by-name-key-42"
 startDunsk dunsk-by-name.log QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1

@@ -127,6 +127,11 @@ expectOnlyIcon() {
     iconEmbedded || fail "$what: the icon went away"
 }
 
+# Mapped, or iconic where a window manager iconified it; not withdrawn.
+notWithdrawn() {
+    viewable "$window" || xprop -id "$window" WM_STATE 2>/dev/null | grep -q 'Iconic'
+}
+
 expectWindowRestored() {
     local what=$1
     waitFor 10 mainWindowShown || fail "$what: the main window did not show"
@@ -214,6 +219,15 @@ waitFor 5 iconEmbedded ||
     fail "the notification area restarted while the window showed, and got no icon"
 mainWindowShown || fail "the window went away when the notification area came back"
 echo "notification area back while the window shows: icon added again"
+
+# The notification area goes and stays away: Tray must not hide the window with no icon to come
+# back by. The program looks four times a second; a person's click comes later.
+stopTrayer
+sleep 1
+clickTray
+sleep 1
+notWithdrawn || fail "Tray after the notification area went away withdrew the window"
+echo "notification area gone: Tray kept the window (minimised), not withdrawn"
 clickClose
 expectCleanExit Close
 
@@ -226,10 +240,6 @@ windowCreated() {
     window=$(xdotool search --all --pid "$dunskPid" --name '^Tarvex' 2>/dev/null | head -n 1) ||
         true
     [ -n "$window" ]
-}
-# Mapped, or iconic where a window manager iconified it; not withdrawn.
-notWithdrawn() {
-    viewable "$window" || xprop -id "$window" WM_STATE 2>/dev/null | grep -q 'Iconic'
 }
 waitFor 30 windowCreated || fail "no dunsk window created within 30 s without a notification area"
 waitFor 10 notWithdrawn || fail "without a notification area the window never showed"

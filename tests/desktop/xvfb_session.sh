@@ -6,6 +6,8 @@
 #   startXvfb                 sets DISPLAY
 #   start_local_service BINARY LOG [ARGUMENTS...]   (scripts/local_service.sh)
 #   startDunsk LOG [VARIABLE=VALUE...]   waits for the window; launchDunsk does not
+#   findAtspiPython          sets atspiPython to a Python with pyatspi; false when there is none
+#   startSessionBus          a D-Bus session bus of its own (the accessibility bus starts on it)
 # The caller sets `dunsk` to the program's path. A function `endSessionExtras`, where the caller
 # defines one, runs at exit before the service and the X server stop.
 
@@ -30,6 +32,7 @@ requireTools() {
 
 xvfbPid=""
 dunskPid=""
+busPid=""
 SERVICE_PID=""
 
 endSession() {
@@ -40,6 +43,11 @@ endSession() {
     fi
     if declare -F endSessionExtras >/dev/null; then
         endSessionExtras || true
+    fi
+    if [ -n "$busPid" ]; then
+        # The accessibility bus and its registry, started on demand, end with the session bus.
+        kill -TERM "$busPid" 2>/dev/null || true
+        wait "$busPid" 2>/dev/null || true
     fi
     if [ -n "$SERVICE_PID" ]; then
         stop_local_service
@@ -235,4 +243,28 @@ expectCleanExit() {
     wait "$dunskPid" || status=$?
     dunskPid=""
     [ "$status" -eq 0 ] || fail "dunsk exited with $status after $what (see $artefacts/$dunskLog)"
+}
+
+findAtspiPython() {
+    local candidate
+    atspiPython=""
+    for candidate in python3 /usr/bin/python3; do
+        if command -v "$candidate" >/dev/null 2>&1 && "$candidate" -c "import pyatspi" 2>/dev/null
+        then
+            atspiPython=$(command -v "$candidate")
+            return 0
+        fi
+    done
+    return 1
+}
+
+startSessionBus() {
+    local busFile="$scratch/bus-address"
+    dbus-daemon --session --nofork --print-address=1 >"$busFile" 2>"$artefacts/dbus.log" &
+    busPid=$!
+    # shellcheck disable=SC2317 # called through waitFor
+    busKnown() { grep -q . "$busFile"; }
+    waitFor 10 busKnown || fail "no D-Bus session address within 10 s (see $artefacts/dbus.log)"
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$busFile")
+    export DBUS_SESSION_BUS_ADDRESS
 }
