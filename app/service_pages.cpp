@@ -77,4 +77,14 @@ std::string developerPageAddress(std::string_view origin) {
     return std::string{origin}.append("/apis");
 }
 
+std::string addressOnOrigin(std::string_view origin, std::string_view address) {
+    const auto url = http::parseUrl(address);
+    if (!url) {
+        return std::string{address};
+    }
+    std::string moved{origin};
+    moved.append(url->path.empty() ? "/" : url->path).append(url->extra);
+    return moved;
+}
+
 } // namespace tarvex::app

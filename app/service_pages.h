@@ -33,4 +33,9 @@ inline constexpr std::string_view kBuiltInEndpoint = "http://api.google.com/sear
 // The developer page on licence keys: origin + "/apis".
 [[nodiscard]] std::string developerPageAddress(std::string_view origin);
 
+// One of the maker's page addresses (the "Help?" and "More Tools..." links) moved onto `origin`:
+// its scheme, host and port replaced, path and query kept, a fragment dropped. An address that
+// does not parse is returned as it is.
+[[nodiscard]] std::string addressOnOrigin(std::string_view origin, std::string_view address);
+
 } // namespace tarvex::app

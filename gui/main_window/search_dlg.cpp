@@ -146,13 +146,22 @@ void CSearchDlg::routeCommands() {
         {res::kCmdRestore, [this] { m_tray->bringBack(); }},
         {res::kCmdReset, [this] { onReset(); }},
         {res::kCmdSearchInBrowser, [this] { onSearchInBrowser(); }},
-        {res::kCmdMoreTools, [open] { open(shell::moreToolsAddress()); }},
-        {res::kCmdHelp, [open] { open(shell::helpAddress()); }},
+        {res::kCmdMoreTools, [this, open] { open(makersPage(shell::moreToolsAddress())); }},
+        {res::kCmdHelp, [this, open] { open(makersPage(shell::helpAddress())); }},
         {res::kCmdSpreadSheet, [this] { onSpreadSheetMode(); }},
         {res::kCmdOptions, [this] { onOptions(); }},
         {res::kCmdCache, [this] { onCache(); }},
         {res::kCmdAbout, [this] { onAbout(); }},
     };
+}
+
+std::string CSearchDlg::makersPage(const std::string& address) const {
+    // The maker's pages are served by the service, like the search page; a partner's link is
+    // the partner's own.
+    if (shell::IsCoBranded()) {
+        return address;
+    }
+    return addressOnOrigin(endpointOrigin(m_services.endpoint), address);
 }
 
 void CSearchDlg::onCommand(int command) {

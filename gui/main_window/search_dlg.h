@@ -78,6 +78,8 @@ private:
     void onOptions();
     void onCache();
     void onAbout();
+    // Help? and More Tools...: the maker's page at `address`, on the endpoint's origin.
+    [[nodiscard]] std::string makersPage(const std::string& address) const;
 
     SearchDlgServices m_services;
     std::shared_ptr<PostedCommands> m_poster;

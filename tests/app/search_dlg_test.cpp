@@ -411,6 +411,19 @@ TEST_F(SearchDlgTest, SearchInBrowserOnTheEndpointsOrigin) {
                   "/search?q=two words&meta=lr%3D%26hl%3Den&btnG=Google+Search");
 }
 
+TEST_F(SearchDlgTest, HelpAndMoreToolsOpenTheServicesPages) {
+    open();
+    QTest::mouseClick(&button("Help?"), Qt::LeftButton);
+    QTest::mouseClick(&button("More Tools..."), Qt::LeftButton);
+    const std::string origin = endpointOrigin(s_service->endpoint());
+    EXPECT_EQ(m_opener.opened,
+              (std::vector<std::string>{addressOnOrigin(origin, shell::helpAddress()),
+                                        addressOnOrigin(origin, shell::moreToolsAddress())}));
+    for (const std::string& address : m_opener.opened) {
+        EXPECT_EQ(address.rfind(origin + "/", 0), 0U) << address;
+    }
+}
+
 TEST_F(SearchDlgTest, CloseStoresTheKeyAndEscapeDoesNot) {
     open();
     licenceKey().setText("closed-with-close");

@@ -1,5 +1,6 @@
 #include "app/service_pages.h"
 
+#include "shell/brand_texts.h"
 #include "shell/setting_names.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,30 @@ TEST(SearchPageAddress, OtherPrintableCharactersStay) {
 
 TEST(DeveloperPageAddress, AppendsApis) {
     EXPECT_EQ(developerPageAddress("http://h:81"), "http://h:81/apis");
+}
+
+// The maker's pages, served by the service at the endpoint's origin.
+
+TEST(AddressOnOrigin, TheWindowPagesMoveWithPathAndQuery) {
+    EXPECT_EQ(addressOnOrigin("http://127.0.0.1:8080", shell::helpAddress()),
+              "http://127.0.0.1:8080/tarvex/go.cgi?from=tarvex&page=help&version=100100602");
+    EXPECT_EQ(addressOnOrigin("https://h", shell::moreToolsAddress()),
+              "https://h/tarvex/go.cgi?from=tarvex&page=more&version=100100602");
+}
+
+TEST(AddressOnOrigin, SchemeUserHostAndPortAreReplaced) {
+    EXPECT_EQ(
+        addressOnOrigin("http://127.0.0.1:8080", "HTTPS://u:p@maker.example:81/a/b?x=1&y#top"),
+        "http://127.0.0.1:8080/a/b?x=1&y");
+    EXPECT_EQ(addressOnOrigin("http://o", "http://maker.example?x=1"), "http://o/?x=1");
+    EXPECT_EQ(addressOnOrigin("http://o", "ftp://maker.example"), "http://o/");
+}
+
+TEST(AddressOnOrigin, AnAddressThatDoesNotParseStaysAsItIs) {
+    for (const std::string_view address :
+         {"", "not a url", "/tarvex/go.cgi?page=help", "http://maker.example:99999/x"}) {
+        EXPECT_EQ(addressOnOrigin("http://o", address), address);
+    }
 }
 
 } // namespace

@@ -1,11 +1,15 @@
 // The service as a real process on a loopback port: the client's three-page search, the
-// HTTP answers, keys and quota, the other two operations, an independent SOAP toolkit, and a
-// clean stop.
+// HTTP answers, keys and quota, the other two operations, an independent SOAP toolkit, the
+// window's help and more-tools pages, and a clean stop.
 #include "support/service_process.h"
 
+#include "app/service_pages.h"
 #include "base/code_page.h"
 #include "base/sys_string.h"
 #include "proxy/google_search.h"
+#include "service/command_line.h"
+#include "service/web_pages.h"
+#include "shell/brand_texts.h"
 #include "tarvex/command.h"
 #include "tool_run.h"
 
@@ -190,6 +194,59 @@ TEST_F(ServiceProcessTest, TheKeyPageSaysAnyKeyWillDo) {
     EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
     EXPECT_NE(page.find("accepts any key that is not empty"), std::string::npos) << page;
     EXPECT_NE(page.find("no daily limit"), std::string::npos);
+}
+
+// The window's "Help?" and "More Tools..." addresses, moved onto the service's origin as the
+// window moves them, are pages of the service.
+TEST_F(ServiceProcessTest, TheWindowHelpAndMoreToolsAddressesAreServed) {
+    const int port = portOf(s_service->endpoint());
+    const std::string origin = app::endpointOrigin(s_service->endpoint());
+    const std::string policy =
+        std::string{"Content-Security-Policy: "} + WebPages::kSecurityPolicy + "\r\n";
+    for (const std::string& address : {shell::helpAddress(), shell::moreToolsAddress()}) {
+        const std::string moved = app::addressOnOrigin(origin, address);
+        ASSERT_TRUE(moved.starts_with(origin + "/")) << moved;
+        const std::string target = moved.substr(origin.size());
+        const std::string page = get(port, target);
+        EXPECT_EQ(statusLine(page), "HTTP/1.1 200 OK") << target;
+        EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
+        EXPECT_NE(page.find(policy), std::string::npos) << page;
+        const std::string head = get(port, target, "HEAD");
+        EXPECT_EQ(statusLine(head), "HTTP/1.1 200 OK");
+        EXPECT_TRUE(head.ends_with("\r\n\r\n")) << head;
+    }
+    // The more-tools page lists every command of the tool, and names no option that neither the
+    // tool nor the service has.
+    const std::string more =
+        get(port, app::addressOnOrigin(origin, shell::moreToolsAddress()).substr(origin.size()));
+    std::string usage = kUsage;
+    for (const cli::Command& command : cli::commands()) {
+        EXPECT_NE(more.find("tarvex " + std::string{command.name}), std::string::npos)
+            << command.name;
+        usage += command.help;
+    }
+    constexpr std::string_view kNameChars = "abcdefghijklmnopqrstuvwxyz-";
+    const auto hasOption = [&usage, kNameChars](const std::string& option) {
+        for (auto at = usage.find(option); at != std::string::npos;
+             at = usage.find(option, at + 1)) {
+            const auto after = at + option.size();
+            if (after == usage.size() || kNameChars.find(usage[after]) == std::string_view::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::size_t options = 0;
+    for (auto at = more.find("--"); at != std::string::npos; at = more.find("--", at), ++options) {
+        const auto end = more.find_first_not_of(kNameChars, at + 2);
+        EXPECT_TRUE(hasOption(more.substr(at, end - at))) << more.substr(at, end - at);
+        at = end;
+    }
+    EXPECT_GE(options, 10U);
+    const std::string unknown = get(port, std::string{WebPages::kWindowPagesPath} + "?page=x");
+    EXPECT_EQ(statusLine(unknown), "HTTP/1.1 404 Not Found");
+    EXPECT_NE(unknown.find(policy), std::string::npos) << unknown;
+    EXPECT_NE(unknown.find("<title>Not found</title>"), std::string::npos);
 }
 
 TEST_F(ServiceProcessTest, SpellingSuggestionAndCachedPage) {

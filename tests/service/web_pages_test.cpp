@@ -1,5 +1,6 @@
 // The service's web pages built in-process: the same results as the SOAP answer, nothing from
-// the query or the corpus turned into markup, the bounds, and what the key page says.
+// the query or the corpus turned into markup, the bounds, what the key page says, and the
+// window's help and more-tools pages.
 #include "service/web_pages.h"
 
 #include "base/code_page.h"
@@ -216,6 +217,68 @@ TEST(WebPagesKeysTest, TheKeyPageSaysWhichKeysAndHowMany) {
     EXPECT_EQ(listed.html.find("any key"), std::string::npos);
     const WebPage once = WebPages{index, KeyRules{false, 1}}.keys();
     EXPECT_NE(once.html.find("1 search per UTC day"), std::string::npos);
+}
+
+// The window's pages.
+
+std::string titleOf(const std::string& html) {
+    const auto start = html.find("<title>");
+    const auto end = html.find("</title>");
+    if (start == std::string::npos || end == std::string::npos || end < start) {
+        return {};
+    }
+    return html.substr(start + 7, end - start - 7);
+}
+
+TEST(WebPagesWindowTest, TheHelpPageDescribesTheWindow) {
+    const WebPage page = WebPages::windowPage("from=tarvex&page=help&version=100100602");
+    ASSERT_EQ(page.status, 200) << page.html;
+    EXPECT_EQ(titleOf(page.html), "Help");
+    EXPECT_TRUE(page.html.starts_with("<!DOCTYPE html>\n<html lang=\"en\">")) << page.html;
+    for (const std::string part :
+         {"<h1>", "License Key", "Search in Browser", "Selected URLs", "Spread Sheet Mode",
+          "Wipe Cache", "Shift+F10", "Escape", "<a href=\"/search\">"}) {
+        EXPECT_NE(page.html.find(part), std::string::npos) << part;
+    }
+    // The version is ignored, and only the first "page" counts.
+    EXPECT_EQ(WebPages::windowPage("page=help&version=%3Cjunk%3E").html, page.html);
+    EXPECT_EQ(WebPages::windowPage("page=help&page=more").html, page.html);
+}
+
+TEST(WebPagesWindowTest, TheMoreToolsPageShowsTheToolAndTheService) {
+    const WebPage page = WebPages::windowPage("from=tarvex&page=more&version=100100602");
+    ASSERT_EQ(page.status, 200) << page.html;
+    EXPECT_EQ(titleOf(page.html), "More tools");
+    EXPECT_NE(page.html.find("<code>tarvex search QUERY</code>"), std::string::npos);
+    EXPECT_NE(page.html.find("<code>tarvex-service --listen 127.0.0.1:8080</code>"),
+              std::string::npos);
+}
+
+TEST(WebPagesWindowTest, AnyOtherPageIsNotFoundAndNothingOfTheQueryIsShown) {
+    for (const std::string queryString :
+         {"", "page=", "page", "from=tarvex&version=100100602", "page=HELP", "page=help2",
+          "page=%3Cscript%3E", "page=help%00", "page=%FF%FE", "page=+help"}) {
+        const WebPage page = WebPages::windowPage(queryString);
+        EXPECT_EQ(page.status, 404) << queryString;
+        EXPECT_EQ(titleOf(page.html), "Not found") << queryString;
+        EXPECT_EQ(page.html.find("script"), std::string::npos) << queryString;
+    }
+}
+
+TEST(WebPagesWindowTest, AHugeOrRepeatedQueryIsAnsweredAsAnyOther) {
+    std::string repeated;
+    std::string junk = "page=";
+    while (repeated.size() < (std::size_t{1} << 20)) {
+        repeated += "page=%&";
+        junk += "%FF%%2";
+    }
+    EXPECT_EQ(WebPages::windowPage(repeated).status, 404);
+    EXPECT_EQ(WebPages::windowPage(repeated + "page=help").status, 404);
+    EXPECT_EQ(WebPages::windowPage(junk).status, 404);
+    EXPECT_EQ(WebPages::windowPage(junk + "&page=help").status, 404);
+    const WebPage first = WebPages::windowPage("page=more&" + repeated);
+    EXPECT_EQ(first.status, 200);
+    EXPECT_LT(first.html.size(), std::size_t{64} << 10);
 }
 
 TEST(WebPagesEscapeTest, EveryCharacterThatEndsTextOrAnAttributeIsEscaped) {

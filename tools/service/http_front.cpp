@@ -24,7 +24,8 @@ HttpResponse page(WebPage page) {
 }
 
 bool isPage(const std::string& path) {
-    return path == WebPages::kSearchPath || path == WebPages::kKeysPath;
+    return path == WebPages::kSearchPath || path == WebPages::kKeysPath ||
+           path == WebPages::kWindowPagesPath;
 }
 
 ServerLimits limitsFor(const FrontLimits& front) {
@@ -82,6 +83,9 @@ HttpResponse HttpFront::answer(const HttpRequest& request) {
     }
     if (request.head.path == WebPages::kKeysPath) {
         return page(m_pages.keys());
+    }
+    if (request.head.path == WebPages::kWindowPagesPath) {
+        return page(WebPages::windowPage(queryOf(request.head.target)));
     }
     ServiceReply reply = m_service.answer(request.body);
     HttpResponse response;

@@ -19,14 +19,19 @@ struct KeyRules {
     std::int64_t quota = 0; // searches per key per UTC day, 0 for no limit
 };
 
-// The service's two web pages, so that a browser opened on the service finds them offline: the
+// The service's web pages, so that a browser opened on the service finds them offline: the
 // search page (GET /search?q=...), with the same backend, ranking and marks as doGoogleSearch and
-// its defaults (filter on, safe search off), and the page on licence keys (GET /apis).
-// Safe to call from many threads at once.
+// its defaults (filter on, safe search off), the page on licence keys (GET /apis), and the pages
+// the window's "Help?" and "More Tools..." buttons open once moved onto the service's origin
+// (GET /tarvex/go.cgi?page=help or page=more). Safe to call from many threads at once.
 class WebPages {
 public:
     static constexpr const char* kSearchPath = "/search";
     static constexpr const char* kKeysPath = "/apis";
+    // The path of the window's page links; their "page" parameter names the page.
+    static constexpr const char* kWindowPagesPath = "/tarvex/go.cgi";
+    static constexpr const char* kHelpPage = "help";
+    static constexpr const char* kMoreToolsPage = "more";
     static constexpr std::int32_t kResultsPerPage = 10;
     // The deepest offset a page may start at; a larger "start" is taken as this.
     static constexpr std::int32_t kMaxStart = 990;
@@ -41,6 +46,10 @@ public:
     // engine fails, 500 when anything else does.
     [[nodiscard]] WebPage search(std::string_view queryString) const;
     [[nodiscard]] WebPage keys() const;
+    // The window's pages for the query string of a request: the help page for page=help, the
+    // project's other tools for page=more (the first "page" counts), 404 for any other or none.
+    // Everything else in the query ("from", "version") is ignored.
+    [[nodiscard]] static WebPage windowPage(std::string_view queryString);
 
 private:
     SearchBackend& m_backend;
