@@ -56,6 +56,8 @@ CCacheDlg::CCacheDlg(CGoogleResultCacheArray& cache, shell::SettingsStore& setti
     });
     m_words->setCommandTarget([this](int command) { onCommand(command); });
     m_words->setItemCount(m_cache.GetCount());
+    // Delete in the word list asks as Delete Selected does.
+    m_words->deleteCommandId = res::kIdDeleteSelected;
 
     // The results, in the layout the main window last used; fixed while the browser is open.
     m_results->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -25,7 +25,6 @@ COptions::COptions(SettingsStore& settings, const StartupShortcut& startup,
     m_safeSearch = &built.control<QCheckBox>(res::kIdSafeSearchBox);
     m_cacheLife = &built.control<QLineEdit>(res::kIdCacheLifeEdit);
     m_resultSize = &built.control<QSlider>(res::kIdResultSizeSlider);
-    m_resultSize->setAccessibleName(QStringLiteral("Result Size"));
     for (const int id : {res::kIdMinimizeBox, res::kIdRunAtStartupBox}) {
         ui::onUserToggle(built.control<QCheckBox>(id), *this, [this, id] { onCommand(id); });
     }

@@ -1,15 +1,24 @@
 #include "gui/widgets/dialog_builder.h"
 
+#include "ui/control_names.h"
+#include "ui/dialog_fit.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTableView>
 
@@ -92,9 +101,42 @@ QWidget* makeControl(const DialogControl& control, QWidget* parent) {
     return new QWidget(parent);
 }
 
-bool takesLabelName(ControlKind kind) {
-    return kind == ControlKind::Edit || kind == ControlKind::ComboBox ||
-           kind == ControlKind::Trackbar;
+bool hasDefaultButton(const DialogTemplate& dialogTemplate) {
+    return std::any_of(dialogTemplate.controls.begin(), dialogTemplate.controls.end(),
+                       [](const DialogControl& control) {
+                           return control.kind == ControlKind::DefaultPushButton;
+                       });
+}
+
+// The template's font at the largest size, up to its own, at which the dialog fits `available`.
+QFont fittingFont(const DialogTemplate& dialogTemplate, QSize available) {
+    QFont font = dialogFont(dialogTemplate);
+    const int points =
+        ui::fittingPointSize(dialogTemplate.width, dialogTemplate.height, dialogTemplate.fontPoints,
+                             {available.width(), available.height()}, [&font](int size) {
+                                 QFont sized = font;
+                                 sized.setPointSize(size);
+                                 return baseUnitsOf(sized);
+                             });
+    font.setPointSize(points);
+    return font;
+}
+
+// Names the template's edits, combo boxes and sliders after their own label or group box; a
+// label is the buddy of the control it names.
+void nameControls(const DialogTemplate& dialogTemplate, const std::vector<QWidget*>& widgets) {
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        const std::optional<std::size_t> naming = ui::namingControl(dialogTemplate.controls, i);
+        if (!naming) {
+            continue;
+        }
+        widgets[i]->setAccessibleName(
+            caption(dialogTemplate.controls[*naming].text).remove(QLatin1Char('&')));
+        if (auto* label = qobject_cast<QLabel*>(widgets[*naming]); label != nullptr) {
+            // The label relation screen readers follow.
+            label->setBuddy(widgets[i]);
+        }
+    }
 }
 
 } // namespace
@@ -117,21 +159,37 @@ BaseUnits baseUnitsOf(const QFont& font) {
 
 BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
                         const ControlFactory& factory) {
-    const QFont font = dialogFont(dialogTemplate);
+    const QScreen* screen = dialog.screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    // Without a screen there is nothing to fit: the template's own size.
+    const QSize available = screen != nullptr ? screen->availableGeometry().size()
+                                              : QSize{QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    return buildDialog(dialogTemplate, dialog, factory, available);
+}
+
+BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
+                        const ControlFactory& factory, QSize available) {
+    const QFont font = fittingFont(dialogTemplate, available);
     dialog.setFont(font);
     dialog.setWindowTitle(caption(dialogTemplate.title));
     BuiltDialog built{{}, baseUnitsOf(font)};
     const PixelRect size =
         toPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, built.base);
     dialog.setFixedSize(size.width, size.height);
+    // Qt makes the first auto-default button of a shown dialog its default; a template without
+    // a default button means Enter presses none.
+    const bool autoDefault = hasDefaultButton(dialogTemplate);
 
-    QString lastLabel;
-    QLabel* lastLabelWidget = nullptr;
+    std::vector<QWidget*> widgets;
+    widgets.reserve(dialogTemplate.controls.size());
     for (const DialogControl& control : dialogTemplate.controls) {
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
         if (widget == nullptr) {
             widget = makeControl(control, &dialog);
         }
+        widgets.push_back(widget);
         const PixelRect place = toPixels(control.rect, built.base);
         int height = place.height;
         if (control.kind == ControlKind::ComboBox) {
@@ -139,20 +197,15 @@ BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
             height = toPixels({0, 0, 0, 13}, built.base).height;
         }
         widget->setGeometry(place.x, place.y, place.width, height);
-        if (takesLabelName(control.kind) && lastLabelWidget != nullptr) {
-            widget->setAccessibleName(lastLabel);
-            // The label relation screen readers follow.
-            lastLabelWidget->setBuddy(widget);
-        }
-        if (control.kind == ControlKind::Static && control.id == kNoId) {
-            lastLabel = caption(control.text).remove(QLatin1Char('&'));
-            lastLabelWidget = qobject_cast<QLabel*>(widget);
+        if (auto* button = qobject_cast<QPushButton*>(widget); button != nullptr && !autoDefault) {
+            button->setAutoDefault(false);
         }
         if (control.id != kNoId) {
             widget->setObjectName(QStringLiteral("control%1").arg(control.id));
             built.controls[control.id] = widget;
         }
     }
+    nameControls(dialogTemplate, widgets);
     return built;
 }
 

@@ -3,6 +3,7 @@
 #include "res/dialog_template.h"
 
 #include <QFont>
+#include <QSize>
 #include <QtGlobal>
 
 #include <functional>
@@ -44,9 +45,15 @@ struct BuiltDialog {
 [[nodiscard]] BaseUnits baseUnitsOf(const QFont& font);
 
 // Builds the template's controls into `dialog`, in template order, at their pixel positions,
-// and gives the dialog the template's title, font and fixed size. An edit, combo box or slider
-// takes the caption of the label just before it as its accessible name.
+// and gives the dialog the template's title, font and fixed size. Where that size does not fit
+// the available area of the dialog's screen (the primary screen when it has none), the font is
+// made smaller until it does. An edit, combo box or slider takes as accessible name the caption
+// of the label right before it, which becomes its buddy, or else of the group box it stands in.
+// In a template without a default push button no push button becomes the default.
 BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
                         const ControlFactory& factory = {});
+// The same on a screen whose available area is `available` pixels.
+BuiltDialog buildDialog(const DialogTemplate& dialogTemplate, QDialog& dialog,
+                        const ControlFactory& factory, QSize available);
 
 } // namespace tarvex::res

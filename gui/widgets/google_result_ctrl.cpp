@@ -3,10 +3,12 @@
 #include "gui/platform/clipboard.h"
 #include "res/commands.h"
 #include "ui/row_text.h"
+#include "ui/spoken_text.h"
 
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPainter>
+#include <QScrollBar>
 
 namespace tarvex::ui {
 namespace {
@@ -74,6 +76,8 @@ void CGoogleResultCtrl::applyMainLayout(bool spreadSheet) {
     }
     resetFont();
     setItemCount(static_cast<int>(m_rows.urls.size()));
+    // An offset left from the other mode would hide "#" behind the left edge.
+    horizontalScrollBar()->setValue(0);
 }
 
 void CGoogleResultCtrl::resetFont() {
@@ -115,6 +119,16 @@ bool CGoogleResultCtrl::onResultCommand(int command, UrlOpener& opener) const {
         return true;
     default:
         return false;
+    }
+}
+
+std::string CGoogleResultCtrl::spokenRow(int row) const {
+    return spokenResultRow(m_rows, row);
+}
+
+void CGoogleResultCtrl::copySelectionFromKey() {
+    if (!sendCommand(res::kCmdSelectedRows)) {
+        CopySelectedRows();
     }
 }
 

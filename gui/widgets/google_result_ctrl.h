@@ -24,7 +24,8 @@ public:
     // The main window's columns: "#" `numberWidth` wide, "URL", and "Title" and "Snippet", which
     // only the spreadsheet mode shows.
     void insertMainColumns(int numberWidth);
-    // The main window's column widths and row height for the mode; the rows are measured anew.
+    // The main window's column widths and row height for the mode; the rows are measured anew and
+    // the view scrolled back to its left edge.
     void applyMainLayout(bool spreadSheet);
 
     // The copy and browse commands of both result lists.
@@ -37,6 +38,13 @@ public:
 
     void DrawItem(QPainter& painter, const QRect& cell, int row, int column,
                   bool highlighted) override;
+    // Title, URL and snippet, whichever columns are shown.
+    [[nodiscard]] std::string spokenRow(int row) const override;
+
+protected:
+    // Ctrl+C runs the owner's Selected Rows (137), as the menu does; without an owner the list
+    // copies the rows itself.
+    void copySelectionFromKey() override;
 
 private:
     [[nodiscard]] const QFont& lineFont(LineFont font) const;

@@ -1,13 +1,36 @@
 #include "gui/widgets/link_label.h"
 
+#include "gui/widgets/link_label_accessible.h"
+#include "ui/color_contrast.h"
+
+#include <cstdint>
+
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
 
 namespace tarvex::ui {
+namespace {
+
+Rgb rgbOf(const QColor& colour) {
+    // QColor's 8-bit channels are 0..255.
+    return Rgb{static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+               static_cast<std::uint8_t>(colour.blue())};
+}
+
+QColor colourOf(Rgb rgb) {
+    return QColor{rgb.red, rgb.green, rgb.blue};
+}
+
+} // namespace
 
 CLinkLabel::CLinkLabel(UrlOpener& opener, MessageBoxes& messages, QWidget* parent)
     : QLabel(parent), m_opener(opener), m_messages(messages) {
     hoverColor = palette().color(QPalette::Active, QPalette::Highlight);
     setTextFormat(Qt::PlainText);
+    setFocusPolicy(Qt::StrongFocus);
+    installLinkLabelAccessibility();
 }
 
 void CLinkLabel::attach() {
@@ -62,13 +85,18 @@ QColor CLinkLabel::currentColor() const {
     if (isHovering) {
         return hoverColor;
     }
-    return isVisited ? visitedColor : linkColor;
+    const QColor& wanted = isVisited ? visitedColor : linkColor;
+    return colourOf(readableTextColor(rgbOf(wanted), rgbOf(palette().color(QPalette::Window))));
 }
 
 void CLinkLabel::applyColor() {
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, currentColor());
-    setPalette(colours);
+    const QColor colour = currentColor();
+    // Setting the palette sends a palette change, which comes back here: stop once it holds.
+    if (palette().color(QPalette::WindowText) != colour) {
+        QPalette colours = palette();
+        colours.setColor(QPalette::WindowText, colour);
+        setPalette(colours);
+    }
     update();
 }
 
@@ -103,6 +131,45 @@ void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         OpenLink();
+    }
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            // Taken here, so a default button of the dialog does not see it too.
+            event->accept();
+            OpenLink();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) {
+        return;
+    }
+    // A dotted rectangle around the text in the link's own colour, drawn here rather than by
+    // the style: some styles draw no focus rectangle for a label, and a text alone would give
+    // no sign that Enter opens it.
+    QPainter painter{this};
+    painter.setPen(QPen{currentColor(), 1, Qt::DotLine});
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CLinkLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (m_attached &&
+        (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)) {
+        applyColor();
     }
 }
 

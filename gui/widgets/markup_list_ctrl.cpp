@@ -1,12 +1,17 @@
 #include "gui/widgets/markup_list_ctrl.h"
 
 #include "gui/platform/clipboard.h"
+#include "gui/widgets/accessible_events.h"
+#include "gui/widgets/markup_list_accessible.h"
 #include "res/menus.h"
+#include "ui/spoken_text.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -45,6 +50,7 @@ void addMenuItems(QMenu& menu, std::span<const res::MenuItem> items) {
     }
 }
 
+// Without a screen reader Qt drops the notice; asking first spares making the row's interface.
 } // namespace
 
 CMarkupListCtrl::CMarkupListCtrl(QWidget* parent) : QTableView(parent), m_model(this) {
@@ -53,6 +59,8 @@ CMarkupListCtrl::CMarkupListCtrl(QWidget* parent) : QTableView(parent), m_model(
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One tab stop: Tab and Backtab leave the list instead of walking its cells.
+    setTabKeyNavigation(false);
     setShowGrid(false);
     setWordWrap(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -68,6 +76,7 @@ CMarkupListCtrl::CMarkupListCtrl(QWidget* parent) : QTableView(parent), m_model(
     font.setPixelSize(14);
     font.setWeight(QFont::DemiBold);
     setListFont(font, 14);
+    MarkupListAccessible::install(*this);
 }
 
 void CMarkupListCtrl::setTextSource(ListModel::TextSource source) {
@@ -159,6 +168,38 @@ void CMarkupListCtrl::CopySelectedRows() const {
     }
 }
 
+bool CMarkupListCtrl::columnShown(int column) const {
+    return column >= 0 && column < columnCount() && !isColumnHidden(column) &&
+           columnWidth(column) > 0;
+}
+
+QRect CMarkupListCtrl::rowArea(int row) const {
+    if (row < 0 || row >= itemCount()) {
+        return {};
+    }
+    QRect area;
+    for (int column = 0; column < columnCount(); ++column) {
+        if (columnShown(column)) {
+            area = area.united(QRect{columnViewportPosition(column), rowViewportPosition(row),
+                                     columnWidth(column), rowHeight(row)});
+        }
+    }
+    return area;
+}
+
+std::string CMarkupListCtrl::spokenRow(int row) const {
+    std::vector<std::string> parts;
+    for (int column = 1; column < columnCount(); ++column) {
+        if (columnShown(column)) {
+            parts.push_back(cellText(row, column));
+        }
+    }
+    if (columnShown(0)) {
+        parts.push_back(cellText(row, 0));
+    }
+    return spokenParts(parts);
+}
+
 std::string CMarkupListCtrl::headerText(int column) const {
     return m_model.headerText(column).toStdString();
 }
@@ -226,18 +267,40 @@ void CMarkupListCtrl::DrawItem(QPainter& painter, const QRect& cell, int row, in
 
 void CMarkupListCtrl::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
-    if (emptyText.isEmpty() || itemCount() > 0) {
+    QPainter painter{viewport()};
+    if (!emptyText.isEmpty() && itemCount() == 0) {
+        const QRect area = viewport()->rect();
+        // The desktop's window colours: what Qt calls the base of views and their text.
+        painter.fillRect(area, palette().color(QPalette::Base));
+        painter.setPen(palette().color(QPalette::Text));
+        // The desktop's ordinary proportional font, not the rows' font.
+        painter.setFont(QFont{});
+        painter.drawText(area.adjusted(0, 10, 0, 0),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyText);
+    }
+    if (hasFocus()) {
+        drawFocusFrame(painter);
+    }
+}
+
+void CMarkupListCtrl::drawFocusFrame(QPainter& painter) const {
+    // Drawn here rather than by the style: some styles tint the area faintly instead of framing
+    // it, and the frame must show on a highlighted row as on a plain one.
+    const QModelIndex current = currentIndex();
+    const bool onRow = current.isValid() && current.row() < itemCount();
+    const QRect area = onRow ? rowArea(current.row()) : viewport()->rect();
+    if (area.isEmpty()) {
         return;
     }
-    QPainter painter{viewport()};
-    const QRect area = viewport()->rect();
-    // The desktop's window colours: what Qt calls the base of views and their text.
-    painter.fillRect(area, palette().color(QPalette::Base));
-    painter.setPen(palette().color(QPalette::Text));
-    // The desktop's ordinary proportional font, not the rows' font.
-    painter.setFont(QFont{});
-    painter.drawText(area.adjusted(0, 10, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     emptyText);
+    const bool highlighted = onRow && selectionModel()->isRowSelected(current.row(), {});
+    const QColor colour =
+        palette().color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen{colour, 1, Qt::DotLine});
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 void CMarkupListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -257,10 +320,152 @@ void CMarkupListCtrl::PostDefaultCommand() {
     });
 }
 
+void CMarkupListCtrl::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        if (itemCount() > 0 && contextMenuId != 0) {
+            ShowContextMenu(keyboardMenuPosition());
+        }
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        // Qt's own copies the current cell's raw text; the list copies rows.
+        copySelectionFromKey();
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Delete && modifiers == 0 && deleteCommandId != 0) {
+        sendCommand(deleteCommandId);
+        event->accept();
+        return;
+    }
+    const bool enter = (key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == 0;
+    const bool space = key == Qt::Key_Space && modifiers == 0;
+    if (enter || space) {
+        const QModelIndex current = currentIndex();
+        if (defaultCommandId != 0 && itemCount() > 0 && current.isValid()) {
+            if (!selectionModel()->isRowSelected(current.row(), {})) {
+                selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+            }
+            PostDefaultCommand();
+            event->accept();
+            return;
+        }
+        if (enter) {
+            // Left to the dialog, whose default button runs.
+            event->ignore();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CMarkupListCtrl::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar& sideways = *horizontalScrollBar();
+    const int offset = sideways.value();
+    QTableView::scrollTo(index, hint);
+    sideways.setValue(offset);
+}
+
+void CMarkupListCtrl::copySelectionFromKey() {
+    CopySelectedRows();
+}
+
+bool CMarkupListCtrl::sendCommand(int command) const {
+    if (!m_commands) {
+        return false;
+    }
+    m_commands(command);
+    return true;
+}
+
+QPoint CMarkupListCtrl::keyboardMenuPosition() {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() < itemCount()) {
+        scrollTo(current);
+        const QRect area = rowArea(current.row()).intersected(viewport()->rect());
+        if (!area.isEmpty()) {
+            return viewport()->mapToGlobal(
+                QPoint{area.left() + cellInset(), area.top() + area.height() / 2});
+        }
+    }
+    return mapToGlobal(QPoint{0, 0});
+}
+
 void CMarkupListCtrl::contextMenuEvent(QContextMenuEvent* event) {
     if (itemCount() > 0 && contextMenuId != 0) {
-        ShowContextMenu(event->globalPos());
+        ShowContextMenu(event->reason() == QContextMenuEvent::Keyboard ? keyboardMenuPosition()
+                                                                       : event->globalPos());
     }
+}
+
+QModelIndex CMarkupListCtrl::moveCursor(CursorAction cursorAction,
+                                        Qt::KeyboardModifiers modifiers) {
+    // Tab leaves the list, so these come only from Qt's focus-in, which would make the first
+    // cell current without selecting it. A list without a current row stays so until a key
+    // moves, and the first Down or Home then selects the first row.
+    if (cursorAction == MoveNext || cursorAction == MovePrevious) {
+        return {};
+    }
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && (cursorAction == MoveLeft || cursorAction == MoveRight)) {
+        // Step over zero-width columns: they are hidden, and scrolling to them would push "#"
+        // out of sight.
+        const int step = (cursorAction == MoveRight) != isRightToLeft() ? 1 : -1;
+        for (int column = current.column() + step; column >= 0 && column < columnCount();
+             column += step) {
+            if (columnShown(column)) {
+                return model()->index(current.row(), column);
+            }
+        }
+        return current;
+    }
+    // Home and End go to the first and last row, as in any list.
+    const bool wholeList = cursorAction == MoveHome || cursorAction == MoveEnd;
+    const QModelIndex target = QTableView::moveCursor(
+        cursorAction, wholeList ? modifiers | Qt::ControlModifier : modifiers);
+    if (!target.isValid()) {
+        return target;
+    }
+    int column = current.isValid() && columnShown(current.column()) ? current.column() : 0;
+    while (column < columnCount() && !columnShown(column)) {
+        ++column;
+    }
+    return column < columnCount() ? model()->index(target.row(), column) : QModelIndex{};
+}
+
+void CMarkupListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // QTableView's own tells screen readers about a cell; here the accessible children are rows.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call)
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && !columnShown(current.column())) {
+        // A hidden column never holds the current index: move it to a shown one of its row.
+        for (int column = 0; column < columnCount(); ++column) {
+            if (columnShown(column)) {
+                selectionModel()->setCurrentIndex(model()->index(current.row(), column),
+                                                  QItemSelectionModel::NoUpdate);
+                return;
+            }
+        }
+    }
+    // The focus frame spans the row, not only the cells Qt repaints.
+    viewport()->update();
+    // A move within the row is not news; a move off a hidden column (set from outside) is.
+    if (current.isValid() && hasFocus() &&
+        (current.row() != previous.row() || !columnShown(previous.column()))) {
+        announce(QAccessible::Focus, current.row());
+    }
+}
+
+void CMarkupListCtrl::announce(QAccessible::Event event, int row) {
+    QAccessibleEvent notice{this, event};
+    if (row >= 0) {
+        notice.setChild(row);
+    }
+    sendAccessibleEvent(notice);
 }
 
 void CMarkupListCtrl::ShowContextMenu(const QPoint& globalPosition) {
@@ -278,15 +483,28 @@ void CMarkupListCtrl::ShowContextMenu(const QPoint& globalPosition) {
 
 void CMarkupListCtrl::selectionChanged(const QItemSelection& selected,
                                        const QItemSelection& deselected) {
-    QTableView::selectionChanged(selected, deselected);
+    // QTableView's own tells screen readers about cells; here they hear about rows.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call)
+    QAbstractItemView::selectionChanged(selected, deselected);
+    int selectedRows = 0;
+    int lastSelected = -1;
     for (const QModelIndex& index : selected.indexes()) {
         if (index.column() != 0) {
             continue;
         }
+        ++selectedRows;
+        lastSelected = index.row();
         currentItem = index.row();
         if (selectCommandId != 0 && m_commands) {
             m_commands(selectCommandId);
         }
+    }
+    if (selectedRows == 1 && deselected.isEmpty()) {
+        announce(QAccessible::SelectionAdd, lastSelected);
+    } else if (selectedRows == 1) {
+        announce(QAccessible::Selection, lastSelected);
+    } else if (!selected.isEmpty() || !deselected.isEmpty()) {
+        announce(QAccessible::SelectionWithin, -1);
     }
 }
 

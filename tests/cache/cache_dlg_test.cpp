@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QTest>
 
 namespace tarvex::cache {
 namespace {
@@ -134,6 +135,23 @@ TEST_F(CacheDlgTest, DeletingTheSelectedWordsRefreshesBothLists) {
     EXPECT_EQ(dialog.wordList().itemCount(), 2);
     EXPECT_EQ(dialog.wordList().cellText(1, 1), "gamma");
     EXPECT_EQ(dialog.resultList().itemCount(), 0) << "empty until another word is selected";
+}
+
+TEST_F(CacheDlgTest, DeleteInTheWordListAsksAndEnterDeletesNothing) {
+    fill();
+    CCacheDlg& dialog = open();
+    select({0});
+    dialog.wordList().setFocus();
+    m_messages.answer = ui::Answer::No;
+    QTest::keyClick(&dialog.wordList(), Qt::Key_Return);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    EXPECT_TRUE(m_messages.questions.empty()) << "Enter runs no button of this dialog";
+    QTest::keyClick(&dialog.wordList(), Qt::Key_Delete);
+    ASSERT_EQ(m_messages.questions.size(), 1U);
+    EXPECT_EQ(m_cache.GetCount(), 3);
+    m_messages.answer = ui::Answer::Yes;
+    QTest::keyClick(&dialog.wordList(), Qt::Key_Delete);
+    EXPECT_EQ(m_cache.GetCount(), 2);
 }
 
 TEST_F(CacheDlgTest, WipeCacheDeletesEverything) {

@@ -1,10 +1,14 @@
-// The link label on the offscreen platform: colours, the click, the failure message.
+// The link label on the offscreen platform: colours, the click, the failure message, the
+// keyboard, what screen readers see.
 #include "gui/widgets/link_label.h"
 
+#include "ui/color_contrast.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QTest>
 
 namespace tarvex::ui {
@@ -68,6 +72,66 @@ TEST_F(LinkLabelTest, TheHoverColourHoldsWhileThePointerIsOver) {
     EXPECT_EQ(m_label.palette().color(QPalette::WindowText), QColor(0, 0, 238));
 }
 
+TEST_F(LinkLabelTest, TakesTheFocusAndShowsIt) {
+    EXPECT_EQ(m_label.focusPolicy(), Qt::StrongFocus) << "in the tab chain";
+    QApplication::setActiveWindow(&m_parent);
+    m_label.clearFocus(); // the window gave it the focus on activation
+    const QImage unfocused = m_label.grab().toImage();
+    QTest::keyClick(&m_parent, Qt::Key_Tab);
+    ASSERT_TRUE(m_label.hasFocus()) << "in the tab chain";
+    EXPECT_NE(m_label.grab().toImage(), unfocused) << "a focus rectangle";
+    m_label.clearFocus();
+    EXPECT_EQ(m_label.grab().toImage(), unfocused);
+}
+
+TEST_F(LinkLabelTest, EnterReturnAndSpaceOpenTheLink) {
+    QTest::keyClick(&m_label, Qt::Key_Return);
+    QTest::keyClick(&m_label, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(&m_label, Qt::Key_Space);
+    EXPECT_EQ(m_opener.opened.size(), 3U);
+    QTest::keyClick(&m_label, Qt::Key_A);
+    QTest::keyClick(&m_label, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(m_opener.opened.size(), 3U) << "other keys open nothing";
+}
+
+TEST_F(LinkLabelTest, ScreenReadersSeeALinkTheyCanPress) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&m_label);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Link);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "[a link]");
+    EXPECT_EQ(accessible->text(QAccessible::Description), "http://127.0.0.1:1/apis");
+    EXPECT_TRUE(accessible->state().focusable);
+    QAccessibleActionInterface* actions = accessible->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(m_opener.opened.size(), 1U);
+    EXPECT_TRUE(accessible->state().traversed);
+}
+
+Rgb rgbOf(const QColor& colour) {
+    // QColor's 8-bit channels are 0..255.
+    return Rgb{static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+               static_cast<std::uint8_t>(colour.blue())};
+}
+
+TEST_F(LinkLabelTest, LinkColoursStayReadableOnADarkWindow) {
+    const QPalette light = m_parent.palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    m_parent.setPalette(dark);
+    const Rgb background{30, 30, 30};
+    const QColor link = m_label.palette().color(QPalette::WindowText);
+    EXPECT_GE(contrastRatio(rgbOf(link), background), kReadableContrast);
+    EXPECT_GT(link.blue(), link.red());
+    m_label.OpenLink();
+    const QColor visited = m_label.palette().color(QPalette::WindowText);
+    EXPECT_GE(contrastRatio(rgbOf(visited), background), kReadableContrast);
+    EXPECT_NE(visited, link);
+    m_parent.setPalette(light);
+    EXPECT_EQ(m_label.palette().color(QPalette::WindowText), QColor(85, 26, 139));
+}
+
 TEST(LinkLabelSetUp, AnEmptyLabelShowsItsAddress) {
     QWidget parent;
     test::RecordingOpener opener;
@@ -80,6 +144,19 @@ TEST(LinkLabelSetUp, AnEmptyLabelShowsItsAddress) {
     fromText.setText("http://example.org/text");
     fromText.attach();
     EXPECT_EQ(fromText.url(), "http://example.org/text");
+}
+
+TEST(LinkLabelSetUp, ADarkWindowAtSetUpGetsReadableColours) {
+    QWidget parent;
+    QPalette dark = parent.palette();
+    dark.setColor(QPalette::Window, QColor(0, 0, 0));
+    parent.setPalette(dark);
+    test::RecordingOpener opener;
+    test::RecordingMessages messages;
+    CLinkLabel label{opener, messages, &parent};
+    label.attach();
+    EXPECT_GE(contrastRatio(rgbOf(label.currentColor()), Rgb{0, 0, 0}), kReadableContrast);
+    EXPECT_EQ(label.palette().color(QPalette::WindowText), label.currentColor());
 }
 
 } // namespace
