@@ -131,13 +131,16 @@ TEST_F(ServiceConfigTest, CommentsBlankLinesAndBlanksAroundNamesAndValuesAreIgno
     std::string error;
     ASSERT_TRUE(applyConfigText(line,
                                 "# the service\r\n\n   \t\n  quota\t=\t 9 \r\n"
-                                "  # listen = 127.0.0.1:1\nupstream = searxng:http://h/?a=b#c",
+                                "  # listen = 127.0.0.1:1\nupstream = searxng:http://h/?a=b#c\n"
+                                "database = host=db1,db2 dbname=tarvex target_session_attrs=any",
                                 "/etc/service.conf", error))
         << error;
     EXPECT_EQ(line.quota, 9);
     EXPECT_EQ(line.port, 0);
     ASSERT_TRUE(line.upstream);
     EXPECT_EQ(line.upstream->address, "http://h/?a=b#c"); // '#' inside a value is kept
+    EXPECT_EQ(line.database, "host=db1,db2 dbname=tarvex target_session_attrs=any")
+        << "a connection string is taken whole, blanks inside and all";
 }
 
 struct Refusal {

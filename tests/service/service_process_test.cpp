@@ -1,6 +1,6 @@
 // The service as a real process on a loopback port: the client's three-page search, the
 // HTTP answers, keys and quota, the other two operations, an independent SOAP toolkit, the
-// window's help and more-tools pages, and a clean stop.
+// window's help and more-tools pages, two services on one database, and a clean stop.
 #include "support/service_process.h"
 
 #include "app/service_pages.h"
@@ -10,15 +10,18 @@
 #include "service/command_line.h"
 #include "service/web_pages.h"
 #include "shell/brand_texts.h"
+#include "support/pg_cluster.h"
 #include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace tarvex::search {
 namespace {
@@ -300,6 +303,56 @@ TEST(ServiceProcessOptionsTest, KeysAndQuotaComeFromTheCommandLine) {
     EXPECT_EQ(service.stop(), 0);
     EXPECT_NE(service.errorOutput().find("tarvex-service: stopped"), std::string::npos);
     std::remove(keys.c_str());
+}
+
+// Two services on one PostgreSQL database, as behind a load balancer: one index (the second
+// names no corpus and answers from what the first loaded), one quota under concurrent load, and
+// a fault, not a hang, once the database is gone.
+TEST(ServiceOnADatabaseTest, TwoServicesShareTheIndexAndTheQuota) {
+    const auto binaries = test::PgCluster::findBinaries();
+    if (!binaries) {
+        GTEST_SKIP() << "no PostgreSQL server under /usr/lib/postgresql/*/bin";
+    }
+    test::PgCluster cluster{*binaries};
+    const std::vector<std::string> shared{"--database", cluster.conninfo(), "--quota",
+                                          "7",          "--threads",        "4"};
+    std::vector<std::string> loading = shared;
+    loading.insert(loading.end(), {"--corpus", kCorpus});
+    test::ServiceProcess first{TARVEX_SERVICE_BINARY, loading};
+    ASSERT_FALSE(first.endpoint().empty()) << first.errorOutput();
+    test::ServiceProcess second{TARVEX_SERVICE_BINARY, shared};
+    ASSERT_FALSE(second.endpoint().empty()) << second.errorOutput();
+    const SearchOutcome fromFirst = searchPage(first.endpoint(), u"reader", u"lisp", 0);
+    ASSERT_EQ(fromFirst.status, kOk) << fromFirst.fault;
+    EXPECT_FALSE(fromFirst.urls.empty());
+    EXPECT_EQ(searchPage(second.endpoint(), u"reader", u"lisp", 0).urls, fromFirst.urls);
+
+    // Eight clients, four on each service, ask with one key until refused: seven answers in all.
+    std::atomic<int> answered{0};
+    std::vector<std::thread> clients;
+    for (int k = 0; k < 8; ++k) {
+        clients.emplace_back(
+            [&answered, endpoint = k % 2 == 0 ? first.endpoint() : second.endpoint()] {
+                for (int tries = 0; tries < 3; ++tries) {
+                    if (searchPage(endpoint, u"shared-key", u"unix", 0).status == kOk) {
+                        ++answered;
+                    }
+                }
+            });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(answered.load(), 7);
+    EXPECT_EQ(searchPage(second.endpoint(), u"shared-key", u"unix", 0).fault,
+              "Exception from service object: Daily limit of 7 queries exceeded for key "
+              "shared-key");
+
+    cluster.stopServer();
+    const SearchOutcome gone = searchPage(first.endpoint(), u"reader", u"unix", 0);
+    EXPECT_EQ(gone.fault.rfind("database unavailable", 0), 0U) << gone.fault;
+    EXPECT_EQ(first.stop(), 0);
+    EXPECT_EQ(second.stop(), 0);
 }
 
 TEST(ServiceProcessOptionsTest, TheKeyPageFollowsKeysAndQuota) {

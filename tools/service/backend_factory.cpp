@@ -2,9 +2,12 @@
 
 #include "http/tls_socket.h"
 #include "service/corpus_source.h"
+#include "service/pg_index.h"
+#include "service/pg_key_quota.h"
 #include "service/search_index.h"
 #include "service/upstream_backend.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace tarvex::search {
@@ -51,12 +54,45 @@ std::unique_ptr<SearchBackend> openUpstream(const CommandLine& line, std::FILE* 
                                              std::move(cache), settings);
 }
 
+// The index in a PostgreSQL database, shared by every service on it. A corpus named on the
+// command line is loaded into it (once: the same corpus again changes nothing); without one the
+// database is used as it stands, so that no service replaces a shared index with its own
+// machine's default corpus.
+std::unique_ptr<SearchBackend> openDatabase(const CommandLine& line, std::FILE* log,
+                                            std::string& error) {
+    std::optional<LoadedCorpus> corpus;
+    if (line.corpus) {
+        corpus = loadCorpus(line.corpus, error);
+        if (!corpus) {
+            return nullptr;
+        }
+    }
+    try {
+        auto index = std::make_unique<PgIndex>(*line.database, line.threads);
+        if (corpus) {
+            const bool written = index->load(corpus->documents);
+            std::fprintf(log, "tarvex-service: %zu documents from %s %s the database\n",
+                         corpus->documents.size(), corpus->source.c_str(),
+                         written ? "loaded into" : "already in");
+        } else {
+            std::fprintf(log, "tarvex-service: results from the database's index\n");
+        }
+        return index;
+    } catch (const std::exception& failure) {
+        error = std::string{"--database: "} + failure.what();
+        return nullptr;
+    }
+}
+
 } // namespace
 
 std::unique_ptr<SearchBackend> openBackend(const CommandLine& line, std::FILE* log,
                                            std::string& error) {
     if (line.upstream) {
         return openUpstream(line, log, error);
+    }
+    if (line.database) {
+        return openDatabase(line, log, error);
     }
     auto corpus = loadCorpus(line.corpus, error);
     if (!corpus) {
@@ -66,6 +102,18 @@ std::unique_ptr<SearchBackend> openBackend(const CommandLine& line, std::FILE* l
     auto index = std::make_unique<SearchIndex>(std::move(corpus->documents), line.threads);
     std::fprintf(log, "tarvex-service: %zu documents from %s\n", documents, corpus->source.c_str());
     return index;
+}
+
+std::shared_ptr<QuotaStore> openSharedQuota(const CommandLine& line, std::string& error) {
+    // Counting is one short statement: a few sessions serve all the request threads.
+    constexpr std::size_t kQuotaSessions = 4;
+    try {
+        return std::make_shared<PgKeyQuota>(*line.database, line.quota,
+                                            std::min(line.threads, kQuotaSessions));
+    } catch (const std::exception& failure) {
+        error = std::string{"--database: the quota table: "} + failure.what();
+        return nullptr;
+    }
 }
 
 } // namespace tarvex::search

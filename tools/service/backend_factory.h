@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/command_line.h"
+#include "service/quota_store.h"
 #include "service/search_backend.h"
 #include "service/web_pages.h"
 
@@ -15,5 +16,10 @@ namespace tarvex::search {
 // the results come from.
 [[nodiscard]] std::unique_ptr<SearchBackend> openBackend(const CommandLine& line, std::FILE* log,
                                                          std::string& error);
+
+// The daily quota in the command line's database, shared by every service on it; null with the
+// reason when it cannot be opened.
+[[nodiscard]] std::shared_ptr<QuotaStore> openSharedQuota(const CommandLine& line,
+                                                          std::string& error);
 
 } // namespace tarvex::search

@@ -35,6 +35,11 @@ bool applyOption(CommandLine& line, const std::string& option, const std::string
         line.key = value;
     } else if (option == "--corpus") {
         line.corpus = value;
+    } else if (option == "--database") {
+        if (value.empty()) {
+            return fail(error, "--database wants a connection string");
+        }
+        line.database = value;
     } else if (option == "--keys") {
         line.keys = value;
     } else if (option == "--quota") {

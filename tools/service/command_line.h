@@ -31,6 +31,9 @@ struct CommandLine {
     std::string host = "127.0.0.1";
     int port = 0; // 0: any free port
     std::optional<std::string> corpus;
+    // A PostgreSQL connection string: the index, the quotas and the upstream cache live there,
+    // shared by every service on it.
+    std::optional<std::string> database;
     std::optional<std::string> keys;
     std::int64_t quota = 0;
     std::size_t threads = 64;
@@ -54,7 +57,8 @@ struct CommandLine {
 };
 
 inline constexpr const char* kUsage =
-    "usage: tarvex-service [--listen HOST:PORT] [--corpus FILE] [--keys FILE] [--quota N]\n"
+    "usage: tarvex-service [--listen HOST:PORT] [--corpus FILE] [--database CONNINFO]\n"
+    "                      [--keys FILE] [--quota N]\n"
     "                      [--threads N] [--connections N] [--cert FILE --key FILE]\n"
     "                      [--upstream ENGINE] [--upstream-ca FILE] [--upstream-cache FILE]\n"
     "                      [--upstream-cache-hours N] [--upstream-rate N]\n"
@@ -65,7 +69,11 @@ inline constexpr const char* kUsage =
     "Started by systemd for its socket (socket activation), it serves on that socket.\n"
     "  --listen   address to listen on (default 127.0.0.1:0, any free port)\n"
     "  --corpus   corpus file, in the service's format or dpkg's status format\n"
-    "             (default: /var/lib/dpkg/status, else the built-in corpus)\n"
+    "             (default: /var/lib/dpkg/status, else the built-in corpus); with\n"
+    "             --database it is loaded into the database once\n"
+    "  --database PostgreSQL connection string (postgresql://HOST[,HOST...]/NAME or\n"
+    "             key=value pairs): the index lives in that database, shared by every\n"
+    "             service that names it\n"
     "  --keys     file of accepted licence keys, one per line (default: any non-empty key)\n"
     "  --quota    searches per key per day (default: no limit)\n"
     "  --threads  requests served at once (default 64)\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/quota_store.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -12,7 +14,7 @@
 namespace tarvex::search {
 
 // Counts searches per key per day, as the historic service did at its daily limit.
-class KeyQuota {
+class KeyQuota final : public QuotaStore {
 public:
     // Keys counted at once at most, so that a stream of made-up keys cannot grow the table
     // without bound.
@@ -25,7 +27,7 @@ public:
     // Counts one search for `key` on `day`; false only when the key has used up the day's quota.
     // A new day starts every key afresh. A new key on a full table pushes out the key with the
     // fewest searches (the longest unused of those): forgetting it gives away the least.
-    [[nodiscard]] bool take(std::string_view key, std::int64_t day);
+    [[nodiscard]] bool take(std::string_view key, std::int64_t day) override;
     [[nodiscard]] std::int64_t perDay() const { return m_perDay; }
 
 private:

@@ -42,6 +42,13 @@ int serve(const CommandLine& line, const InheritedSocket& inherited) {
         std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
         return 2;
     }
+    if (line.database && line.quota > 0) {
+        options.sharedQuota = openSharedQuota(line, error);
+        if (!options.sharedQuota) {
+            std::fprintf(stderr, "tarvex-service: %s\n", error.c_str());
+            return 2;
+        }
+    }
     const WebPages pages{*backend, KeyRules{options.keys.has_value(), options.quota}};
     SearchService service{*backend, std::move(options)};
     std::unique_ptr<TlsServerContext> tls;

@@ -92,8 +92,9 @@ ServiceReply SearchService::search(const SearchCall& call) {
     if (translateQuery(call.q).words > kMaxQueryWords) {
         return fault("Client", tooManyWords(), operation);
     }
-    if (!m_quota.take(call.key, m_options.today())) {
-        return serviceFault("Daily limit of " + std::to_string(m_quota.perDay()) +
+    QuotaStore& quota = m_options.sharedQuota ? *m_options.sharedQuota : m_quota;
+    if (!quota.take(call.key, m_options.today())) {
+        return serviceFault("Daily limit of " + std::to_string(m_options.quota) +
                                 " queries exceeded for key " + call.key,
                             operation);
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ struct ServiceOptions {
     // The current day number; quotas start afresh when it changes.
     std::function<std::int64_t()> today;
     std::size_t quotaKeys = KeyQuota::kMaxKeysPerDay; // keys counted at once
+    // Where the quota is counted when several services share it (a database); by default in
+    // this process.
+    std::shared_ptr<QuotaStore> sharedQuota;
 };
 
 struct ServiceReply {

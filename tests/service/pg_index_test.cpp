@@ -1,0 +1,361 @@
+// The index on PostgreSQL answers as the local index does: run against a throwaway cluster.
+#include "service/pg_connection.h"
+#include "service/pg_index.h"
+#include "service/search_index.h"
+#include "support/pg_cluster.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <iostream>
+#include <memory>
+#include <netinet/in.h>
+#include <set>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvex::search {
+namespace {
+
+using test::PgCluster;
+
+// The words a text shows in bold, in order; the ellipses of a cut snippet left out.
+std::vector<std::string> boldWords(const std::string& html) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = html.find("<b>", at)) != std::string::npos) {
+        const auto end = html.find("</b>", at);
+        std::string word = html.substr(at + 3, end - at - 3);
+        if (word != "...") {
+            words.push_back(std::move(word));
+        }
+        at = end;
+    }
+    return words;
+}
+
+std::set<std::string> urlSet(const SearchPage& page) {
+    std::set<std::string> urls;
+    for (const SearchHit& hit : page.hits) {
+        urls.insert(hit.url);
+    }
+    return urls;
+}
+
+class PgIndexTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const auto binaries = PgCluster::findBinaries();
+        if (!binaries) {
+            skipReason = "no PostgreSQL server found under /usr/lib/postgresql/*/bin";
+            return;
+        }
+        try {
+            cluster = std::make_unique<PgCluster>(*binaries);
+            std::cout << "test cluster started in " << cluster->startTime().count() << " ms\n";
+            bundled = readCorpus(bundledCorpusText());
+            pgIndex = std::make_unique<PgIndex>(cluster->conninfo(), 2);
+            static_cast<void>(pgIndex->load(bundled));
+            localIndex = std::make_unique<SearchIndex>(bundled, 1);
+        } catch (const std::exception& error) {
+            setUpFailure = error.what();
+        }
+    }
+    static void TearDownTestSuite() {
+        pgIndex.reset();
+        localIndex.reset();
+        if (cluster) {
+            const auto began = std::chrono::steady_clock::now();
+            cluster.reset();
+            std::cout << "test cluster stopped in "
+                      << std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - began)
+                             .count()
+                      << " ms\n";
+        }
+    }
+    void SetUp() override {
+        if (!skipReason.empty()) {
+            GTEST_SKIP() << skipReason;
+        }
+        ASSERT_TRUE(setUpFailure.empty()) << setUpFailure;
+    }
+
+    static SearchRequest request(std::string_view query, bool filter = false, bool safe = false,
+                                 std::int32_t start = 0, std::int32_t count = 1000) {
+        return SearchRequest{query, start, count, filter, safe, {}};
+    }
+    // A database of its own on the cluster, for a test that loads a corpus of its own.
+    static std::string freshDatabase(const std::string& name) {
+        PgConnection admin{cluster->conninfo()};
+        static_cast<void>(admin.execute("DROP DATABASE IF EXISTS " + name));
+        static_cast<void>(admin.execute("CREATE DATABASE " + name));
+        return cluster->conninfo(name);
+    }
+
+    static std::string skipReason;
+    static std::string setUpFailure;
+    static std::unique_ptr<PgCluster> cluster;
+    static std::vector<Document> bundled;
+    static std::unique_ptr<PgIndex> pgIndex;
+    static std::unique_ptr<SearchIndex> localIndex;
+};
+
+std::string PgIndexTest::skipReason;
+std::string PgIndexTest::setUpFailure;
+std::unique_ptr<PgCluster> PgIndexTest::cluster;
+std::vector<Document> PgIndexTest::bundled;
+std::unique_ptr<PgIndex> PgIndexTest::pgIndex;
+std::unique_ptr<SearchIndex> PgIndexTest::localIndex;
+
+// Words, phrases, OR, exclusions, +word, site:, case, punctuation and queries that match
+// nothing, over the built-in corpus.
+const char* const kQueries[] = {
+    "shrdlu",
+    "SHRDLU MacLisp",
+    "computing",
+    "lisp",
+    "teletype",
+    "\"blocks world\"",
+    "\"world of blocks\"",
+    "\"language natural\"",
+    "\"natural language\" research",
+    "lisp OR teletype",
+    "eniac OR edsac OR univac",
+    "computing -lisp",
+    "computing -\"time sharing\"",
+    "+unix",
+    "computing site:example.org",
+    "lisp site:lisp.example.org",
+    "pdp-10",
+    "c++ language",
+    "zyxwvut",
+    "-lisp",
+    "\"",
+    "OR",
+    "time-sharing systems",
+};
+
+TEST_F(PgIndexTest, BothIndexesMatchTheSameDocumentsAndMarkTheSameWords) {
+    for (const char* query : kQueries) {
+        SCOPED_TRACE(query);
+        const SearchPage pg = pgIndex->search(request(query));
+        const SearchPage local = localIndex->search(request(query));
+        EXPECT_EQ(pg.total, local.total);
+        ASSERT_EQ(urlSet(pg), urlSet(local));
+        for (const SearchHit& hit : pg.hits) {
+            const auto same =
+                std::find_if(local.hits.begin(), local.hits.end(),
+                             [&](const SearchHit& other) { return other.url == hit.url; });
+            SCOPED_TRACE(hit.url);
+            EXPECT_EQ(boldWords(hit.titleHtml), boldWords(same->titleHtml));
+            EXPECT_EQ(boldWords(hit.snippetHtml), boldWords(same->snippetHtml));
+            EXPECT_EQ(hit.snippetHtml, same->snippetHtml);
+            EXPECT_EQ(hit.titleHtml, same->titleHtml);
+            EXPECT_EQ(hit.cachedSize, same->cachedSize);
+            EXPECT_EQ(hit.summary, same->summary);
+            EXPECT_EQ(hit.category, same->category);
+            EXPECT_EQ(hit.directoryTitle, same->directoryTitle);
+        }
+    }
+}
+
+TEST_F(PgIndexTest, RanksTitlesFirstFoldsHostsPagesAndLeavesOutAdultPages) {
+    const SearchPage shrdlu = pgIndex->search(request("shrdlu", true, false, 0, 10));
+    ASSERT_GE(shrdlu.hits.size(), 2U);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NE(shrdlu.hits[i].titleHtml.find("<b>SHRDLU</b>"), std::string::npos);
+    }
+    EXPECT_EQ(shrdlu.categories.front(), "Computers > Artificial Intelligence > History");
+
+    const SearchPage unfiltered = pgIndex->search(request("lisp", false, false, 0, 10));
+    const SearchPage filtered = pgIndex->search(request("lisp", true, false, 0, 10));
+    const SearchPage localFiltered = localIndex->search(request("lisp", true, false, 0, 10));
+    EXPECT_FALSE(unfiltered.filtered);
+    EXPECT_TRUE(filtered.filtered);
+    EXPECT_EQ(filtered.total, localFiltered.total);
+    int onLispHost = 0;
+    for (const SearchHit& hit : filtered.hits) {
+        if (hostOf(hit.url) == "lisp.example.org" && ++onLispHost == 2) {
+            EXPECT_EQ(hit.hostName, "lisp.example.org");
+        }
+    }
+    EXPECT_EQ(onLispHost, 2);
+
+    const SearchPage open = pgIndex->search(request("teletype"));
+    const SearchPage safe = pgIndex->search(request("teletype", false, true));
+    EXPECT_EQ(safe.total, open.total - 1);
+    EXPECT_EQ(urlSet(safe), urlSet(localIndex->search(request("teletype", false, true))));
+
+    const SearchPage all = pgIndex->search(request("computing", false, false, 0, 100));
+    std::vector<std::string> paged;
+    for (std::int32_t start = 0; start < all.total; start += 7) {
+        const SearchPage page = pgIndex->search(request("computing", false, false, start, 7));
+        EXPECT_EQ(page.total, all.total);
+        for (const SearchHit& hit : page.hits) {
+            paged.push_back(hit.url);
+        }
+    }
+    ASSERT_EQ(paged.size(), all.hits.size());
+    for (std::size_t i = 0; i < paged.size(); ++i) {
+        EXPECT_EQ(paged[i], all.hits[i].url);
+    }
+    EXPECT_TRUE(pgIndex->search(request("computing", false, false, all.total, 10)).hits.empty());
+}
+
+TEST_F(PgIndexTest, ManyThreadsShareFewSessions) {
+    const auto urls = [](const SearchPage& page) {
+        std::vector<std::string> list;
+        for (const SearchHit& hit : page.hits) {
+            list.push_back(hit.url + hit.snippetHtml);
+        }
+        return list;
+    };
+    const auto expected = urls(pgIndex->search(request("computing", true, false, 0, 10)));
+    ASSERT_EQ(expected.size(), 10U);
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    threads.reserve(6);
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) {
+                if (urls(pgIndex->search(request("computing", true, false, 0, 10))) != expected ||
+                    pgIndex->suggest("teletyep") != "teletype") {
+                    ++mismatches;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(PgIndexTest, SuggestsSpellingsAsTheLocalIndexDoes) {
+    for (const char* phrase : {"shrdlx", "teletyep", "Computnig histroy", "lisx", "lisp",
+                               "zzzzzzzz", "", "macslip winogard", "enaic"}) {
+        SCOPED_TRACE(phrase);
+        EXPECT_EQ(pgIndex->suggest(phrase), localIndex->suggest(phrase));
+    }
+    EXPECT_EQ(pgIndex->suggest("teletyep"), "teletype");
+}
+
+TEST_F(PgIndexTest, KeepsMarkupAsTextAndTheDatabaseOutOfReach) {
+    const std::vector<Document> corpus{{"http://a.example.org/", "<b>Lisp</b> & \"Scheme\" it's",
+                                        "", "x\x01y lisp\x02 <i>", "", "", false},
+                                       {"http://b.example.org/",
+                                        "Robert'); DROP TABLE documents;--", "", "tables", "", "",
+                                        false}};
+    PgIndex pg{freshDatabase("markup"), 1};
+    ASSERT_TRUE(pg.load(corpus));
+    SearchIndex local{corpus, 1};
+    const SearchPage page = pg.search(request("lisp"));
+    ASSERT_EQ(page.hits.size(), 1U);
+    EXPECT_EQ(page.hits[0].titleHtml,
+              "&lt;b&gt;<b>Lisp</b>&lt;/b&gt; &amp; &quot;Scheme&quot; it's");
+    EXPECT_EQ(page.hits[0].titleHtml, local.search(request("lisp")).hits[0].titleHtml);
+    EXPECT_EQ(page.hits[0].snippetHtml, local.search(request("lisp")).hits[0].snippetHtml);
+    for (const char* hostile :
+         {"'; DROP TABLE documents; --", "\") || !!(", "$1 $2", "\xff\xfe lisp", "site:'",
+          "lisp site:%", "\\", "a:b:c & | ! <->"}) {
+        SCOPED_TRACE(hostile);
+        EXPECT_EQ(urlSet(pg.search(request(hostile))), urlSet(local.search(request(hostile))));
+        EXPECT_EQ(pg.suggest(hostile).empty(), local.suggest(hostile).empty());
+    }
+    EXPECT_EQ(pg.search(request("tables")).total, 1);
+    EXPECT_EQ(pg.cachedPage("http://b.example.org/"), "tables");
+    EXPECT_EQ(pg.cachedPage("http://nowhere.example.org/"), "");
+}
+
+TEST_F(PgIndexTest, LoadingTheSameCorpusAgainChangesNothing) {
+    const std::string conninfo = freshDatabase("reload");
+    PgIndex pg{conninfo, 1};
+    PgConnection reader{conninfo};
+    // A row's xmin names the transaction that wrote it: a rewrite shows as new ones.
+    const auto rows = [&] {
+        const PgResult result = reader.execute(
+            "SELECT count(*) || ' ' || string_agg(xmin::text, ',' ORDER BY id) FROM documents");
+        return std::string{pgText(result.get(), 0, 0)};
+    };
+    ASSERT_TRUE(pg.load(bundled));
+    const std::string first = rows();
+    EXPECT_FALSE(pg.load(bundled));
+    EXPECT_EQ(rows(), first);
+
+    std::vector<Document> fewer(bundled.begin() + 1, bundled.end());
+    EXPECT_TRUE(pg.load(fewer));
+    EXPECT_NE(rows(), first);
+    EXPECT_EQ(pg.cachedPage(bundled.front().url), "");
+    EXPECT_TRUE(pg.load(bundled));
+    EXPECT_EQ(pg.cachedPage(bundled.front().url), bundled.front().body);
+}
+
+// A port that was free a moment ago: nothing listens there.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(PgIndexTest, ALostSessionIsOpenedAgainAndAStoppedServerIsAFaultAtOnce) {
+    // One session, killed by the server: the next search opens a new one and answers.
+    PgIndex index{cluster->conninfo(), 1};
+    PgConnection admin{cluster->conninfo()};
+    static_cast<void>(admin.execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                    "WHERE pid <> pg_backend_pid() AND datname = 'postgres' "
+                                    "AND backend_type = 'client backend'"));
+    EXPECT_EQ(urlSet(index.search(request("lisp"))), urlSet(localIndex->search(request("lisp"))));
+
+    // The server gone: a fault that says so (after at most the connect timeout), not a hang.
+    PgCluster own{*PgCluster::findBinaries()};
+    PgIndex lost{own.conninfo(), 1};
+    own.stopServer();
+    try {
+        static_cast<void>(lost.search(request("lisp")));
+        FAIL() << "a search without a server answered";
+    } catch (const BackendError& error) {
+        EXPECT_EQ(std::string{error.what()}.rfind("database unavailable", 0), 0U) << error.what();
+    }
+}
+
+TEST(PgConnectionTest, AnUnreachableDatabaseFailsWithTheReason) {
+    const std::string conninfo =
+        "host=127.0.0.1 port=" + std::to_string(closedPort()) + " dbname=none user=none";
+    try {
+        PgIndex index{conninfo, 2};
+        FAIL() << "connected to a closed port";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string{error.what()}.find("cannot connect to the database"),
+                  std::string::npos)
+            << error.what();
+        EXPECT_NE(std::string{error.what()}.find("refused"), std::string::npos) << error.what();
+    }
+}
+
+TEST(PgConnectionTest, AServerThatNeverAnswersTimesOut) {
+    // A listening socket that is never accepted from: the connection is made by the kernel,
+    // the server's greeting never comes, and only the connect timeout ends the wait.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const std::string conninfo =
+        "host=127.0.0.1 port=" + std::to_string(ntohs(address.sin_port)) + " dbname=none user=none";
+    EXPECT_THROW(PgConnection{conninfo}, std::runtime_error);
+    ::close(fd);
+}
+
+} // namespace
+} // namespace tarvex::search

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::search {
+
+struct PgResultClear {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using PgResult = std::unique_ptr<PGresult, PgResultClear>;
+
+// One session with a PostgreSQL server. Statements go with their values as separate
+// parameters, so no text from outside ever enters the SQL. One thread at a time.
+class PgConnection {
+public:
+    // How long a connection attempt may take when the connection string does not say.
+    static constexpr const char* kConnectTimeoutSeconds = "3";
+
+    // Throws std::runtime_error with libpq's message when the server cannot be reached.
+    // `readWrite` picks a server that takes writes among the hosts the string lists
+    // (target_session_attrs=read-write), whatever the string says.
+    explicit PgConnection(const std::string& conninfo, bool readWrite = false);
+
+    // Runs `sql` with `parameters` as $1, $2, ... (text). A lost session is opened again and
+    // the statement run once more; BackendError ("database unavailable: ...") when no server
+    // answers, std::runtime_error with the server's message when the statement fails.
+    PgResult execute(std::string_view sql, const std::vector<std::string>& parameters = {});
+
+    // Whether the session is still usable; a broken one can be reset.
+    [[nodiscard]] bool healthy() const;
+    void reset();
+
+private:
+    struct Finish {
+        void operator()(PGconn* connection) const { PQfinish(connection); }
+    };
+    std::unique_ptr<PGconn, Finish> m_connection;
+};
+
+// A field of a result row as text (empty for NULL).
+[[nodiscard]] std::string_view pgText(const PGresult* result, int row, int column);
+
+} // namespace tarvex::search

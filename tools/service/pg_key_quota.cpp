@@ -1,0 +1,34 @@
+#include "service/pg_key_quota.h"
+
+namespace tarvex::search {
+
+PgKeyQuota::PgKeyQuota(const std::string& conninfo, std::int64_t perDay, std::size_t connections)
+    : m_pool(conninfo, connections, PgPool::Sessions::ReadWrite), m_perDay(perDay) {
+    const auto connection = m_pool.acquire();
+    static_cast<void>(connection->execute("CREATE TABLE IF NOT EXISTS key_quota ("
+                                          "day bigint NOT NULL, key text NOT NULL, "
+                                          "used bigint NOT NULL, PRIMARY KEY (day, key))"));
+}
+
+bool PgKeyQuota::take(std::string_view key, std::int64_t day) {
+    if (m_perDay <= 0) {
+        return true;
+    }
+    const auto connection = m_pool.acquire();
+    // Yesterday's counts are of no more use; one service a day clears them.
+    if (std::int64_t cleaned = m_cleanedBefore.load();
+        cleaned < day && m_cleanedBefore.compare_exchange_strong(cleaned, day)) {
+        static_cast<void>(
+            connection->execute("DELETE FROM key_quota WHERE day < $1", {std::to_string(day)}));
+    }
+    // A key's first search inserts its row; later ones count up while under the limit. No row
+    // comes back once the limit is reached.
+    const PgResult counted =
+        connection->execute("INSERT INTO key_quota AS q (day, key, used) VALUES ($1, $2, 1) "
+                            "ON CONFLICT (day, key) DO UPDATE SET used = q.used + 1 "
+                            "WHERE q.used < $3 RETURNING used",
+                            {std::to_string(day), std::string{key}, std::to_string(m_perDay)});
+    return PQntuples(counted.get()) == 1;
+}
+
+} // namespace tarvex::search
