@@ -64,29 +64,33 @@ grep -qx "spreadsheet=0" "$artefacts/first-state.txt" || fail "Spread Sheet Mode
 echo "first start: empty status line, Spread Sheet Mode unchecked"
 
 reader search keys-key teletype >"$artefacts/search.txt" || fail "the search failed"
+# True once the reader says the focus is on one of the given controls (ROLE:NAME each).
+focusOn() {
+    local now
+    now=$(focusedControl) || return 1
+    lastFocus=$now
+    for wanted in "$@"; do
+        [ "$now" = "$wanted" ] && return 0
+    done
+    return 1
+}
+lastFocus=""
 # A click on the first row gives the list the focus.
 clickAt 200 60
-sleep 0.5
-[ "$(focusedControl)" = "list:Results" ] || [ "$(focusedControl)" = "table:Results" ] ||
-    fail "the result list is not focused: $(focusedControl)"
+waitFor 3 focusOn "list:Results" "table:Results" ||
+    fail "the result list is not focused: $lastFocus"
 xdotool key Tab
-sleep 0.5
-afterTab=$(focusedControl)
-[ "$afterTab" = "push button:Reset" ] || fail "Tab from the list went to '$afterTab', not Reset"
+waitFor 3 focusOn "push button:Reset" || fail "Tab from the list went to '$lastFocus', not Reset"
 xdotool key shift+Tab
-sleep 0.5
-backTab=$(focusedControl)
-case "$backTab" in
-list:Results | table:Results) ;;
-*) fail "Shift+Tab from Reset went to '$backTab', not the result list" ;;
-esac
+waitFor 3 focusOn "list:Results" "table:Results" ||
+    fail "Shift+Tab from Reset went to '$lastFocus', not the result list"
 screenshot keys-after-search.png
 echo "Tab: the list is one tab stop (list -> Reset -> list)"
 
 reader toggle "Spread Sheet Mode" || fail "the accessible Toggle failed"
-sleep 0.5
-reader state >"$artefacts/toggled-state.txt"
-grep -qx "spreadsheet=1" "$artefacts/toggled-state.txt" || fail "the box did not toggle"
+# shellcheck disable=SC2317 # called through waitFor
+toggled() { reader state | grep -qx "spreadsheet=1"; }
+waitFor 3 toggled || fail "the box did not toggle"
 reader press "Help?" || fail "pressing Help? failed"
 # shellcheck disable=SC2317 # called through waitFor
 helpOpened() { grep -q 'page=help' "$opened" 2>/dev/null; }
