@@ -355,6 +355,40 @@ TEST(ServiceOnADatabaseTest, TwoServicesShareTheIndexAndTheQuota) {
     EXPECT_EQ(second.stop(), 0);
 }
 
+// A primary and a standby in one connection string: searches read from the standby and go on
+// while the primary is down; counting a quota needs the primary and fails as a fault at once.
+TEST(ServiceOnADatabaseTest, AStandbyAnswersWhileThePrimaryIsDown) {
+    const auto binaries = test::PgCluster::findBinaries();
+    if (!binaries) {
+        GTEST_SKIP() << "no PostgreSQL server under /usr/lib/postgresql/*/bin";
+    }
+    test::PgCluster primary{*binaries};
+    {
+        test::ServiceProcess loader{TARVEX_SERVICE_BINARY,
+                                    {"--database", primary.conninfo(), "--corpus", kCorpus}};
+        ASSERT_FALSE(loader.endpoint().empty()) << loader.errorOutput();
+    }
+    test::PgCluster standby{*binaries, primary};
+    const std::string both = "host=127.0.0.1,127.0.0.1 port=" + std::to_string(primary.port()) +
+                             "," + std::to_string(standby.port()) + " user=" + primary.user() +
+                             " dbname=postgres";
+    test::ServiceProcess reader{TARVEX_SERVICE_BINARY, {"--database", both, "--threads", "2"}};
+    ASSERT_FALSE(reader.endpoint().empty()) << reader.errorOutput();
+    test::ServiceProcess counting{TARVEX_SERVICE_BINARY,
+                                  {"--database", both, "--threads", "2", "--quota", "5"}};
+    ASSERT_FALSE(counting.endpoint().empty()) << counting.errorOutput();
+    const SearchOutcome before = searchPage(reader.endpoint(), u"k", u"lisp", 0);
+    ASSERT_EQ(before.status, kOk) << before.fault;
+    ASSERT_EQ(searchPage(counting.endpoint(), u"k", u"lisp", 0).status, kOk);
+
+    primary.stopServer();
+    const SearchOutcome during = searchPage(reader.endpoint(), u"k", u"lisp", 0);
+    ASSERT_EQ(during.status, kOk) << during.fault;
+    EXPECT_EQ(during.urls, before.urls);
+    const SearchOutcome counted = searchPage(counting.endpoint(), u"k", u"lisp", 0);
+    EXPECT_EQ(counted.fault.rfind("database unavailable", 0), 0U) << counted.fault;
+}
+
 TEST(ServiceProcessOptionsTest, TheKeyPageFollowsKeysAndQuota) {
     const std::string keys = testing::TempDir() + "tarvex_service_page_keys.txt";
     std::ofstream{keys} << "secretkey\n";

@@ -39,7 +39,13 @@ std::optional<std::filesystem::path> PgCluster::findBinaries() {
     return best;
 }
 
-PgCluster::PgCluster(const std::filesystem::path& binaries) : m_binaries(binaries) {
+PgCluster::PgCluster(const std::filesystem::path& binaries) : PgCluster(binaries, nullptr) {}
+
+PgCluster::PgCluster(const std::filesystem::path& binaries, const PgCluster& primary)
+    : PgCluster(binaries, &primary) {}
+
+PgCluster::PgCluster(const std::filesystem::path& binaries, const PgCluster* primary)
+    : m_binaries(binaries) {
     const auto began = std::chrono::steady_clock::now();
     std::string folder = (std::filesystem::temp_directory_path() / "tarvex-pg-XXXXXX").string();
     if (::mkdtemp(folder.data()) == nullptr) {
@@ -49,7 +55,8 @@ PgCluster::PgCluster(const std::filesystem::path& binaries) : m_binaries(binarie
     // scripts/db makes and starts the cluster, as it does for a developer: "postgresql://USER@
     // 127.0.0.1:PORT/tarvex" on its output.
     try {
-        const std::string url = run("start");
+        const std::string url =
+            primary == nullptr ? run("start") : run("standby", primary->m_folder.string());
         const auto at = url.find('@');
         const auto colon = url.find(':', at);
         const auto slash = url.find('/', colon);
@@ -79,11 +86,13 @@ std::string PgCluster::conninfo(const std::string& database) const {
            " dbname=" + database;
 }
 
-std::string PgCluster::run(const std::string& command) {
+std::string PgCluster::run(const std::string& command, const std::string& primary) {
     std::string script = TARVEX_DB_SCRIPT;
     std::string verb = command;
     std::string folder = m_folder.string();
-    std::array<char*, 4> arguments{script.data(), verb.data(), folder.data(), nullptr};
+    std::string from = primary;
+    std::array<char*, 5> arguments{script.data(), verb.data(), folder.data(),
+                                   from.empty() ? nullptr : from.data(), nullptr};
     const std::filesystem::path output =
         m_folder.parent_path() / (m_folder.filename().string() + ".out");
     const pid_t pid = ::fork();

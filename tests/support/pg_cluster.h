@@ -19,6 +19,9 @@ public:
     // Throws std::runtime_error with the tools' output when the cluster cannot be made.
     // `binaries` tells that a server is installed; scripts/db finds it again.
     explicit PgCluster(const std::filesystem::path& binaries);
+    // A streaming standby of the running `primary` (scripts/db standby): it answers reads and
+    // refuses writes.
+    PgCluster(const std::filesystem::path& binaries, const PgCluster& primary);
     ~PgCluster();
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
@@ -26,14 +29,16 @@ public:
     // A libpq connection string for `database` over TCP as the cluster's superuser.
     [[nodiscard]] std::string conninfo(const std::string& database = "postgres") const;
     [[nodiscard]] int port() const { return m_port; }
+    [[nodiscard]] const std::string& user() const { return m_user; }
     // Stops the server and keeps the data (scripts/db stop); removed at the end as always.
     void stopServer() { (void)run("stop"); }
     // How long initdb and the start took.
     [[nodiscard]] std::chrono::milliseconds startTime() const { return m_startTime; }
 
 private:
-    // Runs `scripts/db COMMAND FOLDER`; its output.
-    std::string run(const std::string& command);
+    PgCluster(const std::filesystem::path& binaries, const PgCluster* primary);
+    // Runs `scripts/db COMMAND FOLDER [PRIMARY]`; its output.
+    std::string run(const std::string& command, const std::string& primary = {});
     void stop() noexcept;
 
     std::filesystem::path m_binaries;

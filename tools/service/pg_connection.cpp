@@ -25,14 +25,18 @@ std::string message(const PGconn* connection, std::string_view what) {
 
 } // namespace
 
-PgConnection::PgConnection(const std::string& conninfo, bool readWrite) {
+PgConnection::PgConnection(const std::string& conninfo, SessionKind kind) {
     // The connection string is expanded in place of dbname; what it names overrides the
     // timeout given before it, so the default only applies when it names none, and the session
     // kind given after it wins.
+    const char* attributes = kind == SessionKind::ReadWrite       ? "read-write"
+                             : kind == SessionKind::PreferStandby ? "prefer-standby"
+                                                                  : nullptr;
     const std::array<const char*, 4> keywords{
-        "connect_timeout", "dbname", readWrite ? "target_session_attrs" : nullptr, nullptr};
-    const std::array<const char*, 4> values{kConnectTimeoutSeconds, conninfo.c_str(),
-                                            readWrite ? "read-write" : nullptr, nullptr};
+        "connect_timeout", "dbname", attributes != nullptr ? "target_session_attrs" : nullptr,
+        nullptr};
+    const std::array<const char*, 4> values{kConnectTimeoutSeconds, conninfo.c_str(), attributes,
+                                            nullptr};
     m_connection.reset(PQconnectdbParams(keywords.data(), values.data(), 1));
     if (!m_connection) {
         throw std::runtime_error("cannot connect to the database: out of memory");

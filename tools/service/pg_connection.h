@@ -16,15 +16,18 @@ using PgResult = std::unique_ptr<PGresult, PgResultClear>;
 
 // One session with a PostgreSQL server. Statements go with their values as separate
 // parameters, so no text from outside ever enters the SQL. One thread at a time.
+// Which server of a connection string's hosts a session is on: whichever answers first, one
+// that takes writes (a primary), or a standby where one answers (reads).
+enum class SessionKind { Any, ReadWrite, PreferStandby };
+
 class PgConnection {
 public:
     // How long a connection attempt may take when the connection string does not say.
     static constexpr const char* kConnectTimeoutSeconds = "3";
 
-    // Throws std::runtime_error with libpq's message when the server cannot be reached.
-    // `readWrite` picks a server that takes writes among the hosts the string lists
-    // (target_session_attrs=read-write), whatever the string says.
-    explicit PgConnection(const std::string& conninfo, bool readWrite = false);
+    // Throws std::runtime_error with libpq's message when the server cannot be reached. A kind
+    // other than Any sets target_session_attrs, whatever the string says.
+    explicit PgConnection(const std::string& conninfo, SessionKind kind = SessionKind::Any);
 
     // Runs `sql` with `parameters` as $1, $2, ... (text). A lost session is opened again and
     // the statement run once more; BackendError ("database unavailable: ...") when no server

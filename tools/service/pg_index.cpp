@@ -149,8 +149,9 @@ void rollBack(PgConnection& connection) {
 } // namespace
 
 PgIndex::PgIndex(const std::string& conninfo, std::size_t connections)
-    : m_pool(conninfo, connections) {
-    const auto connection = m_pool.acquire();
+    : m_conninfo(conninfo), m_pool(conninfo, connections, SessionKind::PreferStandby) {
+    // The tables are made on the primary; searches read from a standby where there is one.
+    const auto connection = std::make_unique<PgConnection>(m_conninfo, SessionKind::ReadWrite);
     // Two services starting on one database at once must not both create the tables.
     connection->execute("BEGIN");
     try {
@@ -172,7 +173,7 @@ bool PgIndex::load(const std::vector<Document>& documents) {
         kept.push_back(storedDocument(document));
     }
     const std::string digest = digestOf(kept);
-    const auto connection = m_pool.acquire();
+    const auto connection = std::make_unique<PgConnection>(m_conninfo, SessionKind::ReadWrite);
     connection->execute("BEGIN");
     try {
         connection->execute("SELECT pg_advisory_xact_lock(" + std::string{kLoadLock} + ")");

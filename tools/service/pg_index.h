@@ -49,7 +49,8 @@ private:
                   const std::vector<std::vector<std::string>>& wanted,
                   const std::vector<std::int64_t>& ids, std::vector<SearchHit>& hits);
 
-    PgPool m_pool;
+    std::string m_conninfo;
+    PgPool m_pool; // sessions for reading
     std::mutex m_markerMutex;
     TermMarker m_marker;
 };

@@ -3,7 +3,7 @@
 namespace tarvex::search {
 
 PgKeyQuota::PgKeyQuota(const std::string& conninfo, std::int64_t perDay, std::size_t connections)
-    : m_pool(conninfo, connections, PgPool::Sessions::ReadWrite), m_perDay(perDay) {
+    : m_pool(conninfo, connections, SessionKind::ReadWrite), m_perDay(perDay) {
     const auto connection = m_pool.acquire();
     static_cast<void>(connection->execute("CREATE TABLE IF NOT EXISTS key_quota ("
                                           "day bigint NOT NULL, key text NOT NULL, "

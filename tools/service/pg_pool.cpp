@@ -4,11 +4,11 @@
 
 namespace tarvex::search {
 
-PgPool::PgPool(const std::string& conninfo, std::size_t size, Sessions sessions) {
+PgPool::PgPool(const std::string& conninfo, std::size_t size, SessionKind kind) {
     const std::size_t count = std::max<std::size_t>(size, 1);
     m_all.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        m_all.push_back(std::make_unique<PgConnection>(conninfo, sessions == Sessions::ReadWrite));
+        m_all.push_back(std::make_unique<PgConnection>(conninfo, kind));
         m_free.push_back(m_all.back().get());
     }
 }

@@ -15,11 +15,8 @@ namespace tarvex::search {
 // the length of a request and waits while all are out.
 class PgPool {
 public:
-    // Which server of the connection string's hosts the sessions are on.
-    enum class Sessions { Any, ReadWrite };
-
-    // Opens `size` sessions (at least one) now; throws std::runtime_error when one fails.
-    PgPool(const std::string& conninfo, std::size_t size, Sessions sessions = Sessions::Any);
+    // Opens `size` sessions (at least one) of `kind` now; throws std::runtime_error when one fails.
+    PgPool(const std::string& conninfo, std::size_t size, SessionKind kind = SessionKind::Any);
 
     class Lease {
     public:
