@@ -3,6 +3,7 @@
 #include "base/ascii_case.h"
 #include "service/host_folding.h"
 #include "service/html_text.h"
+#include "service/page_categories.h"
 #include "service/pg_query.h"
 #include "service/snippet_window.h"
 #include "service/spelling.h"
@@ -18,10 +19,7 @@ namespace tarvex::search {
 namespace {
 
 // How many of the commonest categories a result page names, as the local index does.
-constexpr std::size_t kPageCategories = 2;
 // Words the service suggests a spelling for are capped as the local dictionary caps them.
-constexpr std::size_t kMaxWordLength = 64;
-constexpr std::size_t kMaxWords = 32;
 // Nearest words by trigrams that are measured by edit distance for one suggestion.
 constexpr int kSpellingCandidates = 64;
 // Serialises loads of several processes sharing the database (an advisory lock's key).
@@ -313,13 +311,7 @@ SearchPage PgIndex::search(const SearchRequest& request) {
     page.total = static_cast<std::int32_t>(kept.size());
     page.filtered = folding.folded();
 
-    std::vector<std::pair<std::string_view, int>> categories(categoryCounts.begin(),
-                                                             categoryCounts.end());
-    std::stable_sort(categories.begin(), categories.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (std::size_t i = 0; i < categories.size() && i < kPageCategories; ++i) {
-        page.categories.emplace_back(categories[i].first);
-    }
+    page.categories = commonestCategories(categoryCounts);
 
     const auto start = static_cast<std::size_t>(std::max(request.start, 0));
     const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));
@@ -339,43 +331,31 @@ SearchPage PgIndex::search(const SearchRequest& request) {
 
 std::string PgIndex::suggest(std::string_view phrase) {
     const auto connection = m_pool.acquire();
-    std::string result;
-    bool changed = false;
-    std::size_t words = 0;
-    std::size_t i = 0;
-    while (i < phrase.size()) {
-        const auto start = phrase.find_first_not_of(" \t\r\n", i);
-        if (start == std::string_view::npos) {
-            break;
+    return respelled(phrase, [&connection](const std::string& word) -> std::optional<std::string> {
+        const std::string valid = validUtf8(word);
+        if (valid != word) {
+            return std::nullopt;
         }
-        const auto end = std::min(phrase.find_first_of(" \t\r\n", start), phrase.size());
-        std::string word = asciiLowered(phrase.substr(start, end - start));
-        i = end;
-        if (++words <= kMaxWords && word.size() <= kMaxWordLength) {
-            const std::string valid = validUtf8(word);
-            // Known words stay; an unknown one becomes the nearest of the words most like it.
-            const std::size_t limit = word.size() <= 4 ? 1 : 2;
-            const PgResult candidates = connection->execute(
-                "SELECT word, documents FROM (SELECT word, documents FROM words"
-                " WHERE octet_length(word) BETWEEN $2 AND $3 ORDER BY word <-> $1 LIMIT $4) near"
-                " ORDER BY word COLLATE \"C\"",
-                {valid, std::to_string(word.size() > limit ? word.size() - limit : 0),
-                 std::to_string(word.size() + limit), std::to_string(kSpellingCandidates)});
-            std::vector<IndexTerm> terms;
-            terms.reserve(static_cast<std::size_t>(PQntuples(candidates.get())));
-            for (int row = 0; row < PQntuples(candidates.get()); ++row) {
-                terms.push_back({std::string{pgText(candidates.get(), row, 0)},
-                                 integer(candidates.get(), row, 1)});
-            }
-            const std::string better = SpellingDictionary{std::move(terms)}.suggest(valid);
-            if (!better.empty() && valid == word) {
-                word = better;
-                changed = true;
-            }
+        // Known words stay; an unknown one becomes the nearest of the words most like it.
+        const std::size_t limit = word.size() <= 4 ? 1 : 2;
+        const PgResult candidates = connection->execute(
+            "SELECT word, documents FROM (SELECT word, documents FROM words"
+            " WHERE octet_length(word) BETWEEN $2 AND $3 ORDER BY word <-> $1 LIMIT $4) near"
+            " ORDER BY word COLLATE \"C\"",
+            {word, std::to_string(word.size() > limit ? word.size() - limit : 0),
+             std::to_string(word.size() + limit), std::to_string(kSpellingCandidates)});
+        std::vector<IndexTerm> terms;
+        terms.reserve(static_cast<std::size_t>(PQntuples(candidates.get())));
+        for (int row = 0; row < PQntuples(candidates.get()); ++row) {
+            terms.push_back(
+                {std::string{pgText(candidates.get(), row, 0)}, integer(candidates.get(), row, 1)});
         }
-        result += (result.empty() ? "" : " ") + word;
-    }
-    return changed ? result : std::string{};
+        std::string better = SpellingDictionary{std::move(terms)}.suggest(word);
+        if (better.empty()) {
+            return std::nullopt;
+        }
+        return better;
+    });
 }
 
 std::string PgIndex::cachedPage(std::string_view url) {

@@ -3,6 +3,7 @@
 #include "service/host_folding.h"
 #include "service/html_text.h"
 #include "service/index_file.h"
+#include "service/page_categories.h"
 #include "service/query_text.h"
 
 #include <algorithm>
@@ -11,9 +12,6 @@
 
 namespace tarvex::search {
 namespace {
-
-// How many of the commonest categories a result page names.
-constexpr std::size_t kPageCategories = 2;
 
 bool onSite(const std::string& host, const std::string& site) {
     return host == site || (host.size() > site.size() &&
@@ -143,13 +141,7 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
     page.total = static_cast<std::int32_t>(kept.size());
     page.filtered = folding.folded();
 
-    std::vector<std::pair<std::string_view, int>> categories(categoryCounts.begin(),
-                                                             categoryCounts.end());
-    std::stable_sort(categories.begin(), categories.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (std::size_t i = 0; i < categories.size() && i < kPageCategories; ++i) {
-        page.categories.emplace_back(categories[i].first);
-    }
+    page.categories = commonestCategories(categoryCounts);
 
     const auto start = static_cast<std::size_t>(std::max(request.start, 0));
     const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));

@@ -70,7 +70,7 @@ const IndexTerm* SpellingDictionary::nearest(const std::string& word) const {
     return best;
 }
 
-std::string SpellingDictionary::suggest(std::string_view phrase) const {
+std::string respelled(std::string_view phrase, const Respeller& better) {
     std::string result;
     bool changed = false;
     std::size_t words = 0;
@@ -83,15 +83,27 @@ std::string SpellingDictionary::suggest(std::string_view phrase) const {
         const auto end = std::min(phrase.find_first_of(" \t\r\n", start), phrase.size());
         std::string word = asciiLowered(phrase.substr(start, end - start));
         i = end;
-        if (++words <= kMaxWords && word.size() <= kMaxWordLength && !m_known.contains(word)) {
-            if (const IndexTerm* term = nearest(word); term != nullptr) {
-                word = term->text;
+        if (++words <= kMaxWords && word.size() <= kMaxWordLength) {
+            if (std::optional<std::string> replacement = better(word); replacement) {
+                word = std::move(*replacement);
                 changed = true;
             }
         }
         result += (result.empty() ? "" : " ") + word;
     }
     return changed ? result : std::string{};
+}
+
+std::string SpellingDictionary::suggest(std::string_view phrase) const {
+    return respelled(phrase, [this](const std::string& word) -> std::optional<std::string> {
+        if (m_known.contains(word)) {
+            return std::nullopt;
+        }
+        if (const IndexTerm* term = nearest(word); term != nullptr) {
+            return term->text;
+        }
+        return std::nullopt;
+    });
 }
 
 } // namespace tarvex::search

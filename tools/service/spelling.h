@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -12,6 +14,14 @@ struct IndexTerm {
     std::string text;       // lower case, as the index keeps it
     std::int64_t documents; // how many documents hold it
 };
+
+// A word's better spelling, or none to keep it.
+using Respeller = std::function<std::optional<std::string>(const std::string& word)>;
+
+// The phrase's words (split at blanks, lower case in ASCII) joined by single blanks, each that
+// `better` answers for replaced; only the first 32 words of at most 64 bytes are asked. Empty
+// when no word changes.
+[[nodiscard]] std::string respelled(std::string_view phrase, const Respeller& better);
 
 // Suggests the spelling of a phrase from the words the index knows.
 class SpellingDictionary {
