@@ -55,8 +55,10 @@ PgCluster::PgCluster(const std::filesystem::path& binaries, const PgCluster* pri
     // scripts/db makes and starts the cluster, as it does for a developer: "postgresql://USER@
     // 127.0.0.1:PORT/tarvex" on its output.
     try {
-        const std::string url =
+        const std::string output =
             primary == nullptr ? run("start") : run("standby", primary->m_folder.string());
+        // The connection string is the last line; the tools may say something before it.
+        const std::string url = output.substr(output.rfind('\n') + 1);
         const auto at = url.find('@');
         const auto colon = url.find(':', at);
         const auto slash = url.find('/', colon);
