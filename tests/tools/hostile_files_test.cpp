@@ -61,7 +61,7 @@ protected:
                     "--cache", cacheFile, word});
     }
 
-    const cache::SystemClock m_clock;
+    const cache::SystemClock m_clock{};
     test::TestFolder m_folder{"tarvex_hostile_tool"};
     std::string m_dir = m_folder.path().string();
     std::string m_cacheFile;
