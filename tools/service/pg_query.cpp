@@ -119,10 +119,12 @@ std::string validUtf8(std::string_view text) {
 PgQuery pgQuery(std::string_view query, int firstParameter) {
     const IndexQuery translated = translateQuery(query);
     PgQuery result;
-    result.site = validUtf8(translated.site);
-    if (translated.match.empty()) {
+    // A host with a zero byte is no host the index holds (and the server would cut the text
+    // there, filtering on another host): nothing matches.
+    if (translated.match.empty() || translated.site.find('\0') != std::string::npos) {
         return result;
     }
+    result.site = validUtf8(translated.site);
     bool negate = false;
     for (const Piece& piece : pieces(translated.match)) {
         switch (piece.kind) {
