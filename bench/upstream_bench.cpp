@@ -7,6 +7,7 @@
 #include "proxy/google_search_handler.h"
 #include "service/search_service.h"
 #include "service/upstream_backend.h"
+#include "service/upstream_cache.h"
 #include "soap/output_sink.h"
 #include "support/scripted_upstream.h"
 

@@ -3,6 +3,7 @@
 #include "service/pg_index.h"
 #include "service/search_index.h"
 #include "support/pg_cluster.h"
+#include "support/pg_test_database.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ namespace tarvex::search {
 namespace {
 
 using test::PgCluster;
+using test::PgTestDatabase;
 
 // The words a text shows in bold, in order; the ellipses of a cut snippet left out.
 std::vector<std::string> boldWords(const std::string& html) {
@@ -46,16 +48,14 @@ std::set<std::string> urlSet(const SearchPage& page) {
 class PgIndexTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const auto binaries = PgCluster::findBinaries();
-        if (!binaries) {
-            skipReason = "no PostgreSQL server found under /usr/lib/postgresql/*/bin";
+        skipReason = PgTestDatabase::unavailable();
+        if (!skipReason.empty()) {
             return;
         }
         try {
-            cluster = std::make_unique<PgCluster>(*binaries);
-            std::cout << "test cluster started in " << cluster->startTime().count() << " ms\n";
+            database = std::make_unique<PgTestDatabase>();
             bundled = readCorpus(bundledCorpusText());
-            pgIndex = std::make_unique<PgIndex>(cluster->conninfo(), 2);
+            pgIndex = std::make_unique<PgIndex>(database->conninfo(), 2);
             static_cast<void>(pgIndex->load(bundled));
             localIndex = std::make_unique<SearchIndex>(bundled, 1);
         } catch (const std::exception& error) {
@@ -65,15 +65,7 @@ protected:
     static void TearDownTestSuite() {
         pgIndex.reset();
         localIndex.reset();
-        if (cluster) {
-            const auto began = std::chrono::steady_clock::now();
-            cluster.reset();
-            std::cout << "test cluster stopped in "
-                      << std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - began)
-                             .count()
-                      << " ms\n";
-        }
+        database.reset();
     }
     void SetUp() override {
         if (!skipReason.empty()) {
@@ -88,15 +80,12 @@ protected:
     }
     // A database of its own on the cluster, for a test that loads a corpus of its own.
     static std::string freshDatabase(const std::string& name) {
-        PgConnection admin{cluster->conninfo()};
-        static_cast<void>(admin.execute("DROP DATABASE IF EXISTS " + name));
-        static_cast<void>(admin.execute("CREATE DATABASE " + name));
-        return cluster->conninfo(name);
+        return database->freshDatabase(name);
     }
 
     static std::string skipReason;
     static std::string setUpFailure;
-    static std::unique_ptr<PgCluster> cluster;
+    static std::unique_ptr<PgTestDatabase> database;
     static std::vector<Document> bundled;
     static std::unique_ptr<PgIndex> pgIndex;
     static std::unique_ptr<SearchIndex> localIndex;
@@ -104,7 +93,7 @@ protected:
 
 std::string PgIndexTest::skipReason;
 std::string PgIndexTest::setUpFailure;
-std::unique_ptr<PgCluster> PgIndexTest::cluster;
+std::unique_ptr<PgTestDatabase> PgIndexTest::database;
 std::vector<Document> PgIndexTest::bundled;
 std::unique_ptr<PgIndex> PgIndexTest::pgIndex;
 std::unique_ptr<SearchIndex> PgIndexTest::localIndex;
@@ -159,78 +148,6 @@ TEST_F(PgIndexTest, BothIndexesMatchTheSameDocumentsAndMarkTheSameWords) {
             EXPECT_EQ(hit.directoryTitle, same->directoryTitle);
         }
     }
-}
-
-TEST_F(PgIndexTest, RanksTitlesFirstFoldsHostsPagesAndLeavesOutAdultPages) {
-    const SearchPage shrdlu = pgIndex->search(request("shrdlu", true, false, 0, 10));
-    ASSERT_GE(shrdlu.hits.size(), 2U);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_NE(shrdlu.hits[i].titleHtml.find("<b>SHRDLU</b>"), std::string::npos);
-    }
-    EXPECT_EQ(shrdlu.categories.front(), "Computers > Artificial Intelligence > History");
-
-    const SearchPage unfiltered = pgIndex->search(request("lisp", false, false, 0, 10));
-    const SearchPage filtered = pgIndex->search(request("lisp", true, false, 0, 10));
-    const SearchPage localFiltered = localIndex->search(request("lisp", true, false, 0, 10));
-    EXPECT_FALSE(unfiltered.filtered);
-    EXPECT_TRUE(filtered.filtered);
-    EXPECT_EQ(filtered.total, localFiltered.total);
-    int onLispHost = 0;
-    for (const SearchHit& hit : filtered.hits) {
-        if (hostOf(hit.url) == "lisp.example.org" && ++onLispHost == 2) {
-            EXPECT_EQ(hit.hostName, "lisp.example.org");
-        }
-    }
-    EXPECT_EQ(onLispHost, 2);
-
-    const SearchPage open = pgIndex->search(request("teletype"));
-    const SearchPage safe = pgIndex->search(request("teletype", false, true));
-    EXPECT_EQ(safe.total, open.total - 1);
-    EXPECT_EQ(urlSet(safe), urlSet(localIndex->search(request("teletype", false, true))));
-
-    const SearchPage all = pgIndex->search(request("computing", false, false, 0, 100));
-    std::vector<std::string> paged;
-    for (std::int32_t start = 0; start < all.total; start += 7) {
-        const SearchPage page = pgIndex->search(request("computing", false, false, start, 7));
-        EXPECT_EQ(page.total, all.total);
-        for (const SearchHit& hit : page.hits) {
-            paged.push_back(hit.url);
-        }
-    }
-    ASSERT_EQ(paged.size(), all.hits.size());
-    for (std::size_t i = 0; i < paged.size(); ++i) {
-        EXPECT_EQ(paged[i], all.hits[i].url);
-    }
-    EXPECT_TRUE(pgIndex->search(request("computing", false, false, all.total, 10)).hits.empty());
-}
-
-TEST_F(PgIndexTest, ManyThreadsShareFewSessions) {
-    const auto urls = [](const SearchPage& page) {
-        std::vector<std::string> list;
-        for (const SearchHit& hit : page.hits) {
-            list.push_back(hit.url + hit.snippetHtml);
-        }
-        return list;
-    };
-    const auto expected = urls(pgIndex->search(request("computing", true, false, 0, 10)));
-    ASSERT_EQ(expected.size(), 10U);
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> threads;
-    threads.reserve(6);
-    for (int t = 0; t < 6; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 10; ++i) {
-                if (urls(pgIndex->search(request("computing", true, false, 0, 10))) != expected ||
-                    pgIndex->suggest("teletyep") != "teletype") {
-                    ++mismatches;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(mismatches, 0);
 }
 
 TEST_F(PgIndexTest, SuggestsSpellingsAsTheLocalIndexDoes) {
@@ -307,11 +224,12 @@ int closedPort() {
 
 TEST_F(PgIndexTest, ALostSessionIsOpenedAgainAndAStoppedServerIsAFaultAtOnce) {
     // One session, killed by the server: the next search opens a new one and answers.
-    PgIndex index{cluster->conninfo(), 1};
-    PgConnection admin{cluster->conninfo()};
+    PgIndex index{database->conninfo(), 1};
+    PgConnection admin{database->conninfo()};
     static_cast<void>(admin.execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                    "WHERE pid <> pg_backend_pid() AND datname = 'postgres' "
-                                    "AND backend_type = 'client backend'"));
+                                    "WHERE pid <> pg_backend_pid() AND datname = $1 "
+                                    "AND backend_type = 'client backend'",
+                                    {database->name()}));
     EXPECT_EQ(urlSet(index.search(request("lisp"))), urlSet(localIndex->search(request("lisp"))));
 
     // The server gone: a fault that says so (after at most the connect timeout), not a hang.

@@ -1,6 +1,9 @@
-// Searching the built-in corpus: ranking, paging, folding by host, safe search, markup.
+// Searching the built-in corpus: ranking, paging, folding by host, safe search, markup. The
+// same cases hold the local index and the index on PostgreSQL (on the test run's cluster).
 #include "service/html_text.h"
+#include "service/pg_index.h"
 #include "service/search_index.h"
+#include "support/pg_test_database.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +15,40 @@
 namespace tarvex::search {
 namespace {
 
-class SearchIndexTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_index = std::make_unique<SearchIndex>(readCorpus(bundledCorpusText()), 2);
-    }
-    static void TearDownTestSuite() { s_index.reset(); }
+enum class Backend { Local, PostgreSQL };
 
+class SearchIndexTest : public testing::TestWithParam<Backend> {
+protected:
+    static void SetUpTestSuite() { s_corpus = readCorpus(bundledCorpusText()); }
+    static void TearDownTestSuite() {
+        s_index.reset();
+        s_database.reset();
+    }
+    // The backend of the parameter, made on first use: a test process runs one test.
+    void SetUp() override {
+        if (GetParam() == Backend::Local) {
+            s_index = std::make_unique<SearchIndex>(s_corpus, 2);
+            return;
+        }
+        const std::string unavailable = test::PgTestDatabase::unavailable();
+        if (!unavailable.empty()) {
+            GTEST_SKIP() << unavailable;
+        }
+        if (!s_database) {
+            s_database = std::make_unique<test::PgTestDatabase>();
+            auto index = std::make_unique<PgIndex>(s_database->conninfo(), 2);
+            static_cast<void>(index->load(s_corpus));
+            s_pgIndex = std::move(index);
+        }
+    }
+    void TearDown() override { s_index.reset(); }
+
+    static SearchBackend& index() {
+        return s_index ? static_cast<SearchBackend&>(*s_index) : *s_pgIndex;
+    }
     static SearchPage search(std::string_view query, std::int32_t start = 0,
                              std::int32_t count = 10, bool filter = true, bool safe = false) {
-        return s_index->search(SearchRequest{query, start, count, filter, safe, {}});
+        return index().search(SearchRequest{query, start, count, filter, safe, {}});
     }
     static std::vector<std::string> urls(const SearchPage& page) {
         std::vector<std::string> list;
@@ -30,13 +57,24 @@ protected:
         }
         return list;
     }
+    static bool adult(const std::string& url) {
+        return std::any_of(s_corpus.begin(), s_corpus.end(), [&](const Document& document) {
+            return document.url == url && document.adult;
+        });
+    }
 
+    static std::vector<Document> s_corpus;
     static std::unique_ptr<SearchIndex> s_index;
+    static std::unique_ptr<test::PgTestDatabase> s_database;
+    static std::unique_ptr<PgIndex> s_pgIndex;
 };
 
+std::vector<Document> SearchIndexTest::s_corpus;
 std::unique_ptr<SearchIndex> SearchIndexTest::s_index;
+std::unique_ptr<test::PgTestDatabase> SearchIndexTest::s_database;
+std::unique_ptr<PgIndex> SearchIndexTest::s_pgIndex;
 
-TEST_F(SearchIndexTest, TitleMatchesRankFirstAndTermsAreMarked) {
+TEST_P(SearchIndexTest, TitleMatchesRankFirstAndTermsAreMarked) {
     const SearchPage page = search("shrdlu");
     ASSERT_GE(page.hits.size(), 2U);
     EXPECT_EQ(page.total, static_cast<std::int32_t>(page.hits.size()));
@@ -48,7 +86,7 @@ TEST_F(SearchIndexTest, TitleMatchesRankFirstAndTermsAreMarked) {
     EXPECT_EQ(page.categories.front(), "Computers > Artificial Intelligence > History");
 }
 
-TEST_F(SearchIndexTest, PagesAreConsistentAndDoNotOverlap) {
+TEST_P(SearchIndexTest, PagesAreConsistentAndDoNotOverlap) {
     const SearchPage all = search("computing", 0, 100);
     ASSERT_GE(all.total, 30);
     std::vector<std::string> paged;
@@ -68,7 +106,7 @@ TEST_F(SearchIndexTest, PagesAreConsistentAndDoNotOverlap) {
     EXPECT_EQ(beyond.total, all.total);
 }
 
-TEST_F(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
+TEST_P(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
     const SearchPage unfiltered = search("lisp", 0, 10, false);
     const SearchPage filtered = search("lisp", 0, 10, true);
     EXPECT_FALSE(unfiltered.filtered);
@@ -92,20 +130,19 @@ TEST_F(SearchIndexTest, FilterKeepsTwoPerHostAndNamesTheFoldedHost) {
     }
 }
 
-TEST_F(SearchIndexTest, SafeSearchLeavesOutAdultDocuments) {
-    const auto adult = [](const SearchPage& page) {
-        return std::count_if(page.hits.begin(), page.hits.end(), [](const SearchHit& hit) {
-            return s_index->findByUrl(hit.url)->adult;
-        });
+TEST_P(SearchIndexTest, SafeSearchLeavesOutAdultDocuments) {
+    const auto adults = [](const SearchPage& page) {
+        return std::count_if(page.hits.begin(), page.hits.end(),
+                             [](const SearchHit& hit) { return adult(hit.url); });
     };
     const SearchPage open = search("teletype", 0, 50, false, false);
     const SearchPage safe = search("teletype", 0, 50, false, true);
-    EXPECT_EQ(adult(open), 1);
-    EXPECT_EQ(adult(safe), 0);
+    EXPECT_EQ(adults(open), 1);
+    EXPECT_EQ(adults(safe), 0);
     EXPECT_EQ(safe.total, open.total - 1);
 }
 
-TEST_F(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
+TEST_P(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
     const SearchPage site = search("computing site:example.org", 0, 10, false);
     ASSERT_FALSE(site.hits.empty());
     for (const SearchHit& hit : site.hits) {
@@ -118,14 +155,12 @@ TEST_F(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
     EXPECT_EQ(search("\"").total, 0);
 }
 
-TEST_F(SearchIndexTest, FindsStoredTextByAddress) {
-    const Document* document = s_index->findByUrl("http://shrdlu.example.org/");
-    ASSERT_NE(document, nullptr);
-    EXPECT_NE(document->body.find("MacLisp"), std::string::npos);
-    EXPECT_EQ(s_index->findByUrl("http://shrdlu.example.org"), nullptr);
+TEST_P(SearchIndexTest, FindsStoredTextByAddress) {
+    EXPECT_NE(index().cachedPage("http://shrdlu.example.org/").find("MacLisp"), std::string::npos);
+    EXPECT_EQ(index().cachedPage("http://shrdlu.example.org"), "");
 }
 
-TEST_F(SearchIndexTest, ManyThreadsShareFewReaders) {
+TEST_P(SearchIndexTest, ManyThreadsShareFewReaders) {
     const auto expected = urls(search("computing", 0, 10));
     std::vector<std::thread> threads;
     threads.reserve(8);
@@ -133,7 +168,8 @@ TEST_F(SearchIndexTest, ManyThreadsShareFewReaders) {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 20; ++i) {
-                if (urls(search("computing", 0, 10)) != expected) {
+                if (urls(search("computing", 0, 10)) != expected ||
+                    index().suggest("teletyep") != "teletype") {
                     ++mismatches;
                 }
             }
@@ -144,6 +180,12 @@ TEST_F(SearchIndexTest, ManyThreadsShareFewReaders) {
     }
     EXPECT_EQ(mismatches, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, SearchIndexTest,
+                         testing::Values(Backend::Local, Backend::PostgreSQL),
+                         [](const testing::TestParamInfo<Backend>& info) {
+                             return info.param == Backend::Local ? "Local" : "PostgreSQL";
+                         });
 
 TEST(MarkedHtmlTest, EscapesTextAndTurnsMarksIntoBold) {
     EXPECT_EQ(markedHtml("a < b & \"c\" \x01term\x02\nnext"),

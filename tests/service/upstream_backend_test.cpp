@@ -2,6 +2,7 @@
 // answers kept, escaping and marks, folding, spelling, failures and cached pages.
 #include "service/response_writer.h"
 #include "service/upstream_backend.h"
+#include "service/upstream_cache.h"
 #include "service/web_pages.h"
 #include "support/scripted_server.h"
 #include "support/scripted_upstream.h"

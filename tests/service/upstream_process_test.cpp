@@ -1,17 +1,21 @@
 // The service as a process answering from a scripted upstream engine: the client's 30-result
 // search, spelling, a hanging engine beside a second client, and start-up mistakes.
+#include "support/pg_test_database.h"
 #include "support/scripted_upstream.h"
 #include "support/service_process.h"
 
 #include "base/code_page.h"
+#include "base/memory_manager.h"
 #include "base/sys_string.h"
 #include "proxy/google_search.h"
+#include "service/command_line.h"
 #include "tarvex/command.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <future>
 
@@ -147,6 +151,50 @@ TEST(UpstreamProcessTest, SpellingAndAHangingEngineBesideASecondClient) {
     EXPECT_EQ(timedOut.text, "upstream: timed out");
     EXPECT_EQ(service.stop(), 0);
     std::remove(cache.c_str());
+}
+
+// Two gateways on one database, as behind a load balancer: an answer one fetched spares the
+// other the engine, and the page of a result one gave out is served by the other.
+TEST(UpstreamProcessTest, GatewaysOnOneDatabaseShareTheirCache) {
+    if (const std::string unavailable = test::PgTestDatabase::unavailable(); !unavailable.empty()) {
+        GTEST_SKIP() << unavailable;
+    }
+    const test::PgTestDatabase database;
+    std::atomic<int> port{0};
+    ScriptedUpstream upstream{[&port](const std::string& target) {
+        if (target.starts_with("/page")) {
+            return ScriptedUpstream::answer("<p>the kept page</p>", "text/html");
+        }
+        const std::string page = "http://127.0.0.1:" + std::to_string(port.load()) + "/page";
+        return ScriptedUpstream::answer(test::searxngAnswer({{page, "Gopher", "gopher text"}}, 1));
+    }};
+    port = upstream.port();
+    const std::vector<std::string> arguments{"--upstream",         "searxng:" + upstream.url(),
+                                             "--database",         database.conninfo(),
+                                             kLoopbackPagesOption, "yes",
+                                             "--no-config"};
+    test::ServiceProcess first{TARVEX_SERVICE_BINARY, arguments};
+    ASSERT_FALSE(first.endpoint().empty()) << first.errorOutput();
+    test::ServiceProcess second{TARVEX_SERVICE_BINARY, arguments};
+    ASSERT_FALSE(second.endpoint().empty()) << second.errorOutput();
+
+    EXPECT_EQ(search(first.endpoint(), u"gopher").text, "1");
+    EXPECT_EQ(search(second.endpoint(), u"gopher").text, "1");
+    EXPECT_EQ(upstream.requestCount(), 1U);
+
+    proxy::CGoogleSearch proxy{second.endpoint()};
+    const UniqueSysString key{sysAllocString(u"k")};
+    const std::string page = upstream.url("/page");
+    const UniqueSysString url{sysAllocString(std::u16string{page.begin(), page.end()})};
+    soap::XsdBinary cached{};
+    ASSERT_EQ(proxy.doGetCachedPage(key.get(), url.get(), cached), kOk)
+        << utf16ToCodePage(sysStringView(proxy.fault().faultString.get()));
+    const std::string text(reinterpret_cast<const char*>(cached.data),
+                           static_cast<std::size_t>(cached.size));
+    processHeap().release(cached.data);
+    EXPECT_NE(text.find("<p>the kept page</p>"), std::string::npos) << text;
+    EXPECT_EQ(first.stop(), 0);
+    EXPECT_EQ(second.stop(), 0);
 }
 
 TEST(UpstreamProcessTest, AnUnusableUpstreamStopsTheStart) {

@@ -4,14 +4,49 @@
 #include "service/corpus_source.h"
 #include "service/pg_index.h"
 #include "service/pg_key_quota.h"
+#include "service/pg_upstream_cache.h"
 #include "service/search_index.h"
 #include "service/upstream_backend.h"
+#include "service/upstream_cache.h"
 
 #include <algorithm>
 #include <exception>
 
 namespace tarvex::search {
 namespace {
+
+// Quota counts and kept answers are short statements: a few sessions serve all the request
+// threads.
+constexpr std::size_t kWritingSessions = 4;
+
+// Upstream answers are kept in the database when one is given, so that every service on it
+// shares them; otherwise in a SQLite file of this machine.
+std::unique_ptr<AnswerCache> openAnswerCache(const CommandLine& line, std::FILE* log,
+                                             std::string& error) {
+    const std::chrono::hours timeToLive{line.upstreamCacheHours};
+    if (line.database) {
+        try {
+            return std::make_unique<PgUpstreamCache>(*line.database, timeToLive,
+                                                     std::min(line.threads, kWritingSessions));
+        } catch (const std::exception& failure) {
+            error = std::string{"--database: the upstream cache: "} + failure.what();
+            return nullptr;
+        }
+    }
+    const std::string path = line.upstreamCache.value_or(UpstreamCache::defaultPath());
+    try {
+        return std::make_unique<UpstreamCache>(path, timeToLive);
+    } catch (const std::exception& failure) {
+        if (line.upstreamCache) {
+            error = "--upstream-cache " + path + ": " + failure.what();
+            return nullptr;
+        }
+        // The default file is a convenience: without it answers are kept for this run only.
+        std::fprintf(log, "tarvex-service: upstream answers kept in memory only (%s: %s)\n",
+                     path.c_str(), failure.what());
+        return std::make_unique<UpstreamCache>(":memory:", timeToLive);
+    }
+}
 
 std::unique_ptr<SearchBackend> openUpstream(const CommandLine& line, std::FILE* log,
                                             std::string& error) {
@@ -30,20 +65,9 @@ std::unique_ptr<SearchBackend> openUpstream(const CommandLine& line, std::FILE* 
         error = "--upstream-ca: " + error;
         return nullptr;
     }
-    const std::string path = line.upstreamCache.value_or(UpstreamCache::defaultPath());
-    std::unique_ptr<UpstreamCache> cache;
-    try {
-        cache = std::make_unique<UpstreamCache>(path, std::chrono::hours{line.upstreamCacheHours});
-    } catch (const std::exception& failure) {
-        if (line.upstreamCache) {
-            error = "--upstream-cache " + path + ": " + failure.what();
-            return nullptr;
-        }
-        // The default file is a convenience: without it answers are kept for this run only.
-        std::fprintf(log, "tarvex-service: upstream answers kept in memory only (%s: %s)\n",
-                     path.c_str(), failure.what());
-        cache = std::make_unique<UpstreamCache>(":memory:",
-                                                std::chrono::hours{line.upstreamCacheHours});
+    std::unique_ptr<AnswerCache> cache = openAnswerCache(line, log, error);
+    if (!cache) {
+        return nullptr;
     }
     UpstreamSettings settings;
     settings.ratePerSecond = line.upstreamRate;
@@ -105,11 +129,9 @@ std::unique_ptr<SearchBackend> openBackend(const CommandLine& line, std::FILE* l
 }
 
 std::shared_ptr<QuotaStore> openSharedQuota(const CommandLine& line, std::string& error) {
-    // Counting is one short statement: a few sessions serve all the request threads.
-    constexpr std::size_t kQuotaSessions = 4;
     try {
         return std::make_shared<PgKeyQuota>(*line.database, line.quota,
-                                            std::min(line.threads, kQuotaSessions));
+                                            std::min(line.threads, kWritingSessions));
     } catch (const std::exception& failure) {
         error = std::string{"--database: the quota table: "} + failure.what();
         return nullptr;

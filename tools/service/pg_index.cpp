@@ -5,6 +5,7 @@
 #include "service/html_text.h"
 #include "service/page_categories.h"
 #include "service/pg_query.h"
+#include "service/pg_schema.h"
 #include "service/snippet_window.h"
 #include "service/spelling.h"
 
@@ -136,32 +137,13 @@ std::int64_t integer(const PGresult* result, int row, int column) {
     return std::stoll(std::string{pgText(result, row, column)});
 }
 
-void rollBack(PgConnection& connection) {
-    try {
-        connection.execute("ROLLBACK");
-    } catch (const std::runtime_error&) {
-        // The session is gone; the server rolls back on its own.
-    }
-}
-
 } // namespace
 
 PgIndex::PgIndex(const std::string& conninfo, std::size_t connections)
     : m_conninfo(conninfo), m_pool(conninfo, connections, SessionKind::PreferStandby) {
     // The tables are made on the primary; searches read from a standby where there is one.
     const auto connection = std::make_unique<PgConnection>(m_conninfo, SessionKind::ReadWrite);
-    // Two services starting on one database at once must not both create the tables.
-    connection->execute("BEGIN");
-    try {
-        connection->execute("SELECT pg_advisory_xact_lock(" + std::string{kLoadLock} + ")");
-        for (const char* statement : kSchema) {
-            connection->execute(statement);
-        }
-        connection->execute("COMMIT");
-    } catch (...) {
-        rollBack(*connection);
-        throw;
-    }
+    createSchema(*connection, kSchema);
 }
 
 bool PgIndex::load(const std::vector<Document>& documents) {

@@ -1,13 +1,22 @@
 #include "service/pg_key_quota.h"
 
+#include "service/pg_schema.h"
+
+#include <array>
+
 namespace tarvex::search {
+namespace {
+
+constexpr std::array<const char*, 1> kSchema{
+    "CREATE TABLE IF NOT EXISTS key_quota (day bigint NOT NULL, key text NOT NULL, "
+    "used bigint NOT NULL, PRIMARY KEY (day, key))"};
+
+} // namespace
 
 PgKeyQuota::PgKeyQuota(const std::string& conninfo, std::int64_t perDay, std::size_t connections)
     : m_pool(conninfo, connections, SessionKind::ReadWrite), m_perDay(perDay) {
     const auto connection = m_pool.acquire();
-    static_cast<void>(connection->execute("CREATE TABLE IF NOT EXISTS key_quota ("
-                                          "day bigint NOT NULL, key text NOT NULL, "
-                                          "used bigint NOT NULL, PRIMARY KEY (day, key))"));
+    createSchema(*connection, kSchema);
 }
 
 bool PgKeyQuota::take(std::string_view key, std::int64_t day) {

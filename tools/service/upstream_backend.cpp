@@ -49,7 +49,7 @@ std::string cachedPageText(std::string_view url, const std::string& page) {
 } // namespace
 
 UpstreamBackend::UpstreamBackend(std::unique_ptr<UpstreamEngine> engine, UpstreamClient client,
-                                 std::unique_ptr<UpstreamCache> cache, UpstreamSettings settings)
+                                 std::unique_ptr<AnswerCache> cache, UpstreamSettings settings)
     : m_engine(std::move(engine)), m_client(std::move(client)), m_cache(std::move(cache)),
       m_settings(settings), m_rate(settings.ratePerSecond, settings.maxWaiting) {}
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "service/answer_cache.h"
 #include "service/rate_limiter.h"
 #include "service/search_backend.h"
-#include "service/upstream_cache.h"
 #include "service/upstream_client.h"
 #include "service/upstream_engine.h"
 
@@ -44,7 +44,7 @@ public:
     static constexpr std::size_t kMaxSnippetBytes = 1024;
 
     UpstreamBackend(std::unique_ptr<UpstreamEngine> engine, UpstreamClient client,
-                    std::unique_ptr<UpstreamCache> cache, UpstreamSettings settings);
+                    std::unique_ptr<AnswerCache> cache, UpstreamSettings settings);
 
     [[nodiscard]] SearchPage search(const SearchRequest& request) override;
     [[nodiscard]] std::string suggest(std::string_view phrase) override;
@@ -69,7 +69,7 @@ private:
 
     std::unique_ptr<UpstreamEngine> m_engine;
     UpstreamClient m_client;
-    std::unique_ptr<UpstreamCache> m_cache;
+    std::unique_ptr<AnswerCache> m_cache;
     UpstreamSettings m_settings;
     RateLimiter m_rate;
     std::atomic<std::uint64_t> m_fetches{0};

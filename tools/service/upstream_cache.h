@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/answer_cache.h"
 #include "service/sqlite_db.h"
 
 #include <chrono>
@@ -12,29 +13,22 @@
 
 namespace tarvex::search {
 
-// Upstream answers by the address they were fetched from, and the addresses of results the
-// service gave out, each kept for the time to live in a SQLite file. Safe to use from many
-// threads at once; several processes may share the file.
-class UpstreamCache {
+// The answer cache in a SQLite file; several processes on one machine may share the file.
+class UpstreamCache final : public AnswerCache {
 public:
     // Seconds since 1970 by default; tests pass their own clock.
     using Now = std::function<std::int64_t()>;
-
-    // Answers kept at most, in bytes: past it the oldest go first.
-    static constexpr std::int64_t kDefaultMaxBytes = std::int64_t{256} << 20;
-    // Returned addresses kept at most: past it the oldest go first.
-    static constexpr std::int64_t kMaxReturned = 100000;
 
     // ":memory:" keeps nothing across runs. Throws std::runtime_error when the file cannot be
     // opened or set up.
     UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now = {},
                   std::int64_t maxBytes = kDefaultMaxBytes);
 
-    [[nodiscard]] std::optional<std::string> answer(const std::string& url);
-    void keepAnswer(const std::string& url, const std::string& body);
+    [[nodiscard]] std::optional<std::string> answer(const std::string& url) override;
+    void keepAnswer(const std::string& url, const std::string& body) override;
 
-    void noteReturned(const std::vector<std::string>& urls);
-    [[nodiscard]] bool returned(const std::string& url);
+    void noteReturned(const std::vector<std::string>& urls) override;
+    [[nodiscard]] bool returned(const std::string& url) override;
 
     // The default file: $XDG_CACHE_HOME/tarvex/service.sqlite (~/.cache without it).
     [[nodiscard]] static std::string defaultPath();
