@@ -3,9 +3,9 @@
 #include "base/ascii_case.h"
 #include "service/host_folding.h"
 #include "service/html_text.h"
-#include "service/page_categories.h"
 #include "service/pg_query.h"
 #include "service/pg_schema.h"
+#include "service/ranked_window.h"
 #include "service/snippet_window.h"
 #include "service/spelling.h"
 
@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <stdexcept>
 
 namespace tarvex::search {
@@ -277,35 +276,25 @@ SearchPage PgIndex::search(const SearchRequest& request) {
     std::vector<std::vector<std::string>> wanted;
     const std::vector<Match> ranked = rankedMatches(*connection, request, wanted);
 
-    // Folding goes over what safe search and the site left; the page is cut from the rest.
-    std::vector<const Match*> kept;
-    HostFolding folding;
-    std::map<std::string_view, int> categoryCounts;
+    // Safe search and the site were the query's; folding and the page are the window's.
+    std::vector<RankedMatch> matches;
+    matches.reserve(ranked.size());
     for (const Match& match : ranked) {
-        if (request.filter && !folding.keep(match.host, kept.size())) {
-            continue;
-        }
-        kept.push_back(&match);
-        if (!match.category.empty()) {
-            ++categoryCounts[match.category];
-        }
+        matches.push_back({match.id, match.host, match.category});
     }
-    page.total = static_cast<std::int32_t>(kept.size());
-    page.filtered = folding.folded();
-
-    page.categories = commonestCategories(categoryCounts);
-
-    const auto start = static_cast<std::size_t>(std::max(request.start, 0));
-    const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));
+    const RankedWindow window =
+        rankedWindow(matches, request.filter, request.start, request.maxResults);
+    page.total = window.total;
+    page.filtered = window.filtered;
+    page.categories = window.categories;
     std::vector<std::int64_t> pageIds;
-    for (std::size_t position = start; position < kept.size() && position - start < count;
-         ++position) {
+    for (const RankedWindow::Shown& shown : window.shown) {
         SearchHit hit;
-        if (folding.named(position)) {
-            hit.hostName = kept[position]->host;
+        if (shown.named) {
+            hit.hostName = shown.host;
         }
         page.hits.push_back(std::move(hit));
-        pageIds.push_back(kept[position]->id);
+        pageIds.push_back(shown.id);
     }
     fillHits(*connection, request.query, wanted, pageIds, page.hits);
     return page;

@@ -3,12 +3,11 @@
 #include "service/host_folding.h"
 #include "service/html_text.h"
 #include "service/index_file.h"
-#include "service/page_categories.h"
 #include "service/query_text.h"
+#include "service/ranked_window.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 namespace tarvex::search {
 namespace {
@@ -116,9 +115,7 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
     const std::vector<std::int64_t> ranked = rankedMatches(*reader, query.match);
 
     // Safe search and the site first, then folding; the page is cut from what is left.
-    std::vector<std::int64_t> kept;
-    HostFolding folding;
-    std::map<std::string_view, int> categoryCounts;
+    std::vector<RankedMatch> matches;
     for (const std::int64_t id : ranked) {
         const auto index = static_cast<std::size_t>(id - 1);
         if (index >= m_documents.size()) {
@@ -130,38 +127,28 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
             (!query.site.empty() && !onSite(host, query.site))) {
             continue;
         }
-        if (request.filter && !folding.keep(host, kept.size())) {
-            continue;
-        }
-        kept.push_back(id);
-        if (!document.category.empty()) {
-            ++categoryCounts[document.category];
-        }
+        matches.push_back({id, host, document.category});
     }
-    page.total = static_cast<std::int32_t>(kept.size());
-    page.filtered = folding.folded();
-
-    page.categories = commonestCategories(categoryCounts);
-
-    const auto start = static_cast<std::size_t>(std::max(request.start, 0));
-    const auto count = static_cast<std::size_t>(std::max(request.maxResults, 0));
+    const RankedWindow window =
+        rankedWindow(matches, request.filter, request.start, request.maxResults);
+    page.total = window.total;
+    page.filtered = window.filtered;
+    page.categories = window.categories;
     std::vector<std::int64_t> pageIds;
-    for (std::size_t position = start; position < kept.size() && position < start + count;
-         ++position) {
-        const auto index = static_cast<std::size_t>(kept[position] - 1);
-        const Document& document = m_documents[index];
+    for (const RankedWindow::Shown& shown : window.shown) {
+        const Document& document = m_documents[static_cast<std::size_t>(shown.id - 1)];
         SearchHit hit;
         hit.url = document.url;
         hit.summary = document.summary;
         hit.category = document.category;
         hit.directoryTitle = document.directoryTitle;
         hit.cachedSize = std::to_string((document.body.size() + 1023) / 1024) + "k";
-        if (folding.named(position)) {
-            hit.hostName = m_hosts[index];
+        if (shown.named) {
+            hit.hostName = shown.host;
         }
         hit.titleHtml = markedHtml(document.title); // until the terms are marked
         page.hits.push_back(std::move(hit));
-        pageIds.push_back(kept[position]);
+        pageIds.push_back(shown.id);
     }
     markTerms(*reader, query.match, pageIds, page.hits);
     return page;
