@@ -1,23 +1,65 @@
-// Daily search quotas per key.
+// Daily search quotas per key, in the service's memory and in a PostgreSQL database (on the
+// test run's cluster).
 #include "service/key_quota.h"
+#include "service/pg_key_quota.h"
+#include "support/pg_test_database.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace tarvex::search {
 namespace {
 
-TEST(KeyQuotaTest, CountsPerKeyAndStartsAfreshEachDay) {
-    KeyQuota quota{2};
-    EXPECT_TRUE(quota.take("a", 1));
-    EXPECT_TRUE(quota.take("a", 1));
-    EXPECT_FALSE(quota.take("a", 1));
-    EXPECT_TRUE(quota.take("b", 1));
-    EXPECT_TRUE(quota.take("a", 2));
-    KeyQuota unlimited{0};
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_TRUE(unlimited.take("a", 1));
+enum class Store { Memory, PostgreSQL };
+
+class QuotaStoreTest : public testing::TestWithParam<Store> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Store::PostgreSQL) {
+            const std::string unavailable = test::PgTestDatabase::unavailable();
+            if (!unavailable.empty()) {
+                GTEST_SKIP() << unavailable;
+            }
+            m_database = std::make_unique<test::PgTestDatabase>();
+        }
+    }
+    std::unique_ptr<QuotaStore> open(std::int64_t perDay) {
+        if (GetParam() == Store::PostgreSQL) {
+            return std::make_unique<PgKeyQuota>(m_database->freshDatabase(std::to_string(++m_made)),
+                                                perDay, 2);
+        }
+        return std::make_unique<KeyQuota>(perDay);
+    }
+
+    std::unique_ptr<test::PgTestDatabase> m_database;
+    int m_made = 0;
+};
+
+// Keys are counted as the bytes they are: a zero byte, bytes that are no UTF-8 and SQL are keys
+// like any other.
+TEST_P(QuotaStoreTest, CountsPerKeyAndStartsAfreshEachDay) {
+    const auto quota = open(2);
+    for (const std::string& key :
+         {std::string{"a"}, std::string{"a\0x", 3}, std::string{"a\0y", 3}, std::string{"\xff\xfe"},
+          std::string{"'); DELETE FROM key_quota;--"}}) {
+        SCOPED_TRACE(key);
+        EXPECT_TRUE(quota->take(key, 1));
+        EXPECT_TRUE(quota->take(key, 1));
+        EXPECT_FALSE(quota->take(key, 1));
+    }
+    EXPECT_TRUE(quota->take("b", 1));
+    EXPECT_TRUE(quota->take("a", 2));
+    const auto unlimited = open(0);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(unlimited->take("a", 1));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, QuotaStoreTest, testing::Values(Store::Memory, Store::PostgreSQL),
+                         [](const testing::TestParamInfo<Store>& info) {
+                             return info.param == Store::Memory ? "Memory" : "PostgreSQL";
+                         });
 
 // Regression: 65,536 made-up keys filled the table and a new key was refused for the day.
 TEST(KeyQuotaTest, AFullTableNeverRefusesAKeyWithinItsQuota) {

@@ -1,5 +1,6 @@
 #include "service/pg_key_quota.h"
 
+#include "service/pg_bytes.h"
 #include "service/pg_schema.h"
 
 #include <array>
@@ -7,8 +8,9 @@
 namespace tarvex::search {
 namespace {
 
+// Keys are kept as the bytes the request carried, whatever they are.
 constexpr std::array<const char*, 1> kSchema{
-    "CREATE TABLE IF NOT EXISTS key_quota (day bigint NOT NULL, key text NOT NULL, "
+    "CREATE TABLE IF NOT EXISTS key_quota (day bigint NOT NULL, key bytea NOT NULL, "
     "used bigint NOT NULL, PRIMARY KEY (day, key))"};
 
 } // namespace
@@ -32,11 +34,11 @@ bool PgKeyQuota::take(std::string_view key, std::int64_t day) {
     }
     // A key's first search inserts its row; later ones count up while under the limit. No row
     // comes back once the limit is reached.
-    const PgResult counted =
-        connection->execute("INSERT INTO key_quota AS q (day, key, used) VALUES ($1, $2, 1) "
-                            "ON CONFLICT (day, key) DO UPDATE SET used = q.used + 1 "
-                            "WHERE q.used < $3 RETURNING used",
-                            {std::to_string(day), std::string{key}, std::to_string(m_perDay)});
+    const PgResult counted = connection->execute(
+        "INSERT INTO key_quota AS q (day, key, used) VALUES ($1, decode($2, 'hex'), 1) "
+        "ON CONFLICT (day, key) DO UPDATE SET used = q.used + 1 "
+        "WHERE q.used < $3 RETURNING used",
+        {std::to_string(day), pgHex(key), std::to_string(m_perDay)});
     return PQntuples(counted.get()) == 1;
 }
 

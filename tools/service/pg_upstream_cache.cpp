@@ -1,5 +1,6 @@
 #include "service/pg_upstream_cache.h"
 
+#include "service/pg_bytes.h"
 #include "service/pg_query.h"
 #include "service/pg_schema.h"
 
@@ -35,31 +36,6 @@ bool storable(const std::string& url) {
     return url.find('\0') == std::string::npos && validUtf8(url) == url;
 }
 
-std::string hex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xf];
-    }
-    return text;
-}
-
-std::string unescapedBytes(std::string_view escaped) {
-    const std::string text{escaped};
-    std::size_t length = 0;
-    unsigned char* bytes =
-        PQunescapeBytea(reinterpret_cast<const unsigned char*>(text.c_str()), &length);
-    if (bytes == nullptr) {
-        throw std::runtime_error("a kept answer cannot be read");
-    }
-    std::string result(reinterpret_cast<const char*>(bytes), length);
-    PQfreemem(bytes);
-    return result;
-}
-
 } // namespace
 
 PgUpstreamCache::PgUpstreamCache(const std::string& conninfo, std::chrono::seconds timeToLive,
@@ -89,7 +65,7 @@ std::optional<std::string> PgUpstreamCache::answer(const std::string& url) {
     if (PQntuples(kept.get()) == 0) {
         return std::nullopt;
     }
-    return unescapedBytes(pgText(kept.get(), 0, 0));
+    return pgBytes(pgText(kept.get(), 0, 0));
 }
 
 void PgUpstreamCache::keepAnswer(const std::string& url, const std::string& body) {
@@ -100,7 +76,7 @@ void PgUpstreamCache::keepAnswer(const std::string& url, const std::string& body
     connection->execute("INSERT INTO upstream_answers (url, fetched, body) "
                         "VALUES ($1, $2, decode($3, 'hex')) ON CONFLICT (url) DO UPDATE "
                         "SET fetched = excluded.fetched, body = excluded.body",
-                        {url, std::to_string(m_now()), hex(body)});
+                        {url, std::to_string(m_now()), pgHex(body)});
     const std::int64_t bytes = m_bytesSinceSweep.fetch_add(static_cast<std::int64_t>(body.size())) +
                                static_cast<std::int64_t>(body.size());
     if (m_writesSinceSweep.fetch_add(1) + 1 >= kSweepEvery || bytes > m_maxBytes / 8) {
