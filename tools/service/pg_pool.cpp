@@ -1,38 +1,34 @@
 #include "service/pg_pool.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace tarvex::search {
+namespace {
 
-PgPool::PgPool(const std::string& conninfo, std::size_t size, SessionKind kind) {
+std::vector<std::unique_ptr<PgConnection>> openSessions(const std::string& conninfo,
+                                                        std::size_t size, SessionKind kind) {
+    std::vector<std::unique_ptr<PgConnection>> sessions;
     const std::size_t count = std::max<std::size_t>(size, 1);
-    m_all.reserve(count);
+    sessions.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        m_all.push_back(std::make_unique<PgConnection>(conninfo, kind));
-        m_free.push_back(m_all.back().get());
+        sessions.push_back(std::make_unique<PgConnection>(conninfo, kind));
     }
+    return sessions;
 }
+
+} // namespace
+
+PgPool::PgPool(const std::string& conninfo, std::size_t size, SessionKind kind)
+    : m_sessions(openSessions(conninfo, size, kind)) {}
 
 PgPool::Lease PgPool::acquire() {
-    PgConnection* connection = nullptr;
-    {
-        std::unique_lock lock{m_mutex};
-        m_returned.wait(lock, [this] { return !m_free.empty(); });
-        connection = m_free.back();
-        m_free.pop_back();
+    Lease session = m_sessions.acquire();
+    if (!session->healthy()) {
+        session->reset(); // a failure shows in the statement that follows
     }
-    if (!connection->healthy()) {
-        connection->reset(); // a failure shows in the statement that follows
-    }
-    return Lease{*this, connection};
-}
-
-void PgPool::giveBack(PgConnection* connection) {
-    {
-        const std::lock_guard lock{m_mutex};
-        m_free.push_back(connection);
-    }
-    m_returned.notify_one();
+    return session;
 }
 
 } // namespace tarvex::search
