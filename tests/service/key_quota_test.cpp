@@ -2,7 +2,7 @@
 // test run's cluster).
 #include "service/key_quota.h"
 #include "service/pg_key_quota.h"
-#include "support/pg_test_database.h"
+#include "support/store_test.h"
 
 #include <gtest/gtest.h>
 
@@ -11,28 +11,16 @@
 namespace tarvex::search {
 namespace {
 
-enum class Store { Memory, PostgreSQL };
-
-class QuotaStoreTest : public testing::TestWithParam<Store> {
+class QuotaStoreTest : public test::StoreTest {
 protected:
-    void SetUp() override {
-        if (GetParam() == Store::PostgreSQL) {
-            const std::string unavailable = test::PgTestDatabase::unavailable();
-            if (!unavailable.empty()) {
-                GTEST_SKIP() << unavailable;
-            }
-            m_database = std::make_unique<test::PgTestDatabase>();
-        }
-    }
     std::unique_ptr<QuotaStore> open(std::int64_t perDay) {
-        if (GetParam() == Store::PostgreSQL) {
-            return std::make_unique<PgKeyQuota>(m_database->freshDatabase(std::to_string(++m_made)),
+        if (onPostgreSQL()) {
+            return std::make_unique<PgKeyQuota>(database().freshDatabase(std::to_string(++m_made)),
                                                 perDay, 2);
         }
         return std::make_unique<KeyQuota>(perDay);
     }
 
-    std::unique_ptr<test::PgTestDatabase> m_database;
     int m_made = 0;
 };
 
@@ -56,10 +44,7 @@ TEST_P(QuotaStoreTest, CountsPerKeyAndStartsAfreshEachDay) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, QuotaStoreTest, testing::Values(Store::Memory, Store::PostgreSQL),
-                         [](const testing::TestParamInfo<Store>& info) {
-                             return info.param == Store::Memory ? "Memory" : "PostgreSQL";
-                         });
+INSTANTIATE_TEST_SUITE_P(Stores, QuotaStoreTest, test::kBothStores, test::storeName);
 
 // Regression: 65,536 made-up keys filled the table and a new key was refused for the day.
 TEST(KeyQuotaTest, AFullTableNeverRefusesAKeyWithinItsQuota) {

@@ -3,7 +3,7 @@
 #include "service/html_text.h"
 #include "service/pg_index.h"
 #include "service/search_index.h"
-#include "support/pg_test_database.h"
+#include "support/store_test.h"
 
 #include <gtest/gtest.h>
 
@@ -15,37 +15,25 @@
 namespace tarvex::search {
 namespace {
 
-enum class Backend { Local, PostgreSQL };
-
-class SearchIndexTest : public testing::TestWithParam<Backend> {
+class SearchIndexTest : public test::StoreTest {
 protected:
     static void SetUpTestSuite() { s_corpus = readCorpus(bundledCorpusText()); }
-    static void TearDownTestSuite() {
-        s_index.reset();
-        s_database.reset();
-    }
-    // The backend of the parameter, made on first use: a test process runs one test.
     void SetUp() override {
-        if (GetParam() == Backend::Local) {
-            s_index = std::make_unique<SearchIndex>(s_corpus, 2);
+        StoreTest::SetUp();
+        if (IsSkipped()) {
             return;
         }
-        const std::string unavailable = test::PgTestDatabase::unavailable();
-        if (!unavailable.empty()) {
-            GTEST_SKIP() << unavailable;
-        }
-        if (!s_database) {
-            s_database = std::make_unique<test::PgTestDatabase>();
-            auto index = std::make_unique<PgIndex>(s_database->conninfo(), 2);
+        if (onPostgreSQL()) {
+            auto index = std::make_unique<PgIndex>(database().conninfo(), 2);
             static_cast<void>(index->load(s_corpus));
-            s_pgIndex = std::move(index);
+            s_index = std::move(index);
+        } else {
+            s_index = std::make_unique<SearchIndex>(s_corpus, 2);
         }
     }
     void TearDown() override { s_index.reset(); }
 
-    static SearchBackend& index() {
-        return s_index ? static_cast<SearchBackend&>(*s_index) : *s_pgIndex;
-    }
+    static SearchBackend& index() { return *s_index; }
     static SearchPage search(std::string_view query, std::int32_t start = 0,
                              std::int32_t count = 10, bool filter = true, bool safe = false) {
         return index().search(SearchRequest{query, start, count, filter, safe, {}});
@@ -64,15 +52,11 @@ protected:
     }
 
     static std::vector<Document> s_corpus;
-    static std::unique_ptr<SearchIndex> s_index;
-    static std::unique_ptr<test::PgTestDatabase> s_database;
-    static std::unique_ptr<PgIndex> s_pgIndex;
+    static std::unique_ptr<SearchBackend> s_index;
 };
 
 std::vector<Document> SearchIndexTest::s_corpus;
-std::unique_ptr<SearchIndex> SearchIndexTest::s_index;
-std::unique_ptr<test::PgTestDatabase> SearchIndexTest::s_database;
-std::unique_ptr<PgIndex> SearchIndexTest::s_pgIndex;
+std::unique_ptr<SearchBackend> SearchIndexTest::s_index;
 
 TEST_P(SearchIndexTest, TitleMatchesRankFirstAndTermsAreMarked) {
     const SearchPage page = search("shrdlu");
@@ -181,11 +165,7 @@ TEST_P(SearchIndexTest, ManyThreadsShareFewReaders) {
     EXPECT_EQ(mismatches, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SearchIndexTest,
-                         testing::Values(Backend::Local, Backend::PostgreSQL),
-                         [](const testing::TestParamInfo<Backend>& info) {
-                             return info.param == Backend::Local ? "Local" : "PostgreSQL";
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, SearchIndexTest, test::kBothStores, test::storeName);
 
 TEST(MarkedHtmlTest, EscapesTextAndTurnsMarksIntoBold) {
     EXPECT_EQ(markedHtml("a < b & \"c\" \x01term\x02\nnext"),

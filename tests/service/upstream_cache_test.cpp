@@ -2,7 +2,7 @@
 // the same cases hold both.
 #include "service/pg_upstream_cache.h"
 #include "service/upstream_cache.h"
-#include "support/pg_test_database.h"
+#include "support/store_test.h"
 
 #include <gtest/gtest.h>
 
@@ -13,33 +13,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-enum class Store { Sqlite, PostgreSQL };
-
-class AnswerCacheTest : public testing::TestWithParam<Store> {
+class AnswerCacheTest : public test::StoreTest {
 protected:
-    void SetUp() override {
-        if (GetParam() == Store::PostgreSQL) {
-            const std::string unavailable = test::PgTestDatabase::unavailable();
-            if (!unavailable.empty()) {
-                GTEST_SKIP() << unavailable;
-            }
-            m_database = std::make_unique<test::PgTestDatabase>();
-        }
-    }
-
     // A cache on the test's store; every one made by a test shares it, as services do.
     std::unique_ptr<AnswerCache> open(std::chrono::seconds timeToLive,
                                       std::int64_t maxBytes = AnswerCache::kDefaultMaxBytes) {
         const auto clock = [this] { return m_now; };
-        if (GetParam() == Store::PostgreSQL) {
-            return std::make_unique<PgUpstreamCache>(m_database->conninfo(), timeToLive, 2, clock,
+        if (onPostgreSQL()) {
+            return std::make_unique<PgUpstreamCache>(database().conninfo(), timeToLive, 2, clock,
                                                      maxBytes);
         }
         return std::make_unique<UpstreamCache>(":memory:", timeToLive, clock, maxBytes);
     }
 
     std::int64_t m_now = 1'000'000;
-    std::unique_ptr<test::PgTestDatabase> m_database;
 };
 
 TEST_P(AnswerCacheTest, AnswersAndAddressesLastTheirTimeToLive) {
@@ -82,10 +69,7 @@ TEST_P(AnswerCacheTest, PastItsBoundTheOldestAnswersGoFirst) {
     EXPECT_FALSE(cache->answer("http://e/0"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, AnswerCacheTest, testing::Values(Store::Sqlite, Store::PostgreSQL),
-                         [](const testing::TestParamInfo<Store>& info) {
-                             return info.param == Store::Sqlite ? "Sqlite" : "PostgreSQL";
-                         });
+INSTANTIATE_TEST_SUITE_P(Stores, AnswerCacheTest, test::kBothStores, test::storeName);
 
 // Two services on one database: what one fetched or gave out, the other finds. Addresses the
 // database cannot hold as text are neither kept nor found, and fail nothing.
