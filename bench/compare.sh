@@ -27,14 +27,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-build=${TARVEX_BUILD_DIR:-}
-if [ -z "$build" ]; then
-    scripts/bootstrap
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target cache_file_bench parse_bench envelope_bench \
-        round_trip_bench window_bench tarvex-service >/dev/null
-    build=build/release
-fi
+release_build cache_file_bench parse_bench envelope_bench round_trip_bench window_bench \
+    tarvex-service
 bench=$build/bench
 
 work=$(mktemp -d)

@@ -15,13 +15,7 @@ connections=${1:-32}
 seconds=${2:-5}
 corpus=${3:-tools/service/corpus/computing-history.corpus}
 
-build=${TARVEX_BUILD_DIR:-}
-if [ -z "$build" ]; then
-    scripts/bootstrap
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target tarvex tarvex-service >/dev/null
-    build=build/release
-fi
+release_build tarvex tarvex-service
 service=$build/tools/service/tarvex-service
 
 work=$(mktemp -d)

@@ -12,13 +12,7 @@ connections=${1:-64}
 seconds=${2:-10}
 corpus=${3:-tools/service/corpus/computing-history.corpus}
 
-build=${TARVEX_BUILD_DIR:-}
-if [ -z "$build" ]; then
-    scripts/bootstrap
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target tarvex tarvex-service >/dev/null
-    build=build/release
-fi
+release_build tarvex tarvex-service
 
 work=$(mktemp -d)
 start_local_service "$build/tools/service/tarvex-service" "$work/service.log" \

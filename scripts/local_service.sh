@@ -2,6 +2,7 @@
 #   start_local_service BINARY LOG [ARGUMENTS...]
 # starts it on a free loopback port, waits for the endpoint it prints, and sets SERVICE_PID and
 # SERVICE_ENDPOINT; stop_local_service stops it. Exits the calling script when it cannot start.
+# release_build (below) finds or builds the programs for benchmarks.
 
 start_local_service() {
     local binary=$1 log=$2
@@ -28,4 +29,16 @@ stop_local_service() {
     kill -TERM "$SERVICE_PID" 2>/dev/null || true
     wait "$SERVICE_PID" 2>/dev/null || true
     rm -f "$SERVICE_OUTPUT"
+}
+
+# release_build TARGET...: sets `build` to TARVEX_BUILD_DIR when given (programs built there, by
+# the tests), or else builds TARGETs in the release preset (packages first) and uses that.
+release_build() {
+    build=${TARVEX_BUILD_DIR:-}
+    if [ -z "$build" ]; then
+        scripts/bootstrap
+        cmake --preset release >/dev/null
+        cmake --build --preset release --target "$@" >/dev/null
+        build=build/release
+    fi
 }
