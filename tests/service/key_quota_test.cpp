@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 namespace tarvex::search {
 namespace {
@@ -24,14 +26,21 @@ protected:
     int m_made = 0;
 };
 
-// Keys are counted as the bytes they are: a zero byte, bytes that are no UTF-8 and SQL are keys
-// like any other.
+// Keys are counted as the bytes they are: a zero byte, bytes that are no UTF-8, SQL and a key
+// longer than the database's index takes (which failed every search with it) are keys like any
+// other.
 TEST_P(QuotaStoreTest, CountsPerKeyAndStartsAfreshEachDay) {
     const auto quota = open(2);
+    std::string longKey;
+    std::uint32_t state = 1;
+    while (longKey.size() < 6000) {
+        state = state * 1103515245U + 12345U;
+        longKey += static_cast<char>(state >> 24);
+    }
     for (const std::string& key :
          {std::string{"a"}, std::string{"a\0x", 3}, std::string{"a\0y", 3}, std::string{"\xff\xfe"},
-          std::string{"'); DELETE FROM key_quota;--"}}) {
-        SCOPED_TRACE(key);
+          std::string{"'); DELETE FROM key_quota;--"}, longKey}) {
+        SCOPED_TRACE(key.substr(0, 40));
         EXPECT_TRUE(quota->take(key, 1));
         EXPECT_TRUE(quota->take(key, 1));
         EXPECT_FALSE(quota->take(key, 1));

@@ -1,6 +1,7 @@
 // The index on PostgreSQL answers as the local index does: run against a throwaway cluster.
 #include "service/pg_connection.h"
 #include "service/pg_index.h"
+#include "service/pg_schema.h"
 #include "service/search_index.h"
 #include "support/pg_cluster.h"
 #include "support/pg_test_database.h"
@@ -242,6 +243,28 @@ TEST_F(PgIndexTest, ALostSessionIsOpenedAgainAndAStoppedServerIsAFaultAtOnce) {
     } catch (const BackendError& error) {
         EXPECT_EQ(std::string{error.what()}.rfind("database unavailable", 0), 0U) << error.what();
     }
+}
+
+// A session lost inside a transaction was opened again and the statement run there on its own:
+// the rest of a load stood without its start, and its COMMIT said done.
+TEST(PgConnectionTest, ASessionLostInATransactionIsAFaultAndRunsNothingOutsideIt) {
+    if (const std::string unavailable = PgTestDatabase::unavailable(); !unavailable.empty()) {
+        GTEST_SKIP() << unavailable;
+    }
+    const PgTestDatabase database;
+    PgConnection session{database.conninfo()};
+    PgConnection admin{database.conninfo()};
+    static_cast<void>(session.execute("CREATE TABLE kept (n int)"));
+    static_cast<void>(session.execute("BEGIN"));
+    static_cast<void>(session.execute("INSERT INTO kept VALUES (1)"));
+    const PgResult pid = session.execute("SELECT pg_backend_pid()");
+    const PgResult ended = admin.execute("SELECT pg_terminate_backend($1::int, 60000)",
+                                         {std::string{pgText(pid.get(), 0, 0)}});
+    ASSERT_EQ(pgText(ended.get(), 0, 0), "t");
+    EXPECT_THROW(static_cast<void>(session.execute("INSERT INTO kept VALUES (2)")), BackendError);
+    rollBack(session);
+    const PgResult count = session.execute("SELECT count(*) FROM kept");
+    EXPECT_EQ(pgText(count.get(), 0, 0), "0");
 }
 
 TEST(PgConnectionTest, AnUnreachableDatabaseFailsWithTheReason) {

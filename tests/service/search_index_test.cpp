@@ -142,6 +142,8 @@ TEST_P(SearchIndexTest, SiteNoHitsAndNothingToMatch) {
 TEST_P(SearchIndexTest, FindsStoredTextByAddress) {
     EXPECT_NE(index().cachedPage("http://shrdlu.example.org/").find("MacLisp"), std::string::npos);
     EXPECT_EQ(index().cachedPage("http://shrdlu.example.org"), "");
+    // The database read the address only up to the zero byte and served that page.
+    EXPECT_EQ(index().cachedPage(std::string{"http://shrdlu.example.org/"} + '\0' + "x"), "");
 }
 
 TEST_P(SearchIndexTest, ManyThreadsShareFewReaders) {

@@ -59,10 +59,18 @@ PgResult PgConnection::execute(std::string_view sql, const std::vector<std::stri
         if (parameter.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
             throw std::runtime_error("a statement parameter is too long");
         }
+        // The server would read a text parameter only up to its first zero byte.
+        if (parameter.find('\0') != std::string::npos) {
+            throw std::runtime_error("a statement parameter holds a zero byte");
+        }
         values.push_back(parameter.c_str());
         lengths.push_back(static_cast<int>(parameter.size()));
     }
     const std::string statement{sql};
+    // Inside a transaction a new session would run the statement on its own, and a COMMIT there
+    // would report as done what the server threw away: the loss is a fault the caller sees.
+    const PGTransactionStatusType before = PQtransactionStatus(m_connection.get());
+    const bool inTransaction = before == PQTRANS_INTRANS || before == PQTRANS_INERROR;
     const auto run = [&] {
         PgResult result{PQexecParams(m_connection.get(), statement.c_str(),
                                      static_cast<int>(values.size()), nullptr, values.data(),
@@ -72,6 +80,9 @@ PgResult PgConnection::execute(std::string_view sql, const std::vector<std::stri
                          status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK};
     };
     auto [result, done] = run();
+    if (!done && !healthy() && inTransaction) {
+        throw BackendError(message(m_connection.get(), "database unavailable"));
+    }
     if (!done && !healthy()) {
         // The session was lost (a server restarted, a host went away): once more on a new one,
         // which libpq opens on the first host of the list that answers.

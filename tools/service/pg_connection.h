@@ -29,9 +29,10 @@ public:
     // other than Any sets target_session_attrs, whatever the string says.
     explicit PgConnection(const std::string& conninfo, SessionKind kind = SessionKind::Any);
 
-    // Runs `sql` with `parameters` as $1, $2, ... (text). A lost session is opened again and
-    // the statement run once more; BackendError ("database unavailable: ...") when no server
-    // answers, std::runtime_error with the server's message when the statement fails.
+    // Runs `sql` with `parameters` as $1, $2, ... (text, no zero bytes). A session lost outside
+    // a transaction is opened again and the statement run once more; BackendError ("database
+    // unavailable: ...") when no server answers or the session was lost inside a transaction,
+    // std::runtime_error with the server's message when the statement fails.
     PgResult execute(std::string_view sql, const std::vector<std::string>& parameters = {});
 
     // Whether the session is still usable; a broken one can be reset.

@@ -303,8 +303,8 @@ SearchPage PgIndex::search(const SearchRequest& request) {
 std::string PgIndex::suggest(std::string_view phrase) {
     const auto connection = m_pool.acquire();
     return respelled(phrase, [&connection](const std::string& word) -> std::optional<std::string> {
-        const std::string valid = validUtf8(word);
-        if (valid != word) {
+        // The server cannot take such a word as text, so the index holds none like it.
+        if (validUtf8(word) != word || word.find('\0') != std::string::npos) {
             return std::nullopt;
         }
         // Known words stay; an unknown one becomes the nearest of the words most like it.
@@ -330,6 +330,10 @@ std::string PgIndex::suggest(std::string_view phrase) {
 }
 
 std::string PgIndex::cachedPage(std::string_view url) {
+    // Stored addresses hold no zero byte; the server would cut the text there and find another.
+    if (url.find('\0') != std::string_view::npos) {
+        return {};
+    }
     const auto connection = m_pool.acquire();
     const PgResult result =
         connection->execute("SELECT body FROM documents WHERE url = $1", {validUtf8(url)});

@@ -8,7 +8,8 @@
 namespace tarvex::search {
 namespace {
 
-// Keys are kept as the bytes the request carried, whatever they are.
+// Keys are kept as the SHA-256 of the bytes the request carried, whatever and however long
+// they are: an index entry holds under 3 kB.
 constexpr std::array<const char*, 1> kSchema{
     "CREATE TABLE IF NOT EXISTS key_quota (day bigint NOT NULL, key bytea NOT NULL, "
     "used bigint NOT NULL, PRIMARY KEY (day, key))"};
@@ -35,7 +36,7 @@ bool PgKeyQuota::take(std::string_view key, std::int64_t day) {
     // A key's first search inserts its row; later ones count up while under the limit. No row
     // comes back once the limit is reached.
     const PgResult counted = connection->execute(
-        "INSERT INTO key_quota AS q (day, key, used) VALUES ($1, decode($2, 'hex'), 1) "
+        "INSERT INTO key_quota AS q (day, key, used) VALUES ($1, sha256(decode($2, 'hex')), 1) "
         "ON CONFLICT (day, key) DO UPDATE SET used = q.used + 1 "
         "WHERE q.used < $3 RETURNING used",
         {std::to_string(day), pgHex(key), std::to_string(m_perDay)});

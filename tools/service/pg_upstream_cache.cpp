@@ -1,22 +1,22 @@
 #include "service/pg_upstream_cache.h"
 
 #include "service/pg_bytes.h"
-#include "service/pg_query.h"
 #include "service/pg_schema.h"
 
-#include <algorithm>
 #include <array>
-#include <memory>
-#include <set>
+#include <string>
+#include <utility>
 
 namespace tarvex::search {
 namespace {
 
+// Addresses are kept by the SHA-256 of their bytes: an index entry holds under 3 kB, and an
+// address may be longer, hold a zero byte or be no UTF-8, as the file cache takes it.
 constexpr std::array<const char*, 4> kSchema{
-    "CREATE TABLE IF NOT EXISTS upstream_answers (url text PRIMARY KEY, fetched bigint NOT NULL, "
+    "CREATE TABLE IF NOT EXISTS upstream_answers (key bytea PRIMARY KEY, fetched bigint NOT NULL, "
     "body bytea NOT NULL)",
     "CREATE INDEX IF NOT EXISTS upstream_answers_fetched ON upstream_answers (fetched)",
-    "CREATE TABLE IF NOT EXISTS upstream_returned (url text PRIMARY KEY, at bigint NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS upstream_returned (key bytea PRIMARY KEY, at bigint NOT NULL)",
     "CREATE INDEX IF NOT EXISTS upstream_returned_at ON upstream_returned (at)"};
 
 // Expired rows are swept after this many writes of a service.
@@ -28,12 +28,6 @@ std::int64_t unixSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-// Text parameters end at a zero byte and must be valid UTF-8: an address that is neither is
-// never kept, so it is never found either.
-bool storable(const std::string& url) {
-    return url.find('\0') == std::string::npos && validUtf8(url) == url;
 }
 
 } // namespace
@@ -55,13 +49,10 @@ std::int64_t PgUpstreamCache::oldestKept() const {
 }
 
 std::optional<std::string> PgUpstreamCache::answer(const std::string& url) {
-    if (!storable(url)) {
-        return std::nullopt;
-    }
     const auto connection = m_pool.acquire();
-    const PgResult kept =
-        connection->execute("SELECT body FROM upstream_answers WHERE url = $1 AND fetched >= $2",
-                            {url, std::to_string(oldestKept())});
+    const PgResult kept = connection->execute(
+        "SELECT body FROM upstream_answers WHERE key = sha256(decode($1, 'hex')) AND fetched >= $2",
+        {pgHex(url), std::to_string(oldestKept())});
     if (PQntuples(kept.get()) == 0) {
         return std::nullopt;
     }
@@ -69,14 +60,15 @@ std::optional<std::string> PgUpstreamCache::answer(const std::string& url) {
 }
 
 void PgUpstreamCache::keepAnswer(const std::string& url, const std::string& body) {
-    if (m_timeToLive.count() <= 0 || !storable(url)) {
+    if (m_timeToLive.count() <= 0) {
         return;
     }
     const auto connection = m_pool.acquire();
-    connection->execute("INSERT INTO upstream_answers (url, fetched, body) "
-                        "VALUES ($1, $2, decode($3, 'hex')) ON CONFLICT (url) DO UPDATE "
+    connection->execute("INSERT INTO upstream_answers (key, fetched, body) "
+                        "VALUES (sha256(decode($1, 'hex')), $2, decode($3, 'hex')) "
+                        "ON CONFLICT (key) DO UPDATE "
                         "SET fetched = excluded.fetched, body = excluded.body",
-                        {url, std::to_string(m_now()), pgHex(body)});
+                        {pgHex(url), std::to_string(m_now()), pgHex(body)});
     const std::int64_t bytes = m_bytesSinceSweep.fetch_add(static_cast<std::int64_t>(body.size())) +
                                static_cast<std::int64_t>(body.size());
     if (m_writesSinceSweep.fetch_add(1) + 1 >= kSweepEvery || bytes > m_maxBytes / 8) {
@@ -85,42 +77,32 @@ void PgUpstreamCache::keepAnswer(const std::string& url, const std::string& body
 }
 
 void PgUpstreamCache::noteReturned(const std::vector<std::string>& urls) {
-    if (m_timeToLive.count() <= 0) {
+    if (urls.empty() || m_timeToLive.count() <= 0) {
         return;
     }
-    // One row per address: a statement may not update a row twice.
-    std::set<std::string> distinct;
+    // All addresses as one array of hex texts, however many: a statement takes at most 65535
+    // parameters. One row per address (a statement may not update a row twice), in key order,
+    // so that services noting the same addresses at once lock them in the same order.
+    std::string array = "{";
     for (const std::string& url : urls) {
-        if (storable(url)) {
-            distinct.insert(url);
-        }
+        array += (array.size() > 1 ? ",\"" : "\"") + pgHex(url) + "\"";
     }
-    if (distinct.empty()) {
-        return;
-    }
-    std::vector<std::string> parameters{std::to_string(m_now())};
-    std::string sql = "INSERT INTO upstream_returned (url, at) VALUES ";
-    for (const std::string& url : distinct) {
-        parameters.push_back(url);
-        sql +=
-            (parameters.size() > 2 ? ", ($" : "($") + std::to_string(parameters.size()) + ", $1)";
-    }
-    sql += " ON CONFLICT (url) DO UPDATE SET at = excluded.at";
+    array += "}";
     const auto connection = m_pool.acquire();
-    connection->execute(sql, parameters);
+    connection->execute("INSERT INTO upstream_returned (key, at) SELECT DISTINCT "
+                        "sha256(decode(url, 'hex')), $1::bigint FROM unnest($2::text[]) AS url "
+                        "ORDER BY 1 ON CONFLICT (key) DO UPDATE SET at = excluded.at",
+                        {std::to_string(m_now()), array});
     if (m_writesSinceSweep.fetch_add(1) + 1 >= kSweepEvery) {
         sweep(*connection);
     }
 }
 
 bool PgUpstreamCache::returned(const std::string& url) {
-    if (!storable(url)) {
-        return false;
-    }
     const auto connection = m_pool.acquire();
-    const PgResult found =
-        connection->execute("SELECT 1 FROM upstream_returned WHERE url = $1 AND at >= $2",
-                            {url, std::to_string(oldestKept())});
+    const PgResult found = connection->execute(
+        "SELECT 1 FROM upstream_returned WHERE key = sha256(decode($1, 'hex')) AND at >= $2",
+        {pgHex(url), std::to_string(oldestKept())});
     return PQntuples(found.get()) > 0;
 }
 
@@ -135,13 +117,13 @@ void PgUpstreamCache::sweep(PgConnection& connection) {
             const std::string cut = std::to_string(oldestKept());
             connection.execute("DELETE FROM upstream_answers WHERE fetched < $1", {cut});
             connection.execute("DELETE FROM upstream_returned WHERE at < $1", {cut});
-            connection.execute("DELETE FROM upstream_returned WHERE url IN (SELECT url FROM "
+            connection.execute("DELETE FROM upstream_returned WHERE key IN (SELECT key FROM "
                                "upstream_returned ORDER BY at DESC OFFSET $1)",
                                {std::to_string(kMaxReturned)});
             // The newest answers that fit in the bound stay.
             connection.execute(
-                "DELETE FROM upstream_answers WHERE url IN (SELECT url FROM (SELECT url, "
-                "sum(octet_length(body)) OVER (ORDER BY fetched DESC, url DESC) AS kept "
+                "DELETE FROM upstream_answers WHERE key IN (SELECT key FROM (SELECT key, "
+                "sum(octet_length(body)) OVER (ORDER BY fetched DESC, key DESC) AS kept "
                 "FROM upstream_answers) AS newest WHERE kept > $1)",
                 {std::to_string(m_maxBytes)});
         }

@@ -41,7 +41,10 @@ UpstreamCache::UpstreamCache(const std::string& path, std::chrono::seconds timeT
                            "INSERT OR REPLACE INTO answers(url, fetched, body) VALUES(?1, ?2, ?3)");
     m_returned = prepare(m_db.get(), "SELECT 1 FROM returned WHERE url = ?1 AND at >= ?2");
     m_noteReturned = prepare(m_db.get(), "INSERT OR REPLACE INTO returned(url, at) VALUES(?1, ?2)");
-    sweep();
+    // A service that keeps nothing leaves alone what the others sharing the file kept.
+    if (m_timeToLive.count() > 0) {
+        sweep();
+    }
 }
 
 std::int64_t UpstreamCache::oldestKept() const {
