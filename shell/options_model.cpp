@@ -3,6 +3,8 @@
 #include "shell/setting_names.h"
 #include "shell/word_history.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace tarvex::shell {
@@ -51,11 +53,12 @@ std::optional<std::string> OptionsModel::save(std::string_view cacheLifeText, Va
     }
     values.cacheLife = *life;
     m_values = values;
-    const bool kept = kCacheLife.put(m_settings, values.cacheLife) &
-                      kMaximumResults.put(m_settings, values.maximumResults) &
-                      kSearchFilter.put(m_settings, values.filterSimilarResults ? 1 : 0) &
-                      kSafeSearch.put(m_settings, values.safeSearch ? 1 : 0);
-    if (!kept) {
+    // Every value is written, even after one fails.
+    const std::array kept{kCacheLife.put(m_settings, values.cacheLife),
+                          kMaximumResults.put(m_settings, values.maximumResults),
+                          kSearchFilter.put(m_settings, values.filterSimilarResults ? 1 : 0),
+                          kSafeSearch.put(m_settings, values.safeSearch ? 1 : 0)};
+    if (!std::ranges::all_of(kept, [](bool put) { return put; })) {
         return std::string{kSettingsNotKept};
     }
     return std::nullopt;

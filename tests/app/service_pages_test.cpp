@@ -42,7 +42,8 @@ private:
 };
 
 void storeEndpoint(shell::SettingsStore& settings, std::string_view value) {
-    settings.putString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry, value);
+    static_cast<void>(
+        settings.putString(shell::kServiceEndpoint.section, shell::kServiceEndpoint.entry, value));
 }
 
 // Which endpoint a run uses.

@@ -72,7 +72,7 @@ TEST_P(SettingsTest, WritesReadBackAndDeletions) {
     EXPECT_EQ(store.getString("Settings", "License Key", "x"), "caf\xC3\xA9 key");
     EXPECT_TRUE(store.putString("Settings", "License Key", std::nullopt));
     EXPECT_EQ(store.getString("Settings", "License Key", "gone"), "gone");
-    store.putString("Search Words", "1", "a");
+    static_cast<void>(store.putString("Search Words", "1", "a"));
     EXPECT_TRUE(store.putString("Search Words", std::nullopt, std::nullopt));
     EXPECT_EQ(store.getString("Search Words", "1", "none"), "none") << "the whole section went";
     EXPECT_EQ(store.getInt("Settings", "Search Count", 0), 41) << "other sections stay";
@@ -80,12 +80,13 @@ TEST_P(SettingsTest, WritesReadBackAndDeletions) {
 
 TEST_P(SettingsTest, WordHistory) {
     SettingsStore& store = *m_store;
-    store.putInt("Search Words", "Count", 3);
-    store.putString("Search Words", "1", "one");
-    store.putString("Search Words", "2", "");
-    store.putString("Search Words", "3", "Kelvin");
-    store.putInt("Search Words", "Count", 4);
-    store.putString("Search Words", "4", std::string(kMaxFieldTextBytes + 1, 'w'));
+    static_cast<void>(store.putInt("Search Words", "Count", 3));
+    static_cast<void>(store.putString("Search Words", "1", "one"));
+    static_cast<void>(store.putString("Search Words", "2", ""));
+    static_cast<void>(store.putString("Search Words", "3", "Kelvin"));
+    static_cast<void>(store.putInt("Search Words", "Count", 4));
+    static_cast<void>(
+        store.putString("Search Words", "4", std::string(kMaxFieldTextBytes + 1, 'w')));
     WordList list;
     loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_EQ(list.words, (std::vector<std::string>{"one", "Kelvin"}))
@@ -124,15 +125,16 @@ TEST_P(SettingsTest, HistoryHoldsAtMost101Words) {
 TEST_P(SettingsTest, AHugeHistoryCountReadsNoMoreThanTheHistoryHolds) {
     SettingsStore& store = *m_store;
     for (int i = 1; i <= 150; ++i) {
-        store.putString("Search Words", std::to_string(i), "w" + std::to_string(i));
+        static_cast<void>(
+            store.putString("Search Words", std::to_string(i), "w" + std::to_string(i)));
     }
-    store.putInt("Search Words", "Count", 150);
+    static_cast<void>(store.putInt("Search Words", "Count", 150));
     WordList list;
     loadWords(store, "Search Words", list, kSearchWordLimit);
     ASSERT_EQ(list.words.size(), 101U);
     EXPECT_EQ(list.words.back(), "w101");
     // Looked up index by index, this count would take the start-up for hours.
-    store.putInt("Search Words", "Count", 2147483647);
+    static_cast<void>(store.putInt("Search Words", "Count", 2147483647));
     loadWords(store, "Search Words", list, kSearchWordLimit);
     EXPECT_EQ(list.words.size(), 101U);
 }
