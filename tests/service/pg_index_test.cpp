@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <netinet/in.h>
@@ -265,6 +266,37 @@ TEST(PgConnectionTest, ASessionLostInATransactionIsAFaultAndRunsNothingOutsideIt
     rollBack(session);
     const PgResult count = session.execute("SELECT count(*) FROM kept");
     EXPECT_EQ(pgText(count.get(), 0, 0), "0");
+}
+
+// A server that stops answering in the middle of a statement (its process stopped here; a host
+// gone without a word elsewhere): the wait ends in a fault, and the session opens again after.
+TEST(PgConnectionTest, AServerThatStopsAnsweringIsAFaultAndTheSessionOpensAgain) {
+    if (const std::string unavailable = PgTestDatabase::unavailable(); !unavailable.empty()) {
+        GTEST_SKIP() << unavailable;
+    }
+    const PgTestDatabase database;
+    PgConnection session{database.conninfo()};
+    session.setAnswerTimeout(std::chrono::milliseconds{300});
+    const PgResult pid = session.execute("SELECT pg_backend_pid()");
+    const pid_t backend = std::stoi(std::string{pgText(pid.get(), 0, 0)});
+    if (::kill(backend, SIGSTOP) != 0) {
+        GTEST_SKIP() << "the server's processes cannot be stopped from here";
+    }
+    struct Resume {
+        pid_t process;
+        ~Resume() { ::kill(process, SIGCONT); }
+    } resume{backend};
+    try {
+        static_cast<void>(session.execute("SELECT 1"));
+        FAIL() << "a stopped server answered";
+    } catch (const BackendError& error) {
+        EXPECT_EQ(std::string{error.what()}.rfind("database unavailable", 0), 0U) << error.what();
+    }
+    EXPECT_FALSE(session.healthy());
+    ::kill(backend, SIGCONT);
+    session.reset();
+    const PgResult one = session.execute("SELECT 1");
+    EXPECT_EQ(pgText(one.get(), 0, 0), "1");
 }
 
 TEST(PgConnectionTest, AnUnreachableDatabaseFailsWithTheReason) {

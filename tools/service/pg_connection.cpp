@@ -2,7 +2,11 @@
 
 #include "service/search_backend.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <array>
+#include <cerrno>
 #include <limits>
 #include <stdexcept>
 #include <tuple>
@@ -71,15 +75,13 @@ PgResult PgConnection::execute(std::string_view sql, const std::vector<std::stri
     // would report as done what the server threw away: the loss is a fault the caller sees.
     const PGTransactionStatusType before = PQtransactionStatus(m_connection.get());
     const bool inTransaction = before == PQTRANS_INTRANS || before == PQTRANS_INERROR;
-    const auto run = [&] {
-        PgResult result{PQexecParams(m_connection.get(), statement.c_str(),
-                                     static_cast<int>(values.size()), nullptr, values.data(),
-                                     lengths.data(), nullptr, 0)};
+    const auto attempt = [&] {
+        PgResult result = run(statement, values, lengths);
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         return std::pair{std::move(result),
                          status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK};
     };
-    auto [result, done] = run();
+    auto [result, done] = attempt();
     if (!done && !healthy() && inTransaction) {
         throw BackendError(message(m_connection.get(), "database unavailable"));
     }
@@ -90,7 +92,7 @@ PgResult PgConnection::execute(std::string_view sql, const std::vector<std::stri
         if (!healthy()) {
             throw BackendError(message(m_connection.get(), "database unavailable"));
         }
-        std::tie(result, done) = run();
+        std::tie(result, done) = attempt();
         if (!done && !healthy()) {
             throw BackendError(message(m_connection.get(), "database unavailable"));
         }
@@ -99,6 +101,71 @@ PgResult PgConnection::execute(std::string_view sql, const std::vector<std::stri
         throw std::runtime_error(message(m_connection.get(), "database statement failed"));
     }
     return std::move(result);
+}
+
+PgResult PgConnection::run(const std::string& statement, const std::vector<const char*>& values,
+                           const std::vector<int>& lengths) {
+    PGconn* connection = m_connection.get();
+    // Without blocking, a server that stops reading cannot hold up the sending either.
+    if (PQsetnonblocking(connection, 1) != 0 ||
+        PQsendQueryParams(connection, statement.c_str(), static_cast<int>(values.size()), nullptr,
+                          values.data(), lengths.data(), nullptr, 0) == 0) {
+        return PgResult{};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + m_answerTimeout;
+    // Waits until the socket is ready for `events`; false once the deadline has passed.
+    const auto ready = [&](short events) {
+        for (;;) {
+            int wait = -1;
+            if (m_answerTimeout.count() > 0) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) {
+                    return false;
+                }
+                wait = static_cast<int>(left.count());
+            }
+            pollfd descriptor{PQsocket(connection), events, 0};
+            const int polled = ::poll(&descriptor, 1, wait);
+            if (polled > 0 || (polled < 0 && errno != EINTR)) {
+                return true; // ready, or a failure the next libpq call reports
+            }
+        }
+    };
+    bool answered = true;
+    int flushing = 0;
+    while ((flushing = PQflush(connection)) == 1) {
+        if (!ready(POLLIN | POLLOUT)) {
+            answered = false;
+            break;
+        }
+        if (PQconsumeInput(connection) == 0) {
+            break;
+        }
+    }
+    while (answered && flushing == 0 && PQisBusy(connection) != 0) {
+        if (!ready(POLLIN)) {
+            answered = false;
+        } else if (PQconsumeInput(connection) == 0) {
+            break; // the session failed: PQgetResult says how
+        }
+    }
+    if (!answered) {
+        // The session can no longer be trusted with anything: closing it makes it broken for
+        // libpq, so the pool opens it again before its next use.
+        ::shutdown(PQsocket(connection), SHUT_RDWR);
+        static_cast<void>(PQconsumeInput(connection));
+        while (PgResult{PQgetResult(connection)}) {
+        }
+        throw BackendError("database unavailable: no answer within " +
+                           std::to_string(m_answerTimeout.count()) + " ms");
+    }
+    // The last result is the statement's; earlier ones (none for one statement) are dropped.
+    PgResult last;
+    while (PGresult* next = PQgetResult(connection)) {
+        last.reset(next);
+    }
+    return last;
 }
 
 bool PgConnection::healthy() const {

@@ -18,8 +18,10 @@ constexpr std::array<const char*, 1> kSchema{
 
 PgKeyQuota::PgKeyQuota(const std::string& conninfo, std::int64_t perDay, std::size_t connections)
     : m_pool(conninfo, connections, SessionKind::ReadWrite), m_perDay(perDay) {
-    const auto connection = m_pool.acquire();
-    createSchema(*connection, kSchema);
+    // The table is made on a session without the requests' time bound: another service may
+    // hold the schema lock for a while.
+    PgConnection schema{conninfo, SessionKind::ReadWrite};
+    createSchema(schema, kSchema);
 }
 
 bool PgKeyQuota::take(std::string_view key, std::int64_t day) {

@@ -14,6 +14,7 @@ std::vector<std::unique_ptr<PgConnection>> openSessions(const std::string& conni
     sessions.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         sessions.push_back(std::make_unique<PgConnection>(conninfo, kind));
+        sessions.back()->setAnswerTimeout(PgConnection::kRequestAnswerTimeout);
     }
     return sessions;
 }

@@ -8,7 +8,8 @@
 
 namespace tarvex::search {
 
-// The database sessions shared by the request threads.
+// The database sessions shared by the request threads; a statement's answer takes at most
+// PgConnection::kRequestAnswerTimeout.
 class PgPool {
 public:
     using Lease = LeasePool<PgConnection>::Lease;

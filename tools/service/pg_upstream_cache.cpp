@@ -36,11 +36,13 @@ PgUpstreamCache::PgUpstreamCache(const std::string& conninfo, std::chrono::secon
                                  std::size_t connections, Now now, std::int64_t maxBytes)
     : m_pool(conninfo, connections, SessionKind::ReadWrite), m_timeToLive(timeToLive),
       m_now(now ? std::move(now) : Now{unixSeconds}), m_maxBytes(maxBytes) {
-    const auto connection = m_pool.acquire();
-    createSchema(*connection, kSchema);
+    // The tables are made on a session without the requests' time bound: another service may
+    // hold the schema lock for a while.
+    PgConnection schema{conninfo, SessionKind::ReadWrite};
+    createSchema(schema, kSchema);
     // A service that keeps nothing leaves alone what the others kept.
     if (m_timeToLive.count() > 0) {
-        sweep(*connection);
+        sweep(schema);
     }
 }
 
