@@ -32,16 +32,7 @@ stopServices() {
 trap 'stopServices; scripts/db remove "$work/db" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 database=$(scripts/db start "$work/db")
 
-bodies=""
-i=0
-for query in computing "lisp machines" teletype "shrdlu maclisp" "history -lisp" zyxwvut; do
-    for start in 0 10; do
-        "$build/tools/tarvex/tarvex" envelope --key load --query "$query" --start "$start" \
-            >"$work/body$i.xml"
-        bodies="$bodies $work/body$i.xml"
-        i=$((i + 1))
-    done
-done
+load_bodies "$build/tools/tarvex/tarvex" "$work"
 
 # Starts a service with ARGUMENTS...; appends its endpoint to `endpoints`.
 startService() {

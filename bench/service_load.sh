@@ -19,16 +19,7 @@ start_local_service "$build/tools/service/tarvex-service" "$work/service.log" \
     --no-config --corpus "$corpus" --threads "$connections"
 trap 'stop_local_service; rm -rf "$work"' EXIT
 
-bodies=""
-i=0
-for query in computing "lisp machines" teletype "shrdlu maclisp" "history -lisp" zyxwvut; do
-    for start in 0 10; do
-        "$build/tools/tarvex/tarvex" envelope --key load --query "$query" --start "$start" \
-            >"$work/body$i.xml"
-        bodies="$bodies $work/body$i.xml"
-        i=$((i + 1))
-    done
-done
+load_bodies "$build/tools/tarvex/tarvex" "$work"
 
 echo "service_load: $connections connections for ${seconds}s against $SERVICE_ENDPOINT ($(sed -n 1p "$work/service.log"))"
 report=$(TARVEX_LOAD_BODIES="$bodies" wrk -t2 -c"$connections" -d"${seconds}s" --timeout 5s \

@@ -2,7 +2,7 @@
 #   start_local_service BINARY LOG [ARGUMENTS...]
 # starts it on a free loopback port, waits for the endpoint it prints, and sets SERVICE_PID and
 # SERVICE_ENDPOINT; stop_local_service stops it. Exits the calling script when it cannot start.
-# release_build (below) finds or builds the programs for benchmarks.
+# release_build and load_bodies (below) serve the benchmarks.
 
 start_local_service() {
     local binary=$1 log=$2
@@ -41,4 +41,18 @@ release_build() {
         cmake --build --preset release --target "$@" >/dev/null
         build=build/release
     fi
+}
+
+# load_bodies TOOL FOLDER: writes the twelve doGoogleSearch requests the load benchmarks send in
+# turn (six queries, two pages each) into FOLDER with TOOL, and lists them in `bodies`.
+load_bodies() {
+    local tool=$1 folder=$2 i=0 query start
+    bodies=""
+    for query in computing "lisp machines" teletype "shrdlu maclisp" "history -lisp" zyxwvut; do
+        for start in 0 10; do
+            "$tool" envelope --key load --query "$query" --start "$start" >"$folder/body$i.xml"
+            bodies="$bodies $folder/body$i.xml"
+            i=$((i + 1))
+        done
+    done
 }

@@ -5,16 +5,14 @@
 #include "service/search_index.h"
 #include "support/pg_cluster.h"
 #include "support/pg_test_database.h"
+#include "support/scripted_server.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
-#include <iostream>
 #include <memory>
-#include <netinet/in.h>
 #include <set>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -211,19 +209,6 @@ TEST_F(PgIndexTest, LoadingTheSameCorpusAgainChangesNothing) {
     EXPECT_EQ(pg.cachedPage(bundled.front().url), bundled.front().body);
 }
 
-// A port that was free a moment ago: nothing listens there.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST_F(PgIndexTest, ALostSessionIsOpenedAgainAndAStoppedServerIsAFaultAtOnce) {
     // One session, killed by the server: the next search opens a new one and answers.
     PgIndex index{database->conninfo(), 1};
@@ -300,8 +285,9 @@ TEST(PgConnectionTest, AServerThatStopsAnsweringIsAFaultAndTheSessionOpensAgain)
 }
 
 TEST(PgConnectionTest, AnUnreachableDatabaseFailsWithTheReason) {
+    const test::ClosedPort closed;
     const std::string conninfo =
-        "host=127.0.0.1 port=" + std::to_string(closedPort()) + " dbname=none user=none";
+        "host=127.0.0.1 port=" + std::to_string(closed.port()) + " dbname=none user=none";
     try {
         PgIndex index{conninfo, 2};
         FAIL() << "connected to a closed port";
@@ -316,16 +302,10 @@ TEST(PgConnectionTest, AnUnreachableDatabaseFailsWithTheReason) {
 TEST(PgConnectionTest, AServerThatNeverAnswersTimesOut) {
     // A listening socket that is never accepted from: the connection is made by the kernel,
     // the server's greeting never comes, and only the connect timeout ends the wait.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(fd, 4), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    std::uint16_t port = 0;
+    const int fd = test::listenOnLoopback(port);
     const std::string conninfo =
-        "host=127.0.0.1 port=" + std::to_string(ntohs(address.sin_port)) + " dbname=none user=none";
+        "host=127.0.0.1 port=" + std::to_string(port) + " dbname=none user=none";
     EXPECT_THROW(PgConnection{conninfo}, std::runtime_error);
     ::close(fd);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +15,14 @@ namespace tarvex::search {
 // the backend then does without it.
 class AnswerCache {
 public:
+    // Seconds since 1970 by default; tests pass their own clock.
+    using Now = std::function<std::int64_t()>;
+    [[nodiscard]] static std::int64_t unixSeconds() {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+
     // Answers kept at most, in bytes: past it the oldest go first.
     static constexpr std::int64_t kDefaultMaxBytes = std::int64_t{256} << 20;
     // Returned addresses kept at most: past it the oldest go first.

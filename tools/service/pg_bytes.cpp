@@ -1,20 +1,18 @@
 #include "service/pg_bytes.h"
 
+#include "soap/binary_text.h"
+
 #include <libpq-fe.h>
+
+#include <cstdint>
 
 #include <stdexcept>
 
 namespace tarvex::search {
 
 std::string pgHex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xf];
-    }
+    std::string text(bytes.size() * 2, '\0');
+    soap::hexEncode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), text.data());
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "base/ascii_case.h"
 #include "service/host_folding.h"
 #include "service/html_text.h"
+#include "service/pg_bytes.h"
 #include "service/pg_query.h"
 #include "service/pg_schema.h"
 #include "service/ranked_window.h"
@@ -106,13 +107,7 @@ public:
         unsigned char bytes[EVP_MAX_MD_SIZE];
         unsigned int size = 0;
         EVP_DigestFinal_ex(m_context, bytes, &size);
-        static constexpr char kDigits[] = "0123456789abcdef";
-        std::string text;
-        for (unsigned int i = 0; i < size; ++i) {
-            text += kDigits[bytes[i] >> 4];
-            text += kDigits[bytes[i] & 0x0F];
-        }
-        return text;
+        return pgHex({reinterpret_cast<const char*>(bytes), size});
     }
 
 private:
@@ -250,7 +245,7 @@ void PgIndex::fillHits(PgConnection& connection, std::string_view query,
         hit.summary = pgText(result.get(), row, 3);
         hit.category = pgText(result.get(), row, 5);
         hit.directoryTitle = pgText(result.get(), row, 6);
-        hit.cachedSize = std::to_string((body.size() + 1023) / 1024) + "k";
+        hit.cachedSize = cachedSizeText(body.size());
         windows[i] = SnippetWindow::choose(body, wanted);
         plain[i] = {std::string{pgText(result.get(), row, 2)},
                     std::string{body.substr(windows[i].begin, windows[i].end - windows[i].begin)}};
@@ -282,18 +277,9 @@ SearchPage PgIndex::search(const SearchRequest& request) {
     for (const Match& match : ranked) {
         matches.push_back({match.id, match.host, match.category});
     }
-    const RankedWindow window =
-        rankedWindow(matches, request.filter, request.start, request.maxResults);
-    page.total = window.total;
-    page.filtered = window.filtered;
-    page.categories = window.categories;
     std::vector<std::int64_t> pageIds;
-    for (const RankedWindow::Shown& shown : window.shown) {
-        SearchHit hit;
-        if (shown.named) {
-            hit.hostName = shown.host;
-        }
-        page.hits.push_back(std::move(hit));
+    for (ShownMatch& shown : rankedWindow(matches, request, page)) {
+        page.hits.push_back(std::move(shown.hit));
         pageIds.push_back(shown.id);
     }
     fillHits(*connection, request.query, wanted, pageIds, page.hits);

@@ -24,12 +24,6 @@ constexpr unsigned kSweepEvery = 64;
 // One sweep at a time over all services (an advisory lock's key).
 constexpr const char* kSweepLock = "7461727665780003";
 
-std::int64_t unixSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
 
 PgUpstreamCache::PgUpstreamCache(const std::string& conninfo, std::chrono::seconds timeToLive,

@@ -17,8 +17,6 @@ namespace tarvex::search {
 // finds what it has just kept.
 class PgUpstreamCache final : public AnswerCache {
 public:
-    using Now = std::function<std::int64_t()>;
-
     // Throws std::runtime_error when the database cannot be reached or the tables made.
     PgUpstreamCache(const std::string& conninfo, std::chrono::seconds timeToLive,
                     std::size_t connections, Now now = {},

@@ -5,16 +5,17 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 
 namespace tarvex::search {
 
-RankedWindow rankedWindow(const std::vector<RankedMatch>& ranked, bool filter, std::int32_t start,
-                          std::int32_t count) {
+std::vector<ShownMatch> rankedWindow(const std::vector<RankedMatch>& ranked,
+                                     const SearchRequest& request, SearchPage& page) {
     std::vector<const RankedMatch*> kept;
     HostFolding folding;
     std::map<std::string_view, int> categoryCounts;
     for (const RankedMatch& match : ranked) {
-        if (filter && !folding.keep(match.host, kept.size())) {
+        if (request.filter && !folding.keep(match.host, kept.size())) {
             continue;
         }
         kept.push_back(&match);
@@ -22,17 +23,21 @@ RankedWindow rankedWindow(const std::vector<RankedMatch>& ranked, bool filter, s
             ++categoryCounts[match.category];
         }
     }
-    RankedWindow window;
-    window.total = static_cast<std::int32_t>(kept.size());
-    window.filtered = folding.folded();
-    window.categories = commonestCategories(categoryCounts);
-    const auto first = static_cast<std::size_t>(std::max(start, 0));
-    const auto wanted = static_cast<std::size_t>(std::max(count, 0));
+    page.total = static_cast<std::int32_t>(kept.size());
+    page.filtered = folding.folded();
+    page.categories = commonestCategories(categoryCounts);
+    const auto first = static_cast<std::size_t>(std::max(request.start, 0));
+    const auto wanted = static_cast<std::size_t>(std::max(request.maxResults, 0));
+    std::vector<ShownMatch> shown;
     for (std::size_t position = first; position < kept.size() && position - first < wanted;
          ++position) {
-        window.shown.push_back({kept[position]->id, kept[position]->host, folding.named(position)});
+        ShownMatch match{kept[position]->id, {}};
+        if (folding.named(position)) {
+            match.hit.hostName = kept[position]->host;
+        }
+        shown.push_back(std::move(match));
     }
-    return window;
+    return shown;
 }
 
 } // namespace tarvex::search

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "service/search_backend.h"
+
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,21 +15,17 @@ struct RankedMatch {
     std::string_view category;
 };
 
-// The page of a search's ranked matches that a request asks for: with `filter` the matches are
-// folded by host first; the total and the commonest categories count everything kept.
-struct RankedWindow {
-    struct Shown {
-        std::int64_t id;
-        std::string_view host;
-        bool named; // the result names its host ("more results from")
-    };
-    std::int32_t total = 0;
-    bool filtered = false;
-    std::vector<std::string> categories;
-    std::vector<Shown> shown;
+// A match on the page a request asks for, and its result with the host named where the
+// folding says so; the caller fills in the rest of the result.
+struct ShownMatch {
+    std::int64_t id;
+    SearchHit hit;
 };
 
-[[nodiscard]] RankedWindow rankedWindow(const std::vector<RankedMatch>& ranked, bool filter,
-                                        std::int32_t start, std::int32_t count);
+// The page of a search's ranked matches that `request` asks for: with filtering the matches are
+// folded by host first. Sets `page`'s total, folding and commonest categories, which count
+// everything kept, and returns the matches shown, in order.
+[[nodiscard]] std::vector<ShownMatch> rankedWindow(const std::vector<RankedMatch>& ranked,
+                                                   const SearchRequest& request, SearchPage& page);
 
 } // namespace tarvex::search

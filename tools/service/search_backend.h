@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,11 @@ struct SearchHit {
     std::string cachedSize; // "12k", or empty when no copy of the page is kept
     std::string hostName;   // on the second result of a host whose further results were folded
 };
+
+// The size of a kept page as a result shows it: whole kilobytes, rounded up ("12k").
+[[nodiscard]] inline std::string cachedSizeText(std::size_t bytes) {
+    return std::to_string((bytes + 1023) / 1024) + "k";
+}
 
 struct SearchPage {
     std::int32_t total = 0; // results after safe search and folding, all pages together

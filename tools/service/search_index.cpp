@@ -129,23 +129,15 @@ SearchPage SearchIndex::search(const SearchRequest& request) const {
         }
         matches.push_back({id, host, document.category});
     }
-    const RankedWindow window =
-        rankedWindow(matches, request.filter, request.start, request.maxResults);
-    page.total = window.total;
-    page.filtered = window.filtered;
-    page.categories = window.categories;
     std::vector<std::int64_t> pageIds;
-    for (const RankedWindow::Shown& shown : window.shown) {
+    for (ShownMatch& shown : rankedWindow(matches, request, page)) {
         const Document& document = m_documents[static_cast<std::size_t>(shown.id - 1)];
-        SearchHit hit;
+        SearchHit& hit = shown.hit;
         hit.url = document.url;
         hit.summary = document.summary;
         hit.category = document.category;
         hit.directoryTitle = document.directoryTitle;
-        hit.cachedSize = std::to_string((document.body.size() + 1023) / 1024) + "k";
-        if (shown.named) {
-            hit.hostName = shown.host;
-        }
+        hit.cachedSize = cachedSizeText(document.body.size());
         hit.titleHtml = markedHtml(document.title); // until the terms are marked
         page.hits.push_back(std::move(hit));
         pageIds.push_back(shown.id);

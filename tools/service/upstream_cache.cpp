@@ -21,12 +21,6 @@ constexpr unsigned kSweepEvery = 64;
 // Another process may hold the file for a moment.
 constexpr int kBusyTimeoutMs = 2000;
 
-std::int64_t unixSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
 
 UpstreamCache::UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now,

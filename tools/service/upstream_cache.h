@@ -16,9 +16,6 @@ namespace tarvex::search {
 // The answer cache in a SQLite file; several processes on one machine may share the file.
 class UpstreamCache final : public AnswerCache {
 public:
-    // Seconds since 1970 by default; tests pass their own clock.
-    using Now = std::function<std::int64_t()>;
-
     // ":memory:" keeps nothing across runs. Throws std::runtime_error when the file cannot be
     // opened or set up.
     UpstreamCache(const std::string& path, std::chrono::seconds timeToLive, Now now = {},
