@@ -107,7 +107,8 @@ public:
         unsigned char bytes[EVP_MAX_MD_SIZE];
         unsigned int size = 0;
         EVP_DigestFinal_ex(m_context, bytes, &size);
-        return pgHex({reinterpret_cast<const char*>(bytes), size});
+        // Lower case, as the digests already in databases are written.
+        return asciiLowered(pgHex({reinterpret_cast<const char*>(bytes), size}));
     }
 
 private:
