@@ -181,6 +181,12 @@ bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache) {
 }
 
 bool SaveToFile(const std::string& path, const CGoogleResultCacheArray& cache, SaveCalls& calls) {
+    // Only a regular file is replaced: the rename would put the cache in the place of a device
+    // or a pipe (as root, /dev/zero itself), and the thing named is no cache to lose anyway.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return false;
+    }
     std::string temporary = path + ".XXXXXX";
     const int descriptor = ::mkstemp(temporary.data());
     if (descriptor < 0) {
@@ -201,6 +207,10 @@ KeptCopy keepDamagedFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return {errno == ENOENT ? KeptCopy::Status::NoFile : KeptCopy::Status::Failed, {}};
+    }
+    // A device or a pipe gets no second name: no save replaces it either.
+    if (!S_ISREG(info.st_mode)) {
+        return {KeptCopy::Status::Failed, {}};
     }
     for (int n = 0; n < kMaxDamagedCopies; ++n) {
         std::string name = path + std::string{kDamagedSuffix};

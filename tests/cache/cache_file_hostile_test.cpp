@@ -286,5 +286,24 @@ TEST_F(HostileCacheFileTest, NoCopyIsKeptWhenEveryNameIsTaken) {
     std::filesystem::remove_all(dir);
 }
 
+// Regression: a cache path naming /dev/zero, run as root, had the device linked as a damaged
+// copy and then replaced by the saved cache (and a settings file linked to it wrote there next).
+TEST_F(HostileCacheFileTest, NoSaveOrCopyTakesThePlaceOfAPipeOrADevice) {
+    const std::string dir = folder();
+    const std::string fifo = dir + "/fifo.glr";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string linked = dir + "/linked.glr";
+    std::filesystem::create_symlink(fifo, linked);
+    m_cache.Store("w", SearchResultSet{});
+    for (const std::string& path : {fifo, linked}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(keepDamagedFile(path).status, KeptCopy::Status::Failed);
+        EXPECT_FALSE(SaveToFile(path, m_cache));
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    }
+    EXPECT_FALSE(std::filesystem::exists(fifo + ".damaged"));
+    std::filesystem::remove_all(dir);
+}
+
 } // namespace
 } // namespace tarvex::cache
